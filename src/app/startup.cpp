@@ -1,0 +1,20 @@
+#include "app/startup.h"
+
+#include <QApplication>
+#include <QScreen>
+
+#include "ui/main/form1.h"
+
+int runRondexa()
+{
+    auto* form = new Form1;
+    if (!form->Form_Load())
+        return 0;
+    // Designed to open in the centre of the screen.
+    if (const QScreen* screen = form->screen()) {
+        const QRect available = screen->availableGeometry();
+        form->move(available.center() - form->rect().center());
+    }
+    form->show();
+    return QApplication::exec();
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <array>
+
+#include <QString>
+#include <QStringList>
+
+// The layout of tblContact and every statement text run against it. The
+// builders are pure: values in, text out.
+namespace contact {
+
+inline constexpr int kDataColumns = 13;
+
+// The thirteen data columns in table order, after ContactID.
+using Values = std::array<QString, kDataColumns>;
+
+// ContactID then the thirteen data columns, in their binding order.
+QStringList columnNames();
+
+QString createTableStatement();
+
+QString listQuery();
+QString reportQuery();
+QString searchQuery(const QString& text);
+QString insertStatement(const Values& values);
+QString updateStatement(const Values& values, const QString& id);
+QString deleteStatement(const QString& id);
+
+// A value as it stands between the quotes of a literal: every apostrophe
+// doubled, so that no value can end its literal early.
+QString literalText(const QString& value);
+
+// The ID of an update or delete goes into the statement without quotes, so it
+// has to be a whole number; anything else is refused before a statement runs.
+QString checkedId(const QString& id);
+
+} // namespace contact

@@ -1,0 +1,5 @@
+#pragma once
+
+#include <QIcon>
+
+QIcon applicationIcon();

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <array>
+
+#include <QCursor>
+#include <QWidget>
+
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class ContactListModel;
+
+// The main window: the contact list and the buttons that start every command.
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // The start-up sequence; runs while the window is still hidden. Returns
+    // false when the program ended during it.
+    bool Form_Load();
+    void Form_QueryUnload();
+    void Form_Unload();
+
+    // Empties the list and refills it with every contact in name order. It has
+    // no error trap: a failure goes to the caller's.
+    void loadRondexa();
+
+    // 0 the default arrow, 11 the hourglass, 99 the hand.
+    int mousePointer() const { return mMousePointer; }
+    void setMousePointer(int pointer);
+    bool hasHandCursor() const { return mHasHandCursor; }
+
+    ContactListModel& listModel() const { return *mModel; }
+    double columnWidthTwips(int column) const;
+    void setColumnWidthTwips(int column, double twips);
+
+    QTableView* ListView1 = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QPushButton* PushButton1 = nullptr;
+    QPushButton* PushButton2 = nullptr;
+    QPushButton* PushButton3 = nullptr;
+    QPushButton* PushButton4 = nullptr;
+    QPushButton* PushButton5 = nullptr;
+    QPushButton* PushButton6 = nullptr;
+    QPushButton* PushButton7 = nullptr;
+    QPushButton* PushButton8 = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, double left, double top,
+                            double width, double height);
+    void applyPointer();
+    void columnResized(int column, int oldSize, int newSize);
+
+    ContactListModel* mModel = nullptr;
+    // Widths in twips as set or as the user dragged them: a 1-twip column
+    // shows as 0 pixels but is still remembered as 1.
+    std::array<double, 14> mColumnTwips{};
+    bool mSettingWidth = false;
+    bool mMaximizedLayout = false;
+    int mMousePointer = 0;
+    QCursor mHandCursor;
+    bool mHasHandCursor = false;
+    bool mUnloaded = false;
+};
+
+// The application title: the product name without its last word, words
+// dropped until at most 40 characters remain; a name of one word stays whole.
+QString shortenedTitle(const QString& productName);
+void SetAppTitle();

@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include <unicode/ucol.h>
+
+#include "store/connection.h"
+#include "store/contacttable.h"
+#include "store/recordset.h"
+#include "store/textrules.h"
+
+namespace {
+
+bool like(const char* pattern, const char* text)
+{
+    return likeMatches(pattern, static_cast<int>(strlen(pattern)), text, static_cast<int>(strlen(text)));
+}
+
+QStringList column(Connection& connection, const QString& query)
+{
+    QStringList values;
+    Recordset recordset;
+    recordset.open(query, connection, 3, 1);
+    while (!recordset.eof()) {
+        values << recordset.field(0);
+        recordset.moveNext();
+    }
+    recordset.close();
+    return values;
+}
+
+} // namespace
+
+TEST(TextRules, NoCaseOrdersEveryAlphabet)
+{
+    Connection connection;
+    connection.openMemory();
+    connection.execute("create table t (name text collate nocase)");
+    for (const char* name : {"Яков", "Zed", "борис", "émile", "Bob", "anna"})
+        connection.execute(QStringLiteral("insert into t values ('%1')").arg(QString::fromUtf8(name)));
+    EXPECT_EQ(column(connection, "select name from t order by name"),
+              QStringList({"anna", "Bob", "émile", "Zed", "борис", "Яков"}));
+    EXPECT_EQ(column(connection, "select name from t where name = 'БОРИС'"), QStringList({"борис"}));
+    EXPECT_EQ(column(connection, "select name from t where name = 'EMILE'"), QStringList());
+}
+
+TEST(TextRules, AsciiShortcutAgreesWithTheCollator)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* collator = ucol_open("", &status);
+    ASSERT_TRUE(U_SUCCESS(status));
+    ucol_setStrength(collator, UCOL_SECONDARY);
+    std::mt19937 random(20261207);
+    const std::string alphabet = " !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcxyz{|}~";
+    std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
+    std::uniform_int_distribution<int> length(0, 6);
+    const auto sign = [](int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); };
+    for (int i = 0; i < 20000; ++i) {
+        std::string a, b;
+        for (int n = length(random); n > 0; --n)
+            a += alphabet[pick(random)];
+        b = a.substr(0, a.size() / 2);
+        for (int n = length(random); n > 0; --n)
+            b += alphabet[pick(random)];
+        const int expected = ucol_strcollUTF8(collator, a.data(), static_cast<int32_t>(a.size()), b.data(),
+                                              static_cast<int32_t>(b.size()), &status);
+        ASSERT_EQ(sign(compareNoCase(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()))),
+                  sign(expected))
+            << "'" << a << "' vs '" << b << "'";
+    }
+    ucol_close(collator);
+}
+
+TEST(TextRules, LikeFoldsCaseAndKeepsWildcards)
+{
+    EXPECT_TRUE(like("martin%", "Martin Oakes"));
+    EXPECT_TRUE(like("бор%", "Борис"));
+    EXPECT_TRUE(like("%ÉMILE%", "chez émile"));
+    EXPECT_FALSE(like("oakes%", "Martin Oakes"));
+    EXPECT_TRUE(like("%oakes", "Martin Oakes"));
+    EXPECT_TRUE(like("M_rtin", "Martin"));
+    EXPECT_FALSE(like("M_rtin", "Mrtin"));
+    EXPECT_TRUE(like("_", "Я"));
+    EXPECT_TRUE(like("%", ""));
+    EXPECT_FALSE(like("_", ""));
+    EXPECT_TRUE(like("%a%b%c%", "xxaxxbxxcxx"));
+    EXPECT_FALSE(like("%a%b%c%", "xxcxxbxxaxx"));
+    EXPECT_TRUE(like("%12%", "call 0123 now"));
+    EXPECT_TRUE(like("a\\b%", "A\\B and more"));
+    EXPECT_TRUE(likeMatches("100!%", 5, "100%", 4, U'!'));
+    EXPECT_FALSE(likeMatches("100!%", 5, "1000", 4, U'!'));
+}
+
+TEST(TextRules, LikeInQueriesAndUpperCase)
+{
+    Connection connection;
+    connection.openMemory();
+    connection.execute("create table t (name text)");
+    for (const char* name : {"Martin", "Борис", "O'Brien", "Zed"})
+        connection.execute(QStringLiteral("insert into t values ('%1')").arg(contact::literalText(QString::fromUtf8(name))));
+    EXPECT_EQ(column(connection, "select name from t where name like 'martin'"), QStringList({"Martin"}));
+    EXPECT_EQ(column(connection, "select name from t where name like 'бор%'"), QStringList({"Борис"}));
+    EXPECT_EQ(column(connection, "select name from t where name like 'o''b%'"), QStringList({"O'Brien"}));
+    EXPECT_EQ(column(connection, "select name from t where name like 'z%' escape '!'"), QStringList({"Zed"}));
+    EXPECT_THROW(column(connection, "select name from t where name like 'z%' escape '!!'"), std::exception);
+
+    EXPECT_EQ(upperCase(QString::fromUtf8("Борис émile straße")), QString::fromUtf8("БОРИС ÉMILE STRASSE"));
+    EXPECT_EQ(upperCase(QString()), QString());
+}

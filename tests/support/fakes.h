@@ -1,0 +1,40 @@
+#pragma once
+
+#include <deque>
+#include <vector>
+
+#include <QStringList>
+
+#include "app/messagebox.h"
+
+// Stands in for the user at every message box: records what was shown and
+// answers questions from a queue (No when the queue runs dry).
+class ScriptedMessages : public MessageSink {
+public:
+    ScriptedMessages();
+    ~ScriptedMessages() override;
+
+    MsgAnswer show(const MessageRequest& request) override;
+
+    void answer(MsgAnswer next) { mAnswers.push_back(next); }
+    const std::vector<MessageRequest>& shown() const { return mShown; }
+    QStringList texts() const;
+    void clear() { mShown.clear(); }
+
+private:
+    std::deque<MsgAnswer> mAnswers;
+    std::vector<MessageRequest> mShown;
+};
+
+// Records the program's end instead of ending the test process.
+class RecordedEnd {
+public:
+    RecordedEnd();
+    ~RecordedEnd();
+    bool ended() const { return mEnded; }
+    int status() const { return mStatus; }
+
+private:
+    bool mEnded = false;
+    int mStatus = -1;
+};

@@ -1,0 +1,52 @@
+#include "support/tempenv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+#include "app/messagebox.h"
+#include "store/connection.h"
+#include "store/paths.h"
+
+QString builtTemplate()
+{
+    return QStringLiteral(RONDEXA_BUILD_DIR "/dbContacts.mdb");
+}
+
+TempEnv::TempEnv(bool withTemplate)
+{
+    mOldData = qgetenv("XDG_DATA_HOME");
+    mOldConfig = qgetenv("XDG_CONFIG_HOME");
+    mOldHome = qgetenv("HOME");
+    QDir().mkpath(appFolder());
+    QDir().mkpath(dataHome());
+    QDir().mkpath(configHome());
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
+    qputenv("HOME", QFile::encodeName(root()));
+    setApplicationFolder(appFolder());
+    setApplicationTitle(QStringLiteral("Rondexa"));
+    if (withTemplate)
+        QFile::copy(builtTemplate(), templateFile());
+}
+
+TempEnv::~TempEnv()
+{
+    gConn.reset();
+    setApplicationFolder(QString());
+    qputenv("XDG_DATA_HOME", mOldData);
+    qputenv("XDG_CONFIG_HOME", mOldConfig);
+    qputenv("HOME", mOldHome);
+}
+
+QString TempEnv::connectionString() const
+{
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source= ") + dataFile();
+}
+
+void TempEnv::installDataFile() const
+{
+    QDir().mkpath(dataHome() + QStringLiteral("/Marrowind/Rondexa"));
+    QFile::copy(builtTemplate(), dataFile());
+    QFile(dataFile()).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+}
