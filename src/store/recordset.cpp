@@ -34,14 +34,20 @@ int Recordset::fieldCount() const
 
 QString Recordset::field(int position) const
 {
+    const QByteArrayView text = fieldUtf8(position);
+    return text.isNull() ? QString() : QString::fromUtf8(text);
+}
+
+QByteArrayView Recordset::fieldUtf8(int position) const
+{
     requireRow();
     if (position < 0 || position >= sqlite3_column_count(mStatement.get()))
         throw AppError(QStringLiteral(
             "Item cannot be found in the collection corresponding to the requested name or ordinal."));
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(mStatement.get(), position));
     if (!text)
-        return QString();
-    return QString::fromUtf8(text, sqlite3_column_bytes(mStatement.get(), position));
+        return QByteArrayView();
+    return QByteArrayView(text, sqlite3_column_bytes(mStatement.get(), position));
 }
 
 void Recordset::moveNext()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
 #include "store/sqlitehandles.h"
@@ -23,6 +24,8 @@ public:
     int fieldCount() const;
     // A null value reads as empty text.
     QString field(int position) const;
+    // The same value as UTF-8, valid until the next moveNext or close.
+    QByteArrayView fieldUtf8(int position) const;
     void moveNext();
     // 0 closed, 1 open.
     int state() const { return mStatement ? 1 : 0; }

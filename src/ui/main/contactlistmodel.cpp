@@ -14,7 +14,7 @@ int ContactListModel::columnCount(const QModelIndex& parent) const
 
 QVariant ContactListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= rowCount() || index.column() >= static_cast<int>(ListRow().size()))
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= static_cast<int>(ListRow::size()))
         return QVariant();
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == Qt::ToolTipRole)
         return row(index.row())[static_cast<size_t>(index.column())];

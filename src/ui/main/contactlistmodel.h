@@ -6,9 +6,8 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
-// One contact as the list holds it: the ID's text, then the thirteen data
-// columns in table order.
-using ListRow = std::array<QString, 14>;
+#include "ui/main/listrow.h"
+
 
 class ContactListModel : public QAbstractTableModel {
     Q_OBJECT

@@ -108,11 +108,11 @@ void Form1::loadRondexa()
     } publish{*mModel, rows};
 
     recordset.open(contact::listQuery(), sharedConnection(), 3, 1);
+    ListRow::Builder row;
     while (!recordset.eof()) {
-        ListRow row;
-        for (size_t i = 0; i < row.size(); ++i)
-            row[i] = recordset.field(static_cast<int>(i));
-        rows.push_back(std::move(row));
+        for (size_t i = 0; i < ListRow::size(); ++i)
+            row.add(recordset.fieldUtf8(static_cast<int>(i)));
+        rows.push_back(row.take());
         recordset.moveNext();
     }
     if (recordset.state() != 0)

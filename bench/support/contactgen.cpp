@@ -1,0 +1,115 @@
+#include "support/contactgen.h"
+
+#include <malloc.h>
+#include <random>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "store/connection.h"
+#include "store/paths.h"
+
+namespace {
+
+const char* const kFirst[] = {"Martin", "Anna",  "Émile", "Zoë",    "Борис", "Яков",   "Ольга", "Νίκος",
+                              "Gareth", "Stuart", "Chloé", "Björn", "Иван",  "Мария", "Sean",  "Łukasz"};
+const char* const kLast[] = {"Oakes", "Lowe",    "Penn",  "Müller",  "Иванов", "Петрова", "Smith", "O'Brien",
+                             "Dupré", "Nilsson", "Соколов", "Παππάς", "Kowalski", "García", "Brown", "Ng"};
+const char kWords[] = "met at the conference call after six bring the documents birthday gift ideas works at "
+                      "the hospital prefers e-mail over phone ask about the garden project новый адрес вторник";
+
+} // namespace
+
+std::vector<contact::Values> generateContacts(int count, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> name(0, 15);
+    std::uniform_int_distribution<int> digit(0, 9);
+    std::uniform_int_distribution<int> length(10, 13);
+    std::uniform_int_distribution<int> chance(0, 99);
+    std::uniform_int_distribution<int> remarkLength(0, 200);
+    const QString words = QString::fromUtf8(kWords);
+    std::uniform_int_distribution<int> wordStart(0, static_cast<int>(words.size()) - 1);
+    const auto phone = [&] {
+        QString number;
+        for (int n = length(random); n > 0; --n)
+            number += QChar(u'0' + digit(random));
+        return number;
+    };
+    std::vector<contact::Values> contacts;
+    contacts.reserve(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        contact::Values v;
+        v[0] = QString::fromUtf8(kFirst[name(random)]) + QLatin1Char(' ') + QString::fromUtf8(kLast[name(random)]) +
+               QLatin1Char(' ') + QString::number(i);
+        v[1] = QStringLiteral("%1/%2/%3")
+                   .arg(1 + i % 12, 2, 10, QLatin1Char('0'))
+                   .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
+                   .arg(1940 + i % 70);
+        for (int c = 2; c <= 9; ++c)
+            v[static_cast<size_t>(c)] = chance(random) < (c == 2 ? 95 : 35) ? phone() : QString();
+        v[10] = QStringLiteral("person%1@example.com").arg(i);
+        v[11] = chance(random) < 30 ? QStringLiteral("https://www.example.org/%1").arg(i) : QString();
+        QString remark;
+        const int wanted = remarkLength(random);
+        while (remark.size() < wanted)
+            remark += words.mid(wordStart(random), 12);
+        v[12] = remark.left(wanted);
+        contacts.push_back(std::move(v));
+    }
+    return contacts;
+}
+
+QString connectionStringFor(const QString& path)
+{
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source= ") + path;
+}
+
+void writeContactFile(const QString& path, int count, unsigned seed)
+{
+    QFile::remove(path);
+    QFile::remove(path + QStringLiteral("-journal"));
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.close();
+    Connection connection;
+    connection.open(connectionStringFor(path));
+    connection.execute(QStringLiteral("PRAGMA synchronous=OFF"));
+    connection.execute(QStringLiteral("BEGIN"));
+    for (const contact::Values& values : generateContacts(count, seed))
+        connection.execute(contact::insertStatement(values));
+    connection.execute(QStringLiteral("COMMIT"));
+}
+
+long residentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLong() * 4096 : 0;
+}
+
+QString prepareDataHome(int count)
+{
+    static QTemporaryDir home;
+    static int madeFor = -1;
+    const QString dataHome = home.path() + QStringLiteral("/data");
+    const QString file = dataHome + QStringLiteral("/Marrowind/Rondexa/dbContacts.mdb");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/config")));
+    setApplicationFolder(QStringLiteral(RONDEXA_BUILD_DIR));
+    if (madeFor != count) {
+        QDir().mkpath(dataHome + QStringLiteral("/Marrowind/Rondexa"));
+        writeContactFile(file, count);
+        madeFor = count;
+    }
+    return file;
+}
+
+long heapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<long>(info.uordblks + info.hblkhd);
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <vector>
+
+#include <QString>
+
+#include "store/contacttable.h"
+
+// Realistic generated contacts: names in Latin, accented Latin, Cyrillic and
+// Greek letters, phone numbers of 10 to 13 digits, remarks of 0 to 200
+// characters. The same seed gives the same contacts.
+std::vector<contact::Values> generateContacts(int count, unsigned seed = 1);
+
+// Creates (or replaces) a data file at path holding the generated contacts.
+void writeContactFile(const QString& path, int count, unsigned seed = 1);
+
+// "Provider=...;Data Source= path"
+QString connectionStringFor(const QString& path);
+
+// Resident memory of this process in bytes.
+long residentBytes();
+// Bytes the heap has handed out and not taken back: unlike the resident size
+// it is not blurred by memory that was freed and kept for reuse.
+long heapInUse();
+
+// Points the program's data folder at a fresh temporary folder holding a data
+// file of count generated contacts, and the application folder at the build
+// folder; returns the data file's path. Made once per count and process.
+QString prepareDataHome(int count);
