@@ -10,7 +10,9 @@
 #include "app/apperror.h"
 #include "app/messagebox.h"
 #include "app/programend.h"
+#include "ui/editor/contactcommands.h"
 #include "ui/main/contactlistmodel.h"
+#include "ui/pointerfeedback.h"
 #include "ui/twips.h"
 
 namespace {
@@ -111,12 +113,19 @@ void Form1::buildControls()
     setTabOrder(PushButton7, PushButton5);
     setTabOrder(PushButton5, PushButton8);
 
-    setMouseTracking(true);
-    installEventFilter(this);
-    Frame1->setMouseTracking(true);
-    Frame1->installEventFilter(this);
-    ListView1->viewport()->setMouseTracking(true);
-    ListView1->viewport()->installEventFilter(this);
+    mPointer = new PointerFeedback(this);
+    mPointer->watchSurface(Frame1);
+    mPointer->watchSurface(ListView1->viewport());
+    for (QPushButton* button :
+         {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6, PushButton7, PushButton8})
+        mPointer->watchButton(button);
+
+    connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
+    connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
+    connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
+    connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
+    connect(ListView1, &QTableView::doubleClicked, this, &Form1::PushButton3_Click);
+    connect(Text1, &QLineEdit::returnPressed, this, &Form1::PushButton4_Click);
 }
 
 QPushButton* Form1::makeButton(QWidget* parent, const char* name, const QString& caption, double left, double top,
@@ -127,8 +136,6 @@ QPushButton* Form1::makeButton(QWidget* parent, const char* name, const QString&
     button->setGeometry(twipsRect(left, top, width, height));
     button->setFont(arial(9, false));
     button->setAutoDefault(false);
-    button->setMouseTracking(true);
-    button->installEventFilter(this);
     return button;
 }
 
@@ -155,32 +162,65 @@ void Form1::columnResized(int column, int, int newSize)
         mColumnTwips[static_cast<size_t>(column)] = pixelsToTwips(newSize);
 }
 
+int Form1::mousePointer() const
+{
+    return mPointer->pointer();
+}
+
 void Form1::setMousePointer(int pointer)
 {
-    mMousePointer = pointer;
-    applyPointer();
+    mPointer->setPointer(pointer);
 }
 
-void Form1::applyPointer()
+bool Form1::hasHandCursor() const
 {
-    QCursor cursor(Qt::ArrowCursor);
-    if (mMousePointer == 11)
-        cursor = QCursor(Qt::WaitCursor);
-    else if (mMousePointer == 99 && mHasHandCursor)
-        cursor = mHandCursor;
-    setCursor(cursor);
+    return mPointer->hasHandCursor();
 }
 
-bool Form1::eventFilter(QObject* watched, QEvent* event)
+int Form1::rowCount() const
 {
-    // Pointer feedback: the hand over a button, the arrow elsewhere, and a
-    // showing hourglass is never replaced by a mouse move.
-    if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
-        const bool overButton = qobject_cast<QPushButton*>(watched) != nullptr;
-        if (mMousePointer != 11)
-            setMousePointer(overButton ? 99 : 0);
-    }
-    return QWidget::eventFilter(watched, event);
+    return mModel->rowCount();
+}
+
+int Form1::selectedRow() const
+{
+    const QModelIndexList rows = ListView1->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+QString Form1::text(int row, int column) const
+{
+    return mModel->row(row)[static_cast<size_t>(column)];
+}
+
+QByteArrayView Form1::textUtf8(int row, int column) const
+{
+    return mModel->row(row).utf8(static_cast<size_t>(column));
+}
+
+void Form1::clearRows()
+{
+    mModel->setRows({});
+}
+
+void Form1::PushButton1_Click()
+{
+    addContactCommand(*this);
+}
+
+void Form1::PushButton2_Click()
+{
+    deleteContactCommand(*this);
+}
+
+void Form1::PushButton3_Click()
+{
+    updateContactCommand(*this);
+}
+
+void Form1::PushButton4_Click()
+{
+    searchCommand(*this, Text1->text());
 }
 
 void Form1::closeEvent(QCloseEvent* event)

@@ -2,17 +2,19 @@
 
 #include <array>
 
-#include <QCursor>
 #include <QWidget>
+
+#include "ui/editor/mainlist.h"
 
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class QTableView;
 class ContactListModel;
+class PointerFeedback;
 
 // The main window: the contact list and the buttons that start every command.
-class Form1 : public QWidget {
+class Form1 : public QWidget, public MainList {
     Q_OBJECT
 public:
     explicit Form1(QWidget* parent = nullptr);
@@ -26,12 +28,26 @@ public:
 
     // Empties the list and refills it with every contact in name order. It has
     // no error trap: a failure goes to the caller's.
-    void loadRondexa();
+    void loadRondexa() override;
+
+    void PushButton1_Click();
+    void PushButton2_Click();
+    void PushButton3_Click();
+    void PushButton4_Click();
+
+    // The list as the commands see it.
+    int rowCount() const override;
+    int selectedRow() const override;
+    QString text(int row, int column) const override;
+    QByteArrayView textUtf8(int row, int column) const override;
+    void clearRows() override;
+    void fillFrom(Recordset& recordset) override;
+    QWidget* ownerWidget() override { return this; }
 
     // 0 the default arrow, 11 the hourglass, 99 the hand.
-    int mousePointer() const { return mMousePointer; }
-    void setMousePointer(int pointer);
-    bool hasHandCursor() const { return mHasHandCursor; }
+    int mousePointer() const;
+    void setMousePointer(int pointer) override;
+    bool hasHandCursor() const;
 
     ContactListModel& listModel() const { return *mModel; }
     double columnWidthTwips(int column) const;
@@ -51,13 +67,11 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
     QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, double left, double top,
                             double width, double height);
-    void applyPointer();
     void columnResized(int column, int oldSize, int newSize);
 
     ContactListModel* mModel = nullptr;
@@ -66,9 +80,7 @@ private:
     std::array<double, 14> mColumnTwips{};
     bool mSettingWidth = false;
     bool mMaximizedLayout = false;
-    int mMousePointer = 0;
-    QCursor mHandCursor;
-    bool mHasHandCursor = false;
+    PointerFeedback* mPointer = nullptr;
     bool mUnloaded = false;
 };
 

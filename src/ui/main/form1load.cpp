@@ -18,6 +18,7 @@
 #include "ui/appicon.h"
 #include "ui/cursorfile.h"
 #include "ui/main/contactlistmodel.h"
+#include "ui/pointerfeedback.h"
 
 namespace {
 
@@ -53,10 +54,7 @@ bool Form1::Form_Load()
     });
     const QString handCursor = applicationFolder() + QStringLiteral("/HAND-M.CUR");
     if (trap.test(120, [&] { return fileExists(handCursor); })) {
-        trap.step(122, [&] {
-            mHandCursor = loadCursorFile(handCursor);
-            mHasHandCursor = true;
-        });
+        trap.step(122, [&] { mPointer->setHandCursor(loadCursorFile(handCursor)); });
     }
 
     trap.step(144, [] {
@@ -98,6 +96,16 @@ void Form1::loadRondexa()
 {
     Recordset recordset;
     setMousePointer(11);
+    clearRows();
+    recordset.open(contact::listQuery(), sharedConnection(), 3, 1);
+    fillFrom(recordset);
+    if (recordset.state() != 0)
+        recordset.close();
+    setMousePointer(0);
+}
+
+void Form1::fillFrom(Recordset& recordset)
+{
     std::vector<ListRow> rows;
     // Whatever was read before a failure stays in the list, and the failure
     // still goes on to the caller's trap.
@@ -107,7 +115,6 @@ void Form1::loadRondexa()
         ~Publish() { model.setRows(std::move(rows)); }
     } publish{*mModel, rows};
 
-    recordset.open(contact::listQuery(), sharedConnection(), 3, 1);
     ListRow::Builder row;
     while (!recordset.eof()) {
         for (size_t i = 0; i < ListRow::size(); ++i)
@@ -115,9 +122,6 @@ void Form1::loadRondexa()
         rows.push_back(row.take());
         recordset.moveNext();
     }
-    if (recordset.state() != 0)
-        recordset.close();
-    setMousePointer(0);
 }
 
 void Form1::Form_QueryUnload()
