@@ -1,0 +1,86 @@
+#include "app/skin.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPalette>
+#include <QRadioButton>
+#include <QWidget>
+
+#include "app/apperror.h"
+#include "store/paths.h"
+
+namespace {
+
+void paint(QWidget* widget, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+// Frames, labels, check boxes and option buttons the window's designer put
+// there; the parts Qt builds inside its own composite widgets are named
+// "qt_..." and are not controls of the window.
+bool takesButtonFace(const QWidget* widget)
+{
+    if (widget->objectName().startsWith(QLatin1String("qt_")))
+        return false;
+    return qobject_cast<const QGroupBox*>(widget) || qobject_cast<const QLabel*>(widget) ||
+           qobject_cast<const QCheckBox*>(widget) || qobject_cast<const QRadioButton*>(widget);
+}
+
+} // namespace
+
+void SkinFramework::loadSkin(const QString& path, const QString& iniFileName)
+{
+    Q_UNUSED(iniFileName);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw AppError(QStringLiteral("Cannot read the skin %1: %2").arg(path, file.errorString()), 75);
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw AppError(QStringLiteral("Cannot read the skin %1: %2").arg(path, file.errorString()), 75);
+    mStyleSheet = QString::fromUtf8(bytes);
+}
+
+void SkinFramework::applyWindow(QWidget* window) const
+{
+    if (!window)
+        throw AppError(QStringLiteral("Invalid procedure call or argument"), 5);
+    window->setStyleSheet(mStyleSheet);
+}
+
+QString skinFilePath()
+{
+    return applicationFolder() + QStringLiteral("/x/o.cjs");
+}
+
+void ApplySkin(QWidget* mainWindow, SkinFramework& skin)
+{
+    // Only a plain file counts: a folder of that name is no skin.
+    if (!plainFileExists(skinFilePath()))
+        return;
+    SetFormColors(mainWindow);
+    skin.loadSkin(skinFilePath(), QString());
+    skin.setOptions(skin.options() | 1);
+    skin.setMember5(true);
+    skin.setMember10(true);
+    skin.applyWindow(mainWindow);
+}
+
+void SetFormColors(QWidget* window)
+{
+    if (!window)
+        throw AppError(QStringLiteral("Invalid procedure call or argument"), 5);
+    const QColor buttonFace = QApplication::palette().color(QPalette::Active, QPalette::Button);
+    paint(window, buttonFace);
+    const QList<QWidget*> controls = window->findChildren<QWidget*>();
+    for (QWidget* control : controls) {
+        if (takesButtonFace(control))
+            paint(control, buttonFace);
+    }
+}
