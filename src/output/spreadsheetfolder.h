@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+// The private folder that holds the workbooks handed to the spreadsheet
+// program: readable by the user alone (0700), in the user's cache folder (or
+// the runtime folder where there is no cache folder). A workbook is needed
+// only until the spreadsheet program has read it, so any older than a day is
+// removed the next time the folder is prepared.
+class SpreadsheetFolder {
+public:
+    // Where the folder is (or would be); empty when there is no place for it.
+    static QString location();
+
+    // Creates the folder as needed, makes sure it is a folder of this user's
+    // that nobody else can read, and removes workbooks older than a day.
+    // Throws AppError when the folder cannot be made private.
+    static void prepare();
+
+    // Creates a new, empty workbook file (0600) in the prepared folder and
+    // returns its path; the name is unique, so two exports never share one.
+    static QString reserveWorkbook();
+
+    // How old a workbook may get before it is removed, in seconds.
+    static constexpr long long kMaxAgeSeconds = 24 * 60 * 60;
+};
