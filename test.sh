@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 . scripts/packages.sh
-ensure_packages "${BUILD_PACKAGES[@]}" googletest libgtest-dev
+ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 
 cmake -S . -B build-tests -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRONDEXA_SANITIZE=ON -DRONDEXA_TESTS=ON >/dev/null
 cmake --build build-tests -j"$(nproc)"

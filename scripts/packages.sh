@@ -23,3 +23,12 @@ ensure_packages() {
 
 BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libsqlite3-dev libicu-dev libxlsxwriter-dev
     fonts-liberation)
+
+# GoogleTest builds the tests; unzip reads exported workbooks back, pdftotext
+# (poppler-utils) reads printed reports back, and the install test runs the
+# two desktop validators.
+TEST_PACKAGES=(googletest libgtest-dev unzip poppler-utils desktop-file-utils appstream)
+
+# scripts/build-deb.sh: dpkg-shlibdeps (dpkg-dev) and file compute the package's
+# dependencies; xvfb and x11-utils show and find the installed program's window.
+PACKAGE_PACKAGES=(dpkg-dev file xvfb x11-utils desktop-file-utils appstream)

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QSessionManager>
 
 #include "ui/main/form1.h"
 
@@ -15,6 +16,9 @@ int runRondexa()
         const QRect available = screen->availableGeometry();
         form->move(available.center() - form->rect().center());
     }
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, form, [form](QSessionManager&) {
+        form->sessionEnding();
+    });
     form->show();
     return QApplication::exec();
 }

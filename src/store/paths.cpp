@@ -33,6 +33,17 @@ QString getSpecialFolder(int folder)
     QString path = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
         path.chop(1);
+    // On a new account ~/.local/share may not exist yet; the base-directory
+    // rules say to create it, for the owner only. Whatever cannot be made
+    // here shows up as the maker folder's own failure.
+    if (!path.isEmpty() && !fileExists(path)) {
+        const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        QString prefix;
+        for (const QString& part : parts) {
+            prefix += QLatin1Char('/') + part;
+            ::mkdir(QFile::encodeName(prefix).constData(), 0700);
+        }
+    }
     return path;
 }
 

@@ -197,3 +197,17 @@ TEST(AppTitle, DropsTheLastWordUntilFortyCharactersRemain)
     EXPECT_EQ(shortenedTitle("Averyveryveryveryveryveryveryverylongword and more"),
               "Averyveryveryveryveryveryveryverylongword");
 }
+
+TEST(StartUp, NewAccountWithoutItsDataFolderGetsTheWholePath)
+{
+    TempEnv env;
+    ScriptedMessages messages;
+    const QString fresh = env.root() + "/newhome/.local/share";
+    qputenv("XDG_DATA_HOME", QFile::encodeName(fresh));
+    Form1 form;
+    ASSERT_TRUE(form.Form_Load());
+    EXPECT_TRUE(messages.shown().empty()) << messages.texts().join("|").toStdString();
+    EXPECT_TRUE(QFileInfo(fresh + "/Marrowind/Rondexa/dbContacts.mdb").isFile());
+    EXPECT_EQ(mode(fresh), 0700);
+    EXPECT_EQ(gConn->state(), 1);
+}

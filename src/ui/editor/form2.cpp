@@ -11,6 +11,7 @@
 #include <QScreen>
 
 #include "app/errortrap.h"
+#include "app/skin.h"
 #include "app/messagebox.h"
 #include "store/connection.h"
 #include "store/contacttable.h"
@@ -95,6 +96,10 @@ QLabel* Form2::addLabel(QWidget* parent, const char* name, const QString& captio
     auto* label = new QLabel(caption, parent);
     label->setObjectName(QLatin1String(name));
     label->setGeometry(twipsRect(left, top, width, 225));
+    // Liberation Sans renders a few pixels wider than the designed widths
+    // allow; a caption may use the gap up to its field rather than lose its
+    // colon.
+    label->setMinimumWidth(label->sizeHint().width());
     return label;
 }
 
@@ -209,9 +214,7 @@ void Form2::setMousePointer(int pointer)
 void Form2::Form_Load()
 {
     ErrorTrap trap(locationTag("Form2", "Form_Load"));
-    trap.step(100, [] {
-        // The editor's colours are set here.
-    });
+    trap.step(100, [&] { SetFormColors(this); });
     trap.step(102, [&] { setWindowIcon(applicationIcon()); });
     const QString handCursor = applicationFolder() + QStringLiteral("/HAND-M.CUR");
     if (trap.test(104, [&] { return fileExists(handCursor); }))

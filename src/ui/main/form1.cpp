@@ -10,6 +10,10 @@
 #include "app/apperror.h"
 #include "app/messagebox.h"
 #include "app/programend.h"
+#include "output/excelexport.h"
+#include "output/excelexportmodellist.h"
+#include "output/reportcommand.h"
+#include "output/samplecommand.h"
 #include "ui/editor/contactcommands.h"
 #include "ui/main/contactlistmodel.h"
 #include "ui/pointerfeedback.h"
@@ -49,6 +53,7 @@ void SetAppTitle()
 Form1::Form1(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Form1"));
+    mColumnTwips.fill(-1);
     buildControls();
 }
 
@@ -124,6 +129,12 @@ void Form1::buildControls()
     connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
     connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
     connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
+    connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
+    connect(PushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
+    connect(PushButton7, &QPushButton::clicked, this, &Form1::PushButton7_Click);
+    connect(PushButton8, &QPushButton::clicked, this, &Form1::PushButton8_Click);
+    connect(ListView1->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int logical) { ListView1_ColumnClick(logical + 1); });
     connect(ListView1, &QTableView::doubleClicked, this, &Form1::PushButton3_Click);
     connect(Text1, &QLineEdit::returnPressed, this, &Form1::PushButton4_Click);
 }
@@ -143,6 +154,9 @@ double Form1::columnWidthTwips(int column) const
 {
     if (column < 0 || column >= static_cast<int>(mColumnTwips.size()) || column >= mModel->columnCount())
         throw AppError(QStringLiteral("Index out of bounds"), 35600);
+    // A column whose width was never set or dragged has the list's own.
+    if (mColumnTwips[static_cast<size_t>(column)] < 0)
+        return pixelsToTwips(ListView1->horizontalHeader()->sectionSize(column));
     return mColumnTwips[static_cast<size_t>(column)];
 }
 
@@ -221,6 +235,22 @@ void Form1::PushButton3_Click()
 void Form1::PushButton4_Click()
 {
     searchCommand(*this, Text1->text());
+}
+
+void Form1::PushButton6_Click()
+{
+    runReportCommand(this);
+}
+
+void Form1::PushButton7_Click()
+{
+    ExcelExportModelList list(ListView1->model(), this, [this](int pointer) { setMousePointer(pointer); });
+    runExcelExport(list);
+}
+
+void Form1::PushButton8_Click()
+{
+    runSampleDataCommand([this] { loadRondexa(); });
 }
 
 void Form1::closeEvent(QCloseEvent* event)

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+#include "app/skin.h"
 #include "ui/editor/mainlist.h"
 
 class QGroupBox;
@@ -11,6 +12,7 @@ class QLineEdit;
 class QPushButton;
 class QTableView;
 class ContactListModel;
+class ErrorTrap;
 class PointerFeedback;
 
 // The main window: the contact list and the buttons that start every command.
@@ -25,6 +27,9 @@ public:
     bool Form_Load();
     void Form_QueryUnload();
     void Form_Unload();
+    // The desktop session is ending: remember the view as a close would, in
+    // case the session never gets to close the window.
+    void sessionEnding();
 
     // Empties the list and refills it with every contact in name order. It has
     // no error trap: a failure goes to the caller's.
@@ -34,6 +39,16 @@ public:
     void PushButton2_Click();
     void PushButton3_Click();
     void PushButton4_Click();
+    void PushButton5_Click();
+    void PushButton6_Click();
+    void PushButton7_Click();
+    void PushButton8_Click();
+
+    // Arranges the controls for the window's state; runs on every change of
+    // size or state.
+    void Form_Resize();
+    void ListView1_ColumnClick(int index);
+    bool maximizedLayout() const { return mMaximizedLayout; }
 
     // The list as the commands see it.
     int rowCount() const override;
@@ -65,14 +80,21 @@ public:
     QPushButton* PushButton7 = nullptr;
     QPushButton* PushButton8 = nullptr;
 
+    SkinFramework SkinFramework1;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void buildControls();
     QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, double left, double top,
                             double width, double height);
     void columnResized(int column, int oldSize, int newSize);
+    // Lines 100 to 106 of the closing: the column widths and the window state.
+    void saveView(ErrorTrap& trap);
+    int stateNumber() const;
 
     ContactListModel* mModel = nullptr;
     // Widths in twips as set or as the user dragged them: a 1-twip column

@@ -8,6 +8,7 @@
 #include <QTableView>
 
 #include "app/errortrap.h"
+#include "app/runtimecheck.h"
 #include "app/messagebox.h"
 #include "app/programend.h"
 #include "store/connection.h"
@@ -18,6 +19,8 @@
 #include "ui/appicon.h"
 #include "ui/cursorfile.h"
 #include "ui/main/contactlistmodel.h"
+#include "ui/main/layout.h"
+#include "ui/main/viewsettings.h"
 #include "ui/pointerfeedback.h"
 
 namespace {
@@ -25,9 +28,6 @@ namespace {
 const char* const kHeadings[] = {"ID",           "Name",         "Date Of Birth", "Mobile No. 1", "Mobile No. 2",
                                  "Office No. 1", "Office No. 2", "Fax No. 1",     "Fax No. 2",    "Home No. 1",
                                  "Home No. 2",   "Email",        "Website",       "Remarks"};
-
-const double kIdWidthTwips = 1;
-const double kColumnWidthTwips = 1800;
 
 } // namespace
 
@@ -49,17 +49,16 @@ bool Form1::Form_Load()
         trap.step(116, [&] { copyTemplate(paths.templateFile, paths.dataFile); });
     }
 
-    trap.step(118, [] {
-        // The skin is applied here once the program ships skin support.
-    });
+    trap.step(118, [&] { ApplySkin(this, SkinFramework1); });
     const QString handCursor = applicationFolder() + QStringLiteral("/HAND-M.CUR");
     if (trap.test(120, [&] { return fileExists(handCursor); })) {
         trap.step(122, [&] { mPointer->setHandCursor(loadCursorFile(handCursor)); });
     }
 
-    trap.step(144, [] {
-        // The runtime check of the store's objects belongs here.
-    });
+    bool goOn = true;
+    trap.step(144, [&] { goOn = IsADOInstalled(); });
+    if (!goOn)
+        return false;
 
     trap.step(146, [&] { setWindowTitle(QStringLiteral("Rondexa")); });
     trap.step(146, [&] { setWindowIcon(applicationIcon()); });
@@ -76,14 +75,18 @@ bool Form1::Form_Load()
         line += 2;
     }
 
-    trap.step(182, [&] { setColumnWidthTwips(0, kIdWidthTwips); });
+    const ViewSettings settings;
+    trap.step(182, [&] { setColumnWidthTwips(0, settings.columnWidth(1)); });
     for (int n = 2; n <= mModel->columnCount(); ++n)
-        trap.step(186, [&] { setColumnWidthTwips(n - 1, kColumnWidthTwips); });
+        trap.step(186, [&] { setColumnWidthTwips(n - 1, settings.columnWidth(n)); });
 
     trap.step(190, [&] { loadRondexa(); });
 
-    trap.step(192, [] {
-        // The remembered window state is restored here.
+    trap.step(192, [&] {
+        const int state = settings.windowState();
+        setWindowState(state == kStateMaximized   ? Qt::WindowMaximized
+                       : state == kStateMinimized ? Qt::WindowMinimized
+                                                  : Qt::WindowNoState);
     });
     if (trap.test(194, [&] { return !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)); }))
         trap.step(196, [&] { mMaximizedLayout = false; });
@@ -127,14 +130,7 @@ void Form1::fillFrom(Recordset& recordset)
 void Form1::Form_QueryUnload()
 {
     ErrorTrap trap(locationTag("Form1", "Form_QueryUnload"));
-    for (int n = 1; n <= 14; ++n) {
-        trap.step(102, [] {
-            // Column widths are remembered here.
-        });
-    }
-    trap.step(106, [] {
-        // The window state is remembered here.
-    });
+    saveView(trap);
     if (trap.test(108, [] { return sharedConnection().state() != 0; }))
         trap.step(108, [] { sharedConnection().close(); });
     trap.step(110, [] { gConn.reset(); });
