@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <ostream>
 #include <vector>
 
 #include <QStringList>
@@ -38,3 +39,9 @@ private:
     bool mEnded = false;
     int mStatus = -1;
 };
+
+// Lets test failures show texts as texts.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
