@@ -2,10 +2,14 @@
 
 #include <sys/stat.h>
 
+#include <QAccessible>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
 
 #include "app/messagebox.h"
 #include "store/connection.h"
@@ -210,4 +214,33 @@ TEST(StartUp, NewAccountWithoutItsDataFolderGetsTheWholePath)
     EXPECT_TRUE(QFileInfo(fresh + "/Marrowind/Rondexa/dbContacts.mdb").isFile());
     EXPECT_EQ(mode(fresh), 0700);
     EXPECT_EQ(gConn->state(), 1);
+}
+
+TEST(ContactList, ReachableThroughTheAccessibilityLayer)
+{
+    TempEnv env;
+    ScriptedMessages messages;
+    Form1 form;
+    ASSERT_TRUE(form.Form_Load());
+    gConn->execute("insert into tblContact (ContactName) values ('Anna')");
+    form.loadRondexa();
+    form.show();
+
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(form.ListView1);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->role(), QAccessible::Table);
+    QAccessibleTableInterface* table = list->tableInterface();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->columnCount(), 14);
+    EXPECT_EQ(table->rowCount(), 1);
+    EXPECT_EQ(table->columnDescription(2), "Date Of Birth");
+    EXPECT_EQ(table->cellAt(0, 1)->text(QAccessible::Name), "Anna");
+
+    QAccessibleInterface* search = QAccessible::queryAccessibleInterface(form.Text1);
+    EXPECT_EQ(search->text(QAccessible::Name), "Search Contacts");
+    for (QPushButton* button : form.findChildren<QPushButton*>()) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+        EXPECT_EQ(accessible->role(), QAccessible::Button);
+        EXPECT_EQ(accessible->text(QAccessible::Name), button->text());
+    }
 }
