@@ -12,6 +12,11 @@ const int kUnnumberedError = 440;
 
 } // namespace
 
+QString supportEmail()
+{
+    return QLatin1String(kSupportEmail);
+}
+
 QString errorReportText(const QString& description, const QString& locationTag, int line)
 {
     return description + QStringLiteral("\r\n") + locationTag + QStringLiteral("at line ") +

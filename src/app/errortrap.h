@@ -5,6 +5,9 @@
 
 #include <QString>
 
+// Where users are asked to send questions and screenshots.
+QString supportEmail();
+
 // The fixed report of an unexpected error, character for character.
 QString errorReportText(const QString& description, const QString& locationTag, int line);
 

@@ -15,7 +15,6 @@
 
 namespace {
 
-const char kSupportEmail[] = "support@marrowind.example";
 const char kUpdateArticle[] = "https://support.microsoft.com/kb/2640696";
 // A started program decides its own window on Linux; the style is the
 // update's "hidden" all the same.
@@ -62,7 +61,7 @@ QString whereToGetTheUpdate()
            QLatin1String(kUpdateArticle) +
            QStringLiteral(" and look for 'How to obtain this update' section and download the appropriate "
                           "update.\r\n\r\nPlease email ") +
-           QLatin1String(kSupportEmail) + QStringLiteral(" with a screenshot of this message if you have any questions.");
+           supportEmail() + QStringLiteral(" with a screenshot of this message if you have any questions.");
 }
 
 } // namespace
