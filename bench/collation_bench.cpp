@@ -9,7 +9,8 @@
 #include "store/textrules.h"
 #include "support/contactgen.h"
 
-namespace {
+namespace
+{
 
 std::vector<QByteArray> names()
 {
@@ -57,7 +58,8 @@ BENCHMARK(BM_SortWithCollatorOnly)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
 
-namespace {
+namespace
+{
 void BM_SortBytes(benchmark::State& state)
 {
     for (auto _ : state) {

@@ -23,16 +23,18 @@
 #include "support/contactgen.h"
 #include "ui/main/contactlistmodel.h"
 
-namespace {
+namespace
+{
 
 const int kContacts = 100000;
 
-const char* const kHeadings[] = {"ID",           "Name",         "Date Of Birth", "Mobile No. 1", "Mobile No. 2",
-                                 "Office No. 1", "Office No. 2", "Fax No. 1",     "Fax No. 2",    "Home No. 1",
-                                 "Home No. 2",   "Email",        "Website",       "Remarks"};
+const char* const kHeadings[] = {
+    "ID",        "Name",      "Date Of Birth", "Mobile No. 1", "Mobile No. 2", "Office No. 1", "Office No. 2",
+    "Fax No. 1", "Fax No. 2", "Home No. 1",    "Home No. 2",   "Email",        "Website",      "Remarks"};
 
 // Any message during the benchmark is a fault; counted, never shown.
-class CountingSink : public MessageSink {
+class CountingSink : public MessageSink
+{
 public:
     MsgAnswer show(const MessageRequest&) override
     {
@@ -131,13 +133,19 @@ void BM_PlainLibxlsxwriter(benchmark::State& state)
             ++row;
         }
         for (lxw_col_t column = 0; column < contact::kDataColumns; ++column)
-            worksheet_set_column(sheet, column, column, static_cast<double>(cells.longest[column] + 1), nullptr);
+            worksheet_set_column(sheet, column, column, static_cast<double>(cells.longest[column] + 1),
+                                 nullptr);
         if (workbook_close(workbook) != LXW_NO_ERROR)
             state.SkipWithError("the plain workbook could not be written");
     }
     QFile::remove(QFile::decodeName(file));
 }
-BENCHMARK(BM_PlainLibxlsxwriter)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(BM_PlainLibxlsxwriter)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 void BM_Export(benchmark::State& state)
 {
@@ -183,16 +191,16 @@ void BM_Export(benchmark::State& state)
     state.counters["messages"] = env.sink.mShown;
     state.counters["process_MB"] = static_cast<double>(residentBytes()) / (1024.0 * 1024.0);
 }
-BENCHMARK(BM_Export)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(BM_Export)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

@@ -13,29 +13,15 @@
 #include "ui/main/contactlistmodel.h"
 #include "ui/main/form1.h"
 
-namespace {
+namespace
+{
 
 const int kContacts = 100000;
 
 void BM_PlainListQuery(benchmark::State& state)
 {
-    const QString file = prepareDataHome(kContacts);
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    for (auto _ : state) {
-        sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(db, "select * from tblContact order by contactname", -1, &statement, nullptr);
-        size_t bytes = 0;
-        while (sqlite3_step(statement) == SQLITE_ROW) {
-            for (int i = 0; i < 14; ++i) {
-                benchmark::DoNotOptimize(sqlite3_column_text(statement, i));
-                bytes += static_cast<size_t>(sqlite3_column_bytes(statement, i));
-            }
-        }
-        sqlite3_finalize(statement);
-        benchmark::DoNotOptimize(bytes);
-    }
-    sqlite3_close(db);
+    timePlainQuery(state, prepareDataHome(kContacts),
+                   QStringLiteral("select * from tblContact order by contactname"));
 }
 BENCHMARK(BM_PlainListQuery)->Unit(benchmark::kMillisecond)->MinTime(3);
 
@@ -82,10 +68,5 @@ BENCHMARK(BM_ListFill)->Unit(benchmark::kMillisecond)->MinTime(3);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

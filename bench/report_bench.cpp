@@ -3,7 +3,6 @@
 // the memory the preview holds; and a PDF of 10,000 contacts page by page.
 #include <benchmark/benchmark.h>
 
-
 #include <sqlite3.h>
 #include <sys/resource.h>
 
@@ -23,7 +22,8 @@
 #include "store/recordset.h"
 #include "support/contactgen.h"
 
-namespace {
+namespace
+{
 
 const int kContacts = 100000;
 const int kPdfContacts = 10000;
@@ -31,23 +31,8 @@ const double kMegabyte = 1024.0 * 1024.0;
 
 void BM_PlainListQuery(benchmark::State& state)
 {
-    const QString file = prepareDataHome(kContacts);
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    for (auto _ : state) {
-        sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(db, "select * from tblContact order by contactname", -1, &statement, nullptr);
-        size_t bytes = 0;
-        while (sqlite3_step(statement) == SQLITE_ROW) {
-            for (int i = 0; i < 14; ++i) {
-                benchmark::DoNotOptimize(sqlite3_column_text(statement, i));
-                bytes += static_cast<size_t>(sqlite3_column_bytes(statement, i));
-            }
-        }
-        sqlite3_finalize(statement);
-        benchmark::DoNotOptimize(bytes);
-    }
-    sqlite3_close(db);
+    timePlainQuery(state, prepareDataHome(kContacts),
+                   QStringLiteral("select * from tblContact order by contactname"));
 }
 BENCHMARK(BM_PlainListQuery)->Unit(benchmark::kMillisecond)->MinTime(3);
 
@@ -113,7 +98,8 @@ void BM_PreviewMemory(benchmark::State& state)
         state.counters["process_MB"] = static_cast<double>(residentBytes()) / kMegabyte;
         recordset.close();
     }
-    struct rusage usage {};
+    struct rusage usage {
+    };
     getrusage(RUSAGE_SELF, &usage);
     state.counters["peak_rss_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
@@ -135,7 +121,8 @@ void BM_PdfOfTenThousand(benchmark::State& state)
     const QString pdf = folder.filePath(QStringLiteral("report.pdf"));
     for (auto _ : state)
         ReportRenderer::writePdf(rptMain::design(), report.rows(), pdf, QPageSize(QPageSize::A4));
-    ReportRenderer renderer(rptMain::design(), report.rows(), ReportRenderer::paperTwips(QPageSize(QPageSize::A4)));
+    ReportRenderer renderer(rptMain::design(), report.rows(),
+                            ReportRenderer::paperTwips(QPageSize(QPageSize::A4)));
     state.counters["rows"] = report.rows().rowCount();
     state.counters["pages"] = renderer.pageCount();
     state.counters["pdf_MB"] = static_cast<double>(QFile(pdf).size()) / kMegabyte;
@@ -146,10 +133,5 @@ BENCHMARK(BM_PdfOfTenThousand)->Unit(benchmark::kMillisecond)->MinTime(3);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

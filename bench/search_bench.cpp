@@ -16,11 +16,13 @@
 #include "ui/editor/form2.h"
 #include "ui/main/form1.h"
 
-namespace {
+namespace
+{
 
 const int kContacts = 100000;
 
-class SilentMessages : public MessageSink {
+class SilentMessages : public MessageSink
+{
 public:
     MsgAnswer show(const MessageRequest& request) override
     {
@@ -33,24 +35,7 @@ public:
 
 void plainQuery(benchmark::State& state, const QString& sql)
 {
-    const QString file = prepareDataHome(kContacts);
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    const QByteArray text = sql.toUtf8();
-    int rows = 0;
-    for (auto _ : state) {
-        sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(db, text.constData(), -1, &statement, nullptr);
-        rows = 0;
-        while (sqlite3_step(statement) == SQLITE_ROW) {
-            for (int i = 0; i < 14; ++i)
-                benchmark::DoNotOptimize(sqlite3_column_text(statement, i));
-            ++rows;
-        }
-        sqlite3_finalize(statement);
-    }
-    state.counters["rows"] = rows;
-    sqlite3_close(db);
+    timePlainQuery(state, prepareDataHome(kContacts), sql);
 }
 
 Form1& loadedForm()
@@ -74,14 +59,35 @@ void search(benchmark::State& state, const QString& text)
     state.counters["rows"] = form.rowCount();
 }
 
-void BM_PlainSearch12(benchmark::State& state) { plainQuery(state, contact::searchQuery("12")); }
-void BM_Search12(benchmark::State& state) { search(state, "12"); }
-void BM_PlainSearchMartin(benchmark::State& state) { plainQuery(state, contact::searchQuery("martin")); }
-void BM_SearchMartin(benchmark::State& state) { search(state, "martin"); }
+void BM_PlainSearch12(benchmark::State& state)
+{
+    plainQuery(state, contact::searchQuery("12"));
+}
+void BM_Search12(benchmark::State& state)
+{
+    search(state, "12");
+}
+void BM_PlainSearchMartin(benchmark::State& state)
+{
+    plainQuery(state, contact::searchQuery("martin"));
+}
+void BM_SearchMartin(benchmark::State& state)
+{
+    search(state, "martin");
+}
 // The built-in LIKE folds ASCII only, so it is given the letters as stored.
-void BM_PlainSearchCyrillic(benchmark::State& state) { plainQuery(state, contact::searchQuery(QString::fromUtf8("Бор"))); }
-void BM_SearchCyrillic(benchmark::State& state) { search(state, QString::fromUtf8("бор")); }
-void BM_PlainListFill(benchmark::State& state) { plainQuery(state, contact::listQuery()); }
+void BM_PlainSearchCyrillic(benchmark::State& state)
+{
+    plainQuery(state, contact::searchQuery(QString::fromUtf8("Бор")));
+}
+void BM_SearchCyrillic(benchmark::State& state)
+{
+    search(state, QString::fromUtf8("бор"));
+}
+void BM_PlainListFill(benchmark::State& state)
+{
+    plainQuery(state, contact::listQuery());
+}
 
 void BM_SaveOneContact(benchmark::State& state)
 {
@@ -110,10 +116,5 @@ BENCHMARK(BM_SaveOneContact)->Unit(benchmark::kMillisecond)->MinTime(2);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

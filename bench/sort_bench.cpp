@@ -16,7 +16,8 @@
 #include "ui/main/contactlistmodel.h"
 #include "ui/main/listrow.h"
 
-namespace {
+namespace
+{
 
 const int kContacts = 100000;
 
@@ -56,26 +57,8 @@ std::vector<ListRow> listRows(const QString& file)
 
 void BM_PlainOrderBy(benchmark::State& state, const char* column)
 {
-    sqlite3* db = openPlain(prepareDataHome(kContacts));
-    if (!db) {
-        state.SkipWithError("cannot open the data file");
-        return;
-    }
-    const std::string query = std::string("select * from tblContact order by ") + column;
-    for (auto _ : state) {
-        sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(db, query.c_str(), -1, &statement, nullptr);
-        size_t bytes = 0;
-        while (sqlite3_step(statement) == SQLITE_ROW) {
-            for (int i = 0; i < 14; ++i) {
-                benchmark::DoNotOptimize(sqlite3_column_text(statement, i));
-                bytes += static_cast<size_t>(sqlite3_column_bytes(statement, i));
-            }
-        }
-        sqlite3_finalize(statement);
-        benchmark::DoNotOptimize(bytes);
-    }
-    sqlite3_close(db);
+    timePlainQuery(state, prepareDataHome(kContacts),
+                   QStringLiteral("select * from tblContact order by ") + QLatin1String(column));
 }
 
 // Each iteration is one click on the same heading: the order flips every
@@ -134,10 +117,5 @@ SORT_BENCH(BM_HeadingClick, Remark, 14);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

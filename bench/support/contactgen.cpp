@@ -3,6 +3,9 @@
 #include <malloc.h>
 #include <random>
 
+#include <sqlite3.h>
+
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -10,14 +13,17 @@
 #include "store/connection.h"
 #include "store/paths.h"
 
-namespace {
+namespace
+{
 
-const char* const kFirst[] = {"Martin", "Anna",  "Émile", "Zoë",    "Борис", "Яков",   "Ольга", "Νίκος",
+const char* const kFirst[] = {"Martin", "Anna",   "Émile", "Zoë",   "Борис", "Яков",  "Ольга", "Νίκος",
                               "Gareth", "Stuart", "Chloé", "Björn", "Иван",  "Мария", "Sean",  "Łukasz"};
-const char* const kLast[] = {"Oakes", "Lowe",    "Penn",  "Müller",  "Иванов", "Петрова", "Smith", "O'Brien",
-                             "Dupré", "Nilsson", "Соколов", "Παππάς", "Kowalski", "García", "Brown", "Ng"};
-const char kWords[] = "met at the conference call after six bring the documents birthday gift ideas works at "
-                      "the hospital prefers e-mail over phone ask about the garden project новый адрес вторник";
+const char* const kLast[] = {"Oakes",    "Lowe",    "Penn",  "Müller",  "Иванов",  "Петрова",
+                             "Smith",    "O'Brien", "Dupré", "Nilsson", "Соколов", "Παππάς",
+                             "Kowalski", "García",  "Brown", "Ng"};
+const char kWords[] =
+    "met at the conference call after six bring the documents birthday gift ideas works at "
+    "the hospital prefers e-mail over phone ask about the garden project новый адрес вторник";
 
 } // namespace
 
@@ -41,8 +47,8 @@ std::vector<contact::Values> generateContacts(int count, unsigned seed)
     contacts.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
         contact::Values v;
-        v[0] = QString::fromUtf8(kFirst[name(random)]) + QLatin1Char(' ') + QString::fromUtf8(kLast[name(random)]) +
-               QLatin1Char(' ') + QString::number(i);
+        v[0] = QString::fromUtf8(kFirst[name(random)]) + QLatin1Char(' ') +
+               QString::fromUtf8(kLast[name(random)]) + QLatin1Char(' ') + QString::number(i);
         v[1] = QStringLiteral("%1/%2/%3")
                    .arg(1 + i % 12, 2, 10, QLatin1Char('0'))
                    .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
@@ -112,4 +118,44 @@ long heapInUse()
 {
     const struct mallinfo2 info = mallinfo2();
     return static_cast<long>(info.uordblks + info.hblkhd);
+}
+
+void timePlainQuery(benchmark::State& state, const QString& file, const QString& sql)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_close(db);
+        state.SkipWithError("cannot open the data file");
+        return;
+    }
+    const QByteArray text = sql.toUtf8();
+    int rows = 0;
+    for (auto _ : state) {
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(db, text.constData(), -1, &statement, nullptr);
+        size_t bytes = 0;
+        rows = 0;
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            for (int i = 0; i < 14; ++i) {
+                benchmark::DoNotOptimize(sqlite3_column_text(statement, i));
+                bytes += static_cast<size_t>(sqlite3_column_bytes(statement, i));
+            }
+            ++rows;
+        }
+        sqlite3_finalize(statement);
+        benchmark::DoNotOptimize(bytes);
+    }
+    state.counters["rows"] = rows;
+    sqlite3_close(db);
+}
+
+int runWidgetBenchmarks(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }

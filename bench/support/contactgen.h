@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include <benchmark/benchmark.h>
+
 #include <QString>
 
 #include "store/contacttable.h"
@@ -27,3 +29,11 @@ long heapInUse();
 // file of count generated contacts, and the application folder at the build
 // folder; returns the data file's path. Made once per count and process.
 QString prepareDataHome(int count);
+
+// Times one query through the plain SQLite C API, with SQLite's own NOCASE and
+// LIKE, reading every column of every row: the yardstick the program's own
+// work is measured against. Counts the rows in state.counters["rows"].
+void timePlainQuery(benchmark::State& state, const QString& file, const QString& sql);
+
+// Runs the benchmarks of a program that needs widgets, offscreen.
+int runWidgetBenchmarks(int argc, char** argv);
