@@ -9,8 +9,7 @@
 #include "store/textrules.h"
 #include "support/contactgen.h"
 
-namespace
-{
+namespace {
 
 std::vector<QByteArray> names()
 {
@@ -28,8 +27,8 @@ void BM_SortWithNoCase(benchmark::State& state)
     for (auto _ : state) {
         std::vector<QByteArray> sorted = names();
         std::sort(sorted.begin(), sorted.end(), [](const QByteArray& a, const QByteArray& b) {
-            return compareNoCase(a.constData(), static_cast<int>(a.size()), b.constData(),
-                                 static_cast<int>(b.size())) < 0;
+            return compareNoCase(a.constData(), static_cast<int>(a.size()), b.constData(), static_cast<int>(b.size())) <
+                   0;
         });
         benchmark::DoNotOptimize(sorted.data());
     }
@@ -58,8 +57,7 @@ BENCHMARK(BM_SortWithCollatorOnly)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
 
-namespace
-{
+namespace {
 void BM_SortBytes(benchmark::State& state)
 {
     for (auto _ : state) {

@@ -23,18 +23,16 @@
 #include "support/contactgen.h"
 #include "ui/main/contactlistmodel.h"
 
-namespace
-{
+namespace {
 
 const int kContacts = 100000;
 
-const char* const kHeadings[] = {
-    "ID",        "Name",      "Date Of Birth", "Mobile No. 1", "Mobile No. 2", "Office No. 1", "Office No. 2",
-    "Fax No. 1", "Fax No. 2", "Home No. 1",    "Home No. 2",   "Email",        "Website",      "Remarks"};
+const char* const kHeadings[] = {"ID",           "Name",         "Date Of Birth", "Mobile No. 1", "Mobile No. 2",
+                                 "Office No. 1", "Office No. 2", "Fax No. 1",     "Fax No. 2",    "Home No. 1",
+                                 "Home No. 2",   "Email",        "Website",       "Remarks"};
 
 // Any message during the benchmark is a fault; counted, never shown.
-class CountingSink : public MessageSink
-{
+class CountingSink : public MessageSink {
 public:
     MsgAnswer show(const MessageRequest&) override
     {
@@ -133,8 +131,7 @@ void BM_PlainLibxlsxwriter(benchmark::State& state)
             ++row;
         }
         for (lxw_col_t column = 0; column < contact::kDataColumns; ++column)
-            worksheet_set_column(sheet, column, column, static_cast<double>(cells.longest[column] + 1),
-                                 nullptr);
+            worksheet_set_column(sheet, column, column, static_cast<double>(cells.longest[column] + 1), nullptr);
         if (workbook_close(workbook) != LXW_NO_ERROR)
             state.SkipWithError("the plain workbook could not be written");
     }
@@ -180,8 +177,7 @@ void BM_Export(benchmark::State& state)
     for (auto _ : state) {
         last = Clock::now();
         runExcelExport(list);
-        longestGapMs =
-            std::max(longestGapMs, std::chrono::duration<double, std::milli>(Clock::now() - last).count());
+        longestGapMs = std::max(longestGapMs, std::chrono::duration<double, std::milli>(Clock::now() - last).count());
         state.PauseTiming();
         env.removeWorkbooks();
         state.ResumeTiming();

@@ -13,15 +13,13 @@
 #include "ui/main/contactlistmodel.h"
 #include "ui/main/form1.h"
 
-namespace
-{
+namespace {
 
 const int kContacts = 100000;
 
 void BM_PlainListQuery(benchmark::State& state)
 {
-    timePlainQuery(state, prepareDataHome(kContacts),
-                   QStringLiteral("select * from tblContact order by contactname"));
+    timePlainQuery(state, prepareDataHome(kContacts), QStringLiteral("select * from tblContact order by contactname"));
 }
 BENCHMARK(BM_PlainListQuery)->Unit(benchmark::kMillisecond)->MinTime(3);
 

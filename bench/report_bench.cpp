@@ -22,8 +22,7 @@
 #include "store/recordset.h"
 #include "support/contactgen.h"
 
-namespace
-{
+namespace {
 
 const int kContacts = 100000;
 const int kPdfContacts = 10000;
@@ -31,8 +30,7 @@ const double kMegabyte = 1024.0 * 1024.0;
 
 void BM_PlainListQuery(benchmark::State& state)
 {
-    timePlainQuery(state, prepareDataHome(kContacts),
-                   QStringLiteral("select * from tblContact order by contactname"));
+    timePlainQuery(state, prepareDataHome(kContacts), QStringLiteral("select * from tblContact order by contactname"));
 }
 BENCHMARK(BM_PlainListQuery)->Unit(benchmark::kMillisecond)->MinTime(3);
 
@@ -98,8 +96,7 @@ void BM_PreviewMemory(benchmark::State& state)
         state.counters["process_MB"] = static_cast<double>(residentBytes()) / kMegabyte;
         recordset.close();
     }
-    struct rusage usage {
-    };
+    struct rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     state.counters["peak_rss_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
@@ -121,8 +118,7 @@ void BM_PdfOfTenThousand(benchmark::State& state)
     const QString pdf = folder.filePath(QStringLiteral("report.pdf"));
     for (auto _ : state)
         ReportRenderer::writePdf(rptMain::design(), report.rows(), pdf, QPageSize(QPageSize::A4));
-    ReportRenderer renderer(rptMain::design(), report.rows(),
-                            ReportRenderer::paperTwips(QPageSize(QPageSize::A4)));
+    ReportRenderer renderer(rptMain::design(), report.rows(), ReportRenderer::paperTwips(QPageSize(QPageSize::A4)));
     state.counters["rows"] = report.rows().rowCount();
     state.counters["pages"] = renderer.pageCount();
     state.counters["pdf_MB"] = static_cast<double>(QFile(pdf).size()) / kMegabyte;

@@ -16,13 +16,11 @@
 #include "ui/editor/form2.h"
 #include "ui/main/form1.h"
 
-namespace
-{
+namespace {
 
 const int kContacts = 100000;
 
-class SilentMessages : public MessageSink
-{
+class SilentMessages : public MessageSink {
 public:
     MsgAnswer show(const MessageRequest& request) override
     {

@@ -16,16 +16,14 @@
 #include "ui/main/contactlistmodel.h"
 #include "ui/main/listrow.h"
 
-namespace
-{
+namespace {
 
 const int kContacts = 100000;
 
 sqlite3* openPlain(const QString& file)
 {
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr) !=
-        SQLITE_OK) {
+    if (sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
         return nullptr;
     }
@@ -95,11 +93,11 @@ void BM_HeadingClickAfterAnother(benchmark::State& state, int index)
     }
 }
 
-#define SORT_BENCH(name, ...)                                                                                \
-    BENCHMARK_CAPTURE(name, __VA_ARGS__)                                                                     \
-        ->Unit(benchmark::kMillisecond)                                                                      \
-        ->MinTime(1)                                                                                         \
-        ->Repetitions(5)                                                                                     \
+#define SORT_BENCH(name, ...)                                                                                          \
+    BENCHMARK_CAPTURE(name, __VA_ARGS__)                                                                               \
+        ->Unit(benchmark::kMillisecond)                                                                                \
+        ->MinTime(1)                                                                                                   \
+        ->Repetitions(5)                                                                                               \
         ->DisplayAggregatesOnly(true)
 
 SORT_BENCH(BM_PlainOrderBy, Name, "ContactName");

@@ -13,17 +13,14 @@
 #include "store/connection.h"
 #include "store/paths.h"
 
-namespace
-{
+namespace {
 
 const char* const kFirst[] = {"Martin", "Anna",   "Émile", "Zoë",   "Борис", "Яков",  "Ольга", "Νίκος",
                               "Gareth", "Stuart", "Chloé", "Björn", "Иван",  "Мария", "Sean",  "Łukasz"};
-const char* const kLast[] = {"Oakes",    "Lowe",    "Penn",  "Müller",  "Иванов",  "Петрова",
-                             "Smith",    "O'Brien", "Dupré", "Nilsson", "Соколов", "Παππάς",
-                             "Kowalski", "García",  "Brown", "Ng"};
-const char kWords[] =
-    "met at the conference call after six bring the documents birthday gift ideas works at "
-    "the hospital prefers e-mail over phone ask about the garden project новый адрес вторник";
+const char* const kLast[] = {"Oakes", "Lowe",    "Penn",    "Müller", "Иванов",   "Петрова", "Smith", "O'Brien",
+                             "Dupré", "Nilsson", "Соколов", "Παππάς", "Kowalski", "García",  "Brown", "Ng"};
+const char kWords[] = "met at the conference call after six bring the documents birthday gift ideas works at "
+                      "the hospital prefers e-mail over phone ask about the garden project новый адрес вторник";
 
 } // namespace
 
@@ -47,8 +44,8 @@ std::vector<contact::Values> generateContacts(int count, unsigned seed)
     contacts.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
         contact::Values v;
-        v[0] = QString::fromUtf8(kFirst[name(random)]) + QLatin1Char(' ') +
-               QString::fromUtf8(kLast[name(random)]) + QLatin1Char(' ') + QString::number(i);
+        v[0] = QString::fromUtf8(kFirst[name(random)]) + QLatin1Char(' ') + QString::fromUtf8(kLast[name(random)]) +
+               QLatin1Char(' ') + QString::number(i);
         v[1] = QStringLiteral("%1/%2/%3")
                    .arg(1 + i % 12, 2, 10, QLatin1Char('0'))
                    .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
@@ -123,8 +120,7 @@ long heapInUse()
 void timePlainQuery(benchmark::State& state, const QString& file, const QString& sql)
 {
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr) !=
-        SQLITE_OK) {
+    if (sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
         state.SkipWithError("cannot open the data file");
         return;

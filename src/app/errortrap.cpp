@@ -19,9 +19,9 @@ QString supportEmail()
 
 QString errorReportText(const QString& description, const QString& locationTag, int line)
 {
-    return description + QStringLiteral("\r\n") + locationTag + QStringLiteral("at line ") +
-           QString::number(line) + QStringLiteral("\r\r") +
-           QStringLiteral("Please email screenshot of this message to ") + QLatin1String(kSupportEmail);
+    return description + QStringLiteral("\r\n") + locationTag + QStringLiteral("at line ") + QString::number(line) +
+           QStringLiteral("\r\r") + QStringLiteral("Please email screenshot of this message to ") +
+           QLatin1String(kSupportEmail);
 }
 
 QString locationTag(const char* window, const char* procedure)

@@ -120,7 +120,7 @@ QString addressWidthOfMachine(QByteArrayView machine)
 {
     if (machine.isEmpty())
         return QString();
-    static const char* const kWide[] = {"x86_64", "amd64",  "aarch64", "aarch64_be", "arm64",       "s390x",
+    static const char* const kWide[] = {"x86_64",  "amd64",   "aarch64", "aarch64_be", "arm64",      "s390x",
                                         "riscv64", "sparc64", "alpha",   "ia64",       "loongarch64"};
     for (const char* name : kWide) {
         if (machine == QByteArrayView(name))

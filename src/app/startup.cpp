@@ -16,9 +16,8 @@ int runRondexa()
         const QRect available = screen->availableGeometry();
         form->move(available.center() - form->rect().center());
     }
-    QObject::connect(qApp, &QGuiApplication::commitDataRequest, form, [form](QSessionManager&) {
-        form->sessionEnding();
-    });
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, form,
+                     [form](QSessionManager&) { form->sessionEnding(); });
     form->show();
     return QApplication::exec();
 }

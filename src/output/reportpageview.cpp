@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 
 namespace {
 

@@ -99,8 +99,8 @@ void ReportPreview::buildControls()
     mScroll->setWidget(mView);
 
     auto* bar = new QHBoxLayout;
-    for (QWidget* control : std::initializer_list<QWidget*>{mPrint, pdf, first, previous, mPageBox, mPageCount, next,
-                                                             last, mZoom})
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{mPrint, pdf, first, previous, mPageBox, mPageCount, next, last, mZoom})
         bar->addWidget(control);
     bar->addStretch();
     bar->addWidget(close);

@@ -84,8 +84,7 @@ ReportRenderer::ReportRenderer(const ReportDesign& design, const ReportRows& row
       mDetail(design.band(ReportDesign::BandKind::Detail))
 {
     for (const ReportDesign::Control& control : mDetail.controls) {
-        const int field =
-            control.kind == ReportDesign::ControlKind::TextBox ? mRows.fieldIndex(control.dataField) : -1;
+        const int field = control.kind == ReportDesign::ControlKind::TextBox ? mRows.fieldIndex(control.dataField) : -1;
         mFieldOf.push_back(field);
         if (control.grows && !mGrowing && control.kind == ReportDesign::ControlKind::TextBox) {
             mGrowing = &control;
@@ -374,8 +373,8 @@ void ReportRenderer::drawItems(QPainter& painter, const std::vector<Item>& items
     for (const Item& item : items) {
         if (item.kind == Item::Kind::Line) {
             painter.setPen(rulePen);
-            painter.drawLine(QLineF(item.rect.left(), item.rect.top(), item.rect.left() + item.rect.width(),
-                                    item.rect.top()));
+            painter.drawLine(
+                QLineF(item.rect.left(), item.rect.top(), item.rect.left() + item.rect.width(), item.rect.top()));
             painter.setPen(textPen);
             continue;
         }

@@ -56,8 +56,8 @@ public:
 
     // Prints pages from..to (0-based, to < 0 for the last) on a printer or PDF
     // writer, laid out for the paper the device is set to.
-    static void printReport(const ReportDesign& design, const ReportRows& rows, QPagedPaintDevice& device,
-                            int from = 0, int to = -1);
+    static void printReport(const ReportDesign& design, const ReportRows& rows, QPagedPaintDevice& device, int from = 0,
+                            int to = -1);
     // Writes the whole report as a PDF file, page by page.
     static void writePdf(const ReportDesign& design, const ReportRows& rows, const QString& path,
                          const QPageSize& pageSize);

@@ -5,8 +5,7 @@ const std::array<contact::Values, 3>& sampleContacts()
     static const std::array<contact::Values, 3> samples = {{
         {"Martin Oakes", "04/04/1978", "18011358542", "", "18015813542", "", "", "", "18015425813", "",
          "martin.oakes@example.com", "https://www.example.com/martin-oakes", "VODE Manager"},
-        {"Gareth Lowe", "09/10/1987", "1112357845710", "", "", "", "", "", "", "", "gareth.lowe@example.net", "",
-         ""},
+        {"Gareth Lowe", "09/10/1987", "1112357845710", "", "", "", "", "", "", "", "gareth.lowe@example.net", "", ""},
         {"Stuart Penn", "10/11/1957", "", "", "", "", "", "", "", "", "stuart.penn@example.org", "",
          "ZadiZidu Ruda Zozo"},
     }};

@@ -95,8 +95,7 @@ void SpreadsheetFolder::prepare()
     if (::lstat(path.constData(), &info) != 0)
         failWith(QStringLiteral("Cannot read the folder"), folder, errno);
     if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
-        throw AppError(QStringLiteral("The folder %1 is not a private folder of this user").arg(folder),
-                       kPathNotFound);
+        throw AppError(QStringLiteral("The folder %1 is not a private folder of this user").arg(folder), kPathNotFound);
     if ((info.st_mode & 07777) != 0700 && ::chmod(path.constData(), 0700) != 0)
         failWith(QStringLiteral("Cannot make private the folder"), folder, errno);
     removeOldWorkbooks(path);

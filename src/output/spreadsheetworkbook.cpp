@@ -91,7 +91,8 @@ bool SpreadsheetWorkbook::writeText(uint32_t row, uint32_t column, const QString
             value.chop(1);
     }
     const QByteArray utf8 = value.toUtf8();
-    const lxw_error error = worksheet_write_string(mSheet, row, static_cast<lxw_col_t>(column), utf8.constData(), nullptr);
+    const lxw_error error =
+        worksheet_write_string(mSheet, row, static_cast<lxw_col_t>(column), utf8.constData(), nullptr);
     if (error != LXW_NO_ERROR)
         fail(QStringLiteral("Cannot write the cell"), error);
     if (mLongest.size() <= column)

@@ -22,9 +22,8 @@ bool escapableInDoubleQuotes(QChar c)
 bool needsNoQuotes(QChar c)
 {
     const char16_t u = c.unicode();
-    return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') || u == u'_' ||
-           u == u'@' || u == u'%' || u == u'+' || u == u'=' || u == u':' || u == u',' || u == u'.' ||
-           u == u'/' || u == u'-';
+    return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') || u == u'_' || u == u'@' ||
+           u == u'%' || u == u'+' || u == u'=' || u == u':' || u == u',' || u == u'.' || u == u'/' || u == u'-';
 }
 
 SplitCommandLine failed(SplitError error, qsizetype at)

@@ -81,8 +81,7 @@ void Connection::open(const QString& connectionString)
     // crash at any moment leaves whole.
     bool hasTable = false;
     try {
-        check(sqlite3_exec(db.get(), "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL", nullptr, nullptr,
-                           nullptr),
+        check(sqlite3_exec(db.get(), "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL", nullptr, nullptr, nullptr),
               db.get());
         hasTable = verifyContactFile(db.get());
     } catch (const AppError& e) {
@@ -95,8 +94,7 @@ void Connection::open(const QString& connectionString)
     }
     if (!hasTable) {
         // A new, empty database (a 0-byte file included) gets its table.
-        check(sqlite3_exec(db.get(), contact::createTableStatement().toUtf8().constData(), nullptr, nullptr,
-                           nullptr),
+        check(sqlite3_exec(db.get(), contact::createTableStatement().toUtf8().constData(), nullptr, nullptr, nullptr),
               db.get());
     }
     mDb = std::move(db);

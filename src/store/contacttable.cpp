@@ -6,9 +6,8 @@ namespace contact {
 
 namespace {
 
-const char* const kColumns[] = {"ContactID", "ContactName", "DateOfBirth", "Mobile1", "Mobile2",
-                                "Work1",     "Work2",       "Fax1",        "Fax2",    "Home1",
-                                "Home2",     "Email",       "Website",     "Remark"};
+const char* const kColumns[] = {"ContactID", "ContactName", "DateOfBirth", "Mobile1", "Mobile2", "Work1",   "Work2",
+                                "Fax1",      "Fax2",        "Home1",       "Home2",   "Email",   "Website", "Remark"};
 
 const char kInsertPrefix[] = "insert into tblContact "
                              "(ContactName,DateOfBirth,Mobile1,Mobile2,Work1,Work2,Fax1,Fax2,Home1,Home2,"

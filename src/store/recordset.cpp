@@ -42,8 +42,8 @@ QByteArrayView Recordset::fieldUtf8(int position) const
 {
     requireRow();
     if (position < 0 || position >= sqlite3_column_count(mStatement.get()))
-        throw AppError(QStringLiteral(
-            "Item cannot be found in the collection corresponding to the requested name or ordinal."));
+        throw AppError(
+            QStringLiteral("Item cannot be found in the collection corresponding to the requested name or ordinal."));
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(mStatement.get(), position));
     if (!text)
         return QByteArrayView();

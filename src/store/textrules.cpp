@@ -8,10 +8,10 @@
 #include <vector>
 
 #include <sqlite3.h>
+#include <unicode/uchar.h>
 #include <unicode/ucol.h>
 #include <unicode/ucoleitr.h>
 #include <unicode/uset.h>
-#include <unicode/uchar.h>
 #include <unicode/ustring.h>
 #include <unicode/utf8.h>
 
@@ -130,8 +130,7 @@ private:
             if (!onePrimary)
                 continue;
             mPrimary[static_cast<size_t>(c)] = static_cast<uint16_t>(ucol_primaryOrder(found[0]));
-            mAccented[static_cast<size_t>(c)] =
-                found.size() > 1 || ucol_secondaryOrder(found[0]) != commonSecondary;
+            mAccented[static_cast<size_t>(c)] = found.size() > 1 || ucol_secondaryOrder(found[0]) != commonSecondary;
         }
     }
 

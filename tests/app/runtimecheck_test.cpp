@@ -13,14 +13,13 @@
 
 namespace {
 
-const QString kRepairQuestion = QStringLiteral(
-    "Error #193: ADO is not properly installed on this computer. \r\n"
-    "You need to have it installed to use this software without error.\r\n\r\n"
-    "Would you like to repair it now?");
-const QString kStopQuestion = QStringLiteral(
-    "ADO is fixed on this computer. \r\n"
-    "You need to restart your computer and software.\r\n\r\n"
-    "Would you like to stop software now?");
+const QString kRepairQuestion =
+    QStringLiteral("Error #193: ADO is not properly installed on this computer. \r\n"
+                   "You need to have it installed to use this software without error.\r\n\r\n"
+                   "Would you like to repair it now?");
+const QString kStopQuestion = QStringLiteral("ADO is fixed on this computer. \r\n"
+                                             "You need to restart your computer and software.\r\n\r\n"
+                                             "Would you like to stop software now?");
 const QString kExplanation = QStringLiteral(
     "Please check for MDAC installation.\r\n\r\n"
     "Please check this: https://support.microsoft.com/kb/2640696 and look for 'How to obtain this update' "
@@ -50,9 +49,8 @@ protected:
         const QString path = mAppFolder + QLatin1Char('/') + name;
         QFile file(path);
         file.open(QIODevice::WriteOnly);
-        file.write(QStringLiteral("#!/bin/sh\n/bin/sleep 0.2\necho done > \"$0.ran\"\nexit %1\n")
-                       .arg(exitCode)
-                       .toUtf8());
+        file.write(
+            QStringLiteral("#!/bin/sh\n/bin/sleep 0.2\necho done > \"$0.ran\"\nexit %1\n").arg(exitCode).toUtf8());
         file.close();
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         return path;
@@ -179,8 +177,8 @@ TEST_F(RuntimeCheck, OnlyExactly64ChoosesThe64BitPackage)
 {
     addPackage(QStringLiteral("ADOFix64.msu"));
     addPackage(QStringLiteral("ADOFix86.msu"));
-    const QString widths[] = {QStringLiteral("64"), QStringLiteral("32"), QString(), QStringLiteral("64 "),
-                              QStringLiteral("064"), QStringLiteral("x86_64")};
+    const QString widths[] = {QStringLiteral("64"),  QStringLiteral("32"),  QString(),
+                              QStringLiteral("64 "), QStringLiteral("064"), QStringLiteral("x86_64")};
     for (const QString& width : widths) {
         QFile::remove(mAppFolder + QStringLiteral("/ADOFix64.msu.ran"));
         QFile::remove(mAppFolder + QStringLiteral("/ADOFix86.msu.ran"));
@@ -203,9 +201,9 @@ TEST_F(RuntimeCheck, OnlyExactly64ChoosesThe64BitPackage)
 TEST(AddressWidth, FollowsTheMachineName)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"x86_64", "64"}, {"aarch64", "64"}, {"ppc64le", "64"}, {"ppc64", "64"},   {"s390x", "64"},
-        {"riscv64", "64"}, {"mips64", "64"}, {"i686", "32"},    {"armv7l", "32"},  {"s390", "32"},
-        {"riscv32", "32"}, {"ppc", "32"},    {"x86_64 ", "32"}, {"X86_64", "32"},
+        {"x86_64", "64"},  {"aarch64", "64"}, {"ppc64le", "64"}, {"ppc64", "64"},  {"s390x", "64"},
+        {"riscv64", "64"}, {"mips64", "64"},  {"i686", "32"},    {"armv7l", "32"}, {"s390", "32"},
+        {"riscv32", "32"}, {"ppc", "32"},     {"x86_64 ", "32"}, {"X86_64", "32"},
     };
     for (const auto& [machine, width] : cases)
         EXPECT_EQ(addressWidthOfMachine(QByteArrayView(machine)), QLatin1String(width)) << machine;

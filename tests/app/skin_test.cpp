@@ -143,9 +143,8 @@ TEST_F(Skin, WithoutSkinFileTheMainWindowStaysWhiteAndTheEditorTurnsGrey)
 
     EditorLike editor;
     SetFormColors(&editor.window);
-    for (const QWidget* w :
-         std::initializer_list<const QWidget*>{&editor.window, editor.frame, editor.innerLabel,
-                                               editor.outerLabel, editor.check, editor.option}) {
+    for (const QWidget* w : std::initializer_list<const QWidget*>{&editor.window, editor.frame, editor.innerLabel,
+                                                                  editor.outerLabel, editor.check, editor.option}) {
         EXPECT_EQ(background(w), kButtonFace) << w->metaObject()->className();
         EXPECT_TRUE(w->autoFillBackground()) << w->metaObject()->className();
     }
@@ -208,8 +207,7 @@ TEST_F(Skin, AnUnreadableSkinIsReportedAtLine118AfterTheColoursAreSet)
 
     ASSERT_EQ(messages.shown().size(), 1u);
     const QString report = messages.texts()[0];
-    EXPECT_TRUE(report.startsWith("Cannot read the skin " + env.appFolder() + "/x/o.cjs: "))
-        << report.toStdString();
+    EXPECT_TRUE(report.startsWith("Cannot read the skin " + env.appFolder() + "/x/o.cjs: ")) << report.toStdString();
     EXPECT_TRUE(report.contains("Form1.Form_Load at line 118\r\r")) << report.toStdString();
     EXPECT_EQ(background(&form), kButtonFace);
     EXPECT_EQ(background(form.Frame1), kButtonFace);

@@ -58,9 +58,8 @@ public:
 private:
     void clickEverything()
     {
-        QPushButton* const buttons[] = {mForm.PushButton1, mForm.PushButton3, mForm.PushButton2,
-                                        mForm.PushButton4, mForm.PushButton5, mForm.PushButton6,
-                                        mForm.PushButton7, mForm.PushButton8};
+        QPushButton* const buttons[] = {mForm.PushButton1, mForm.PushButton3, mForm.PushButton2, mForm.PushButton4,
+                                        mForm.PushButton5, mForm.PushButton6, mForm.PushButton7, mForm.PushButton8};
         for (QPushButton* button : buttons) {
             mForm.ListView1->selectRow(0);
             mMessages.answer(MsgAnswer::Yes);

@@ -238,8 +238,8 @@ TEST_F(InstallTest, DesktopEntryMetainfoAndIconsReferToEachOther)
         << "Exec names " << exec.toStdString() << ", which is not in bin/";
 
     const QString icon = entry.value(QStringLiteral("Icon"));
-    EXPECT_TRUE(QFileInfo::exists(installed().path(QStringLiteral("share/icons/hicolor/scalable/apps/") + icon +
-                                                   QStringLiteral(".svg"))))
+    EXPECT_TRUE(QFileInfo::exists(
+        installed().path(QStringLiteral("share/icons/hicolor/scalable/apps/") + icon + QStringLiteral(".svg"))))
         << "Icon names " << icon.toStdString() << ", which the hicolor theme does not hold";
     for (int size : kIconSizes) {
         const QImage png(installed().path(QStringLiteral("share/icons/hicolor/%1x%1/apps/").arg(size) + icon +
@@ -250,8 +250,8 @@ TEST_F(InstallTest, DesktopEntryMetainfoAndIconsReferToEachOther)
         EXPECT_TRUE(png.hasAlphaChannel()) << size << "x" << size << " would show a box around the picture";
     }
 
-    const Metainfo info = metainfo(installed().path(QStringLiteral("share/metainfo/") + kAppId +
-                                                    QStringLiteral(".metainfo.xml")));
+    const Metainfo info =
+        metainfo(installed().path(QStringLiteral("share/metainfo/") + kAppId + QStringLiteral(".metainfo.xml")));
     ASSERT_TRUE(info.wellFormed);
     EXPECT_EQ(info.id, kAppId);
     EXPECT_EQ(info.launchable, desktopFile);
@@ -284,8 +284,8 @@ TEST_F(InstallTest, DesktopEntryPassesDesktopFileValidate)
     const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
     if (validator.isEmpty())
         GTEST_SKIP() << "desktop-file-validate is not installed (Debian package desktop-file-utils)";
-    const Outcome check = run(validator, {installed().path(QStringLiteral("share/applications/") + kAppId +
-                                                       QStringLiteral(".desktop"))});
+    const Outcome check =
+        run(validator, {installed().path(QStringLiteral("share/applications/") + kAppId + QStringLiteral(".desktop"))});
     EXPECT_TRUE(check.ok) << check.output.toStdString();
     // It exits 0 on hints and warnings too; warnings mean a desktop may ignore a key.
     EXPECT_FALSE(check.output.contains(QLatin1String("error:")) || check.output.contains(QLatin1String("warning:")))
@@ -297,9 +297,9 @@ TEST_F(InstallTest, MetainfoPassesAppstreamValidate)
     const QString validator = QStandardPaths::findExecutable(QStringLiteral("appstreamcli"));
     if (validator.isEmpty())
         GTEST_SKIP() << "appstreamcli is not installed (Debian package appstream)";
-    const Outcome check = run(validator, {QStringLiteral("validate"), QStringLiteral("--no-net"),
-                                      installed().path(QStringLiteral("share/metainfo/") + kAppId +
-                                                       QStringLiteral(".metainfo.xml"))});
+    const Outcome check = run(
+        validator, {QStringLiteral("validate"), QStringLiteral("--no-net"),
+                    installed().path(QStringLiteral("share/metainfo/") + kAppId + QStringLiteral(".metainfo.xml"))});
     EXPECT_TRUE(check.ok) << check.output.toStdString();
 }
 
@@ -402,7 +402,8 @@ protected:
         }
         const std::string output = program.readAll().toStdString();
         ASSERT_TRUE(QFileInfo::exists(dataFile))
-            << "no " << dataFile.toStdString() << " after " << waited.elapsed() << " ms\n" << output;
+            << "no " << dataFile.toStdString() << " after " << waited.elapsed() << " ms\n"
+            << output;
         EXPECT_TRUE(runningAfterCopy) << "the program ended on its own; it should run until its window closes\n"
                                       << output;
 

@@ -51,8 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"nothing_expanded", u"$HOME *.txt ~ `x` ${y}", {u"$HOME", u"*.txt", u"~", u"`x`", u"${y}"}},
         SplitCase{"line_continuation", u"ab\\\ncd", {u"abcd"}},
         SplitCase{"line_continuation_in_double_quotes", u"\"ab\\\ncd\"", {u"abcd"}},
-        SplitCase{"line_break_kept_in_quotes", u"'a\nb'", {u"a\nb"}},
-        SplitCase{"hash_inside_word", u"x#y", {u"x#y"}},
+        SplitCase{"line_break_kept_in_quotes", u"'a\nb'", {u"a\nb"}}, SplitCase{"hash_inside_word", u"x#y", {u"x#y"}},
         SplitCase{"comment", u"a #b c\nd", {u"a", u"d"}},
         SplitCase{"quoted_operators", u"'a;b' \"c|d\" e\\&f", {u"a;b", u"c|d", u"e&f"}},
         SplitCase{"path_with_blanks", u"\"/home/me/my app/ADOFix64.msu\"", {u"/home/me/my app/ADOFix64.msu"}},
@@ -66,8 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"background", u"a&", {}, SplitError::ShellOperator, 1},
         SplitCase{"subshell", u"(a)", {}, SplitError::ShellOperator, 0},
         SplitCase{"command_substitution", u"a $(b)", {}, SplitError::ShellOperator, 3},
-        SplitCase{"empty", u"", {}, SplitError::Empty, 0},
-        SplitCase{"blanks_only", u" \t\n", {}, SplitError::Empty, 0},
+        SplitCase{"empty", u"", {}, SplitError::Empty, 0}, SplitCase{"blanks_only", u" \t\n", {}, SplitError::Empty, 0},
         SplitCase{"comment_only", u"# nothing", {}, SplitError::Empty, 0}),
     [](const testing::TestParamInfo<SplitCase>& param) { return std::string(param.param.name); });
 

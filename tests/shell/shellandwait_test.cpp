@@ -13,9 +13,9 @@
 #include <QThread>
 #include <QTimer>
 
+#include "app/apperror.h"
 #include "shell/programstart.h"
 #include "shell/shellandwait.h"
-#include "app/apperror.h"
 
 namespace {
 
@@ -50,10 +50,10 @@ TEST(ShellAndWait, HandsTheWordsOverExactlyWithoutAShell)
 {
     // The program sees three arguments, each exactly as quoted; nothing is
     // expanded on the way.
-    EXPECT_EQ(ShellAndWait(QStringLiteral(
-                  "/bin/sh -c '[ $# = 3 ] && [ \"$1\" = \"a b\" ] && [ \"$2\" = \"it'\\''s\" ] && "
-                  "[ \"$3\" = \"\\$HOME;*\" ] && exit 7; exit 1' zero \"a b\" \"it's\" '$HOME;*'")),
-              7);
+    EXPECT_EQ(
+        ShellAndWait(QStringLiteral("/bin/sh -c '[ $# = 3 ] && [ \"$1\" = \"a b\" ] && [ \"$2\" = \"it'\\''s\" ] && "
+                                    "[ \"$3\" = \"\\$HOME;*\" ] && exit 7; exit 1' zero \"a b\" \"it's\" '$HOME;*'")),
+        7);
     // Its input is empty rather than this process's.
     EXPECT_EQ(ShellAndWait(QStringLiteral("/bin/sh -c 'read line && exit 1; exit 4'")), 4);
 }
@@ -61,8 +61,8 @@ TEST(ShellAndWait, HandsTheWordsOverExactlyWithoutAShell)
 TEST(ShellAndWait, StartFailuresReturnAtOnce)
 {
     QTemporaryDir dir;
-    const QString notExecutable = writeScript(dir.filePath(QStringLiteral("plain")), "#!/bin/sh\nexit 0\n",
-                                              QFile::ReadOwner | QFile::WriteOwner);
+    const QString notExecutable =
+        writeScript(dir.filePath(QStringLiteral("plain")), "#!/bin/sh\nexit 0\n", QFile::ReadOwner | QFile::WriteOwner);
     QDir().mkpath(dir.filePath(QStringLiteral("a folder")));
     struct Case {
         QString commandLine;
@@ -90,8 +90,9 @@ TEST(ShellAndWait, WindowStylesOutsideTheRangeBecomeSix)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const std::pair<std::optional<double>, int> cases[] = {
-        {std::nullopt, 6}, {-1, 6}, {7, 6}, {-0.25, 6}, {6.5, 6}, {nan, 6}, {1e300, 6},
-        {0, 0},            {1, 1},  {3, 3}, {5, 5},     {6, 6},   {2.5, 2}, {3.5, 4},
+        {std::nullopt, 6}, {-1, 6},  {7, 6}, {-0.25, 6}, {6.5, 6}, {nan, 6},
+        {1e300, 6},        {0, 0},   {1, 1}, {3, 3},     {5, 5},   {6, 6},
+        {2.5, 2},          {3.5, 4},
     };
     for (const auto& [given, expected] : cases)
         EXPECT_EQ(effectiveWindowStyle(given), expected) << (given ? *given : -999);

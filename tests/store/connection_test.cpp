@@ -90,10 +90,9 @@ TEST(Connection, EmptyFileGetsTheTableAndForeignTablesAreRefused)
         maker.execute("create table tblContact (ContactID integer primary key, DateOfBirth, ContactName)");
     }
     Connection other;
-    const QString error =
-        errorOf([&] { other.open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source= " + foreign); });
+    const QString error = errorOf([&] { other.open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source= " + foreign); });
     EXPECT_TRUE(error.contains("damaged or is not a contact file")) << error.toStdString();
     EXPECT_EQ(other.state(), 0);
-    EXPECT_FALSE(errorOf([&] { other.open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source= /nonexistent/x.mdb"); })
-                     .isEmpty());
+    EXPECT_FALSE(
+        errorOf([&] { other.open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source= /nonexistent/x.mdb"); }).isEmpty());
 }

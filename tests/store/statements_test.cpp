@@ -68,8 +68,8 @@ TEST(Statements, EveryValueHasItsApostrophesDoubled)
 TEST(Statements, IdMustBeAWholeNumber)
 {
     const contact::Values values = allValues("x");
-    for (const char* bad : {"", " 1", "1 ", "1;drop table tblContact", "-1", "1.5", "0x10", "abc",
-                            "1234567890123456789"}) {
+    for (const char* bad :
+         {"", " 1", "1 ", "1;drop table tblContact", "-1", "1.5", "0x10", "abc", "1234567890123456789"}) {
         EXPECT_THROW(contact::deleteStatement(bad), AppError) << bad;
         EXPECT_THROW(contact::updateStatement(values, bad), AppError) << bad;
     }

@@ -53,8 +53,9 @@ TEST(TextRules, ShortcutAgreesWithTheCollatorInEveryScript)
     std::mt19937 random(20261207);
     // Plain letters, accented ones, Cyrillic, Greek with and without tonos,
     // combining marks, controls and characters past the shortcut's table.
-    const QString alphabet = QString::fromUtf8(" !#%&'-./019:@AZazlL·\u0387[_{~\t\nÀÉéèëßæøÿĀŁłŒœŸБбЁёЙйЯяЪъΑαΆάΩως\u0301\u0308"
-                                               "\u0306ʼ中文😀ǅǆĳ");
+    const QString alphabet =
+        QString::fromUtf8(" !#%&'-./019:@AZazlL·\u0387[_{~\t\nÀÉéèëßæøÿĀŁłŒœŸБбЁёЙйЯяЪъΑαΆάΩως\u0301\u0308"
+                          "\u0306ʼ中文😀ǅǆĳ");
     std::uniform_int_distribution<qsizetype> pick(0, alphabet.size() - 1);
     std::uniform_int_distribution<int> length(0, 6);
     const auto sign = [](int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); };
@@ -67,8 +68,8 @@ TEST(TextRules, ShortcutAgreesWithTheCollatorInEveryScript)
             b += alphabet[pick(random)];
         const QByteArray ua = a.toUtf8();
         const QByteArray ub = b.toUtf8();
-        const int expected = ucol_strcollUTF8(collator, ua.constData(), static_cast<int32_t>(ua.size()),
-                                              ub.constData(), static_cast<int32_t>(ub.size()), &status);
+        const int expected = ucol_strcollUTF8(collator, ua.constData(), static_cast<int32_t>(ua.size()), ub.constData(),
+                                              static_cast<int32_t>(ub.size()), &status);
         ASSERT_EQ(sign(compareNoCase(ua.constData(), static_cast<int>(ua.size()), ub.constData(),
                                      static_cast<int>(ub.size()))),
                   sign(expected))
@@ -103,7 +104,8 @@ TEST(TextRules, LikeInQueriesAndUpperCase)
     connection.openMemory();
     connection.execute("create table t (name text)");
     for (const char* name : {"Martin", "Борис", "O'Brien", "Zed"})
-        connection.execute(QStringLiteral("insert into t values ('%1')").arg(contact::literalText(QString::fromUtf8(name))));
+        connection.execute(
+            QStringLiteral("insert into t values ('%1')").arg(contact::literalText(QString::fromUtf8(name))));
     EXPECT_EQ(column(connection, "select name from t where name like 'martin'"), QStringList({"Martin"}));
     EXPECT_EQ(column(connection, "select name from t where name like 'бор%'"), QStringList({"Борис"}));
     EXPECT_EQ(column(connection, "select name from t where name like 'o''b%'"), QStringList({"O'Brien"}));

@@ -15,8 +15,19 @@ namespace {
 
 contact::Values everyField()
 {
-    return {"Martin Oakes", "04/04/1978", "18011358542", "m2", "w1", "w2", "f1", "f2", "h1", "h2",
-            "martin@example.com", "https://www.example.com/", "VODE\nManager"};
+    return {"Martin Oakes",
+            "04/04/1978",
+            "18011358542",
+            "m2",
+            "w1",
+            "w2",
+            "f1",
+            "f2",
+            "h1",
+            "h2",
+            "martin@example.com",
+            "https://www.example.com/",
+            "VODE\nManager"};
 }
 
 // What the editor showed when it opened.
@@ -29,9 +40,9 @@ struct Seen {
 Seen look(Form2& editor)
 {
     Seen seen{editor.mContactID, editor.windowTitle(), editor.PushButton1->text(), {}, editor.dtpDOB->date()};
-    for (QLineEdit* field : {editor.txtContactName, editor.txtMobile1, editor.txtMobile2, editor.txtOffice1,
-                             editor.txtOffice2, editor.txtFax1, editor.txtFax2, editor.txtHome1, editor.txtHome2,
-                             editor.txtEmailAdd, editor.txtWebsite})
+    for (QLineEdit* field :
+         {editor.txtContactName, editor.txtMobile1, editor.txtMobile2, editor.txtOffice1, editor.txtOffice2,
+          editor.txtFax1, editor.txtFax2, editor.txtHome1, editor.txtHome2, editor.txtEmailAdd, editor.txtWebsite})
         seen.fields << field->text();
     seen.fields << editor.txtRemarks->toPlainText();
     return seen;
@@ -139,9 +150,9 @@ TEST_F(Commands, EmptyListOrNoSelectionDoesNothingAtAll)
 TEST_F(Commands, StoredDatesReadBackUnderEveryRegionalSetting)
 {
     const QLocale original;
-    for (const QLocale& locale : {QLocale(QLocale::English, QLocale::UnitedStates),
-                                  QLocale(QLocale::German, QLocale::Germany),
-                                  QLocale(QLocale::Russian, QLocale::Russia)}) {
+    for (const QLocale& locale :
+         {QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::German, QLocale::Germany),
+          QLocale(QLocale::Russian, QLocale::Russia)}) {
         QLocale::setDefault(locale);
         gConn->execute("delete from tblContact");
         form->loadRondexa();

@@ -75,8 +75,8 @@ TEST_F(EditorSave, InsertWritesThirteenValuesAsTypedAndReportsAfterTheReload)
     addContactCommand(*form, [&](Form2& editor) {
         editor.txtContactName->setText("  O'Brien, Seán  ");
         editor.dtpDOB->setDate(QDate(1978, 4, 4));
-        QLineEdit* fields[] = {editor.txtMobile1, editor.txtMobile2, editor.txtOffice1, editor.txtOffice2,
-                               editor.txtFax1,    editor.txtFax2,    editor.txtHome1,   editor.txtHome2,
+        QLineEdit* fields[] = {editor.txtMobile1,  editor.txtMobile2, editor.txtOffice1, editor.txtOffice2,
+                               editor.txtFax1,     editor.txtFax2,    editor.txtHome1,   editor.txtHome2,
                                editor.txtEmailAdd, editor.txtWebsite};
         int n = 0;
         for (QLineEdit* field : fields)
@@ -92,10 +92,20 @@ TEST_F(EditorSave, InsertWritesThirteenValuesAsTypedAndReportsAfterTheReload)
     EXPECT_EQ(rowsWhenTold, 1);
     const auto rows = stored();
     ASSERT_EQ(rows.size(), 1u);
-    const std::array<QString, 14> expected = {
-        rows[0][0],         "  O'Brien, Seán  ", formatStoredDate(QDate(1978, 4, 4)), " v1'x ", " v2'x ", " v3'x ",
-        " v4'x ",           " v5'x ",            " v6'x ",                           " v7'x ", " v8'x ", " v9'x ",
-        " v10'x ", "first line\nsecond 'line'\n\n  indented"};
+    const std::array<QString, 14> expected = {rows[0][0],
+                                              "  O'Brien, Seán  ",
+                                              formatStoredDate(QDate(1978, 4, 4)),
+                                              " v1'x ",
+                                              " v2'x ",
+                                              " v3'x ",
+                                              " v4'x ",
+                                              " v5'x ",
+                                              " v6'x ",
+                                              " v7'x ",
+                                              " v8'x ",
+                                              " v9'x ",
+                                              " v10'x ",
+                                              "first line\nsecond 'line'\n\n  indented"};
     EXPECT_EQ(rows[0], expected);
     EXPECT_EQ(form->text(0, 1), "  O'Brien, Seán  ");
 }
@@ -152,7 +162,8 @@ TEST_F(EditorSave, RejectedStatementKeepsTheEditorOpenWithItsInput)
     EXPECT_EQ(stored().size(), 1u);
 
     messages->clear();
-    gConn->execute("create trigger refuseUpdate before update on tblContact begin select raise(abort, 'read-only'); end");
+    gConn->execute(
+        "create trigger refuseUpdate before update on tblContact begin select raise(abort, 'read-only'); end");
     select(0);
     updateContactCommand(*form, [&](Form2& editor) {
         editor.txtContactName->setText("Renamed");

@@ -36,9 +36,9 @@ TEST_F(EditorWindow, LayoutTabOrderAndAccessibleNames)
     EXPECT_GT(editor.txtContactName->maxLength(), 1 << 30);
 
     const QList<QWidget*> expectedOrder = {
-        editor.txtContactName, editor.dtpDOB,     editor.txtMobile1,  editor.txtMobile2, editor.txtOffice1,
-        editor.txtOffice2,     editor.txtFax1,    editor.txtFax2,     editor.txtHome1,   editor.txtHome2,
-        editor.txtEmailAdd,    editor.txtWebsite, editor.txtRemarks,  editor.PushButton1, editor.PushButton2};
+        editor.txtContactName, editor.dtpDOB,     editor.txtMobile1, editor.txtMobile2,  editor.txtOffice1,
+        editor.txtOffice2,     editor.txtFax1,    editor.txtFax2,    editor.txtHome1,    editor.txtHome2,
+        editor.txtEmailAdd,    editor.txtWebsite, editor.txtRemarks, editor.PushButton1, editor.PushButton2};
     QWidget* at = editor.txtContactName;
     for (int i = 1; i < expectedOrder.size(); ++i) {
         at = at->nextInFocusChain();

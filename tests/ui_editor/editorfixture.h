@@ -69,8 +69,8 @@ protected:
     }
     void select(int row)
     {
-        form->ListView1->selectionModel()->select(
-            form->listModel().index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        form->ListView1->selectionModel()->select(form->listModel().index(row, 0),
+                                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
     int rowOf(const QString& name) const { return static_cast<int>(listedNames().indexOf(name)); }
 

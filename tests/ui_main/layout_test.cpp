@@ -68,8 +68,7 @@ TEST(Layout, MaximizedArrangementFollowsTheResultTable)
 {
     // A full-HD screen, a smaller one and an odd width whose half is a
     // fraction that single precision keeps.
-    for (const auto& [w, h] :
-         std::vector<std::pair<float, float>>{{28920, 15870}, {19440, 11040}, {12345, 9001}}) {
+    for (const auto& [w, h] : std::vector<std::pair<float, float>>{{28920, 15870}, {19440, 11040}, {12345, 9001}}) {
         SCOPED_TRACE(testing::Message() << w << " x " << h);
         const LayoutResult r = arrangeMainWindow(event(w, h, kStateMaximized, false, designed()));
         EXPECT_TRUE(r.arranged);
@@ -90,9 +89,8 @@ TEST(Layout, MaximizedArrangementFollowsTheResultTable)
         expectRect(c.pushButton6, {leftColumn, h - 975, 3840, 405}, "PushButton6");
         expectRect(c.pushButton7, {rightColumn, h - 975, 3840, 405}, "PushButton7");
     }
-    EXPECT_EQ(
-        arrangeMainWindow(event(12345, 9001, kStateMaximized, false, designed())).controls.pushButton1.left,
-        1972.5f);
+    EXPECT_EQ(arrangeMainWindow(event(12345, 9001, kStateMaximized, false, designed())).controls.pushButton1.left,
+              1972.5f);
 }
 
 TEST(Layout, RestoreAfterMaximizePutsControlsBackAndCentresTheWindow)
@@ -116,8 +114,7 @@ TEST(Layout, RestoreAfterMaximizePutsControlsBackAndCentresTheWindow)
 
     // The flag stays set, so every later border drag arranges and centres
     // again; the controls no longer move.
-    const LayoutResult drag =
-        arrangeMainWindow(event(9000, 9900, kStateNormal, r.maximizedLayout, r.controls));
+    const LayoutResult drag = arrangeMainWindow(event(9000, 9900, kStateNormal, r.maximizedLayout, r.controls));
     EXPECT_TRUE(drag.arranged);
     EXPECT_TRUE(drag.centred);
     EXPECT_EQ(drag.windowLeft, 9900.0f);
@@ -177,8 +174,7 @@ TEST(Layout, StartingMinimizedArrangesOnTheFirstRestore)
 
 TEST(Layout, TinyMaximizedWindowsClampSizesAtZero)
 {
-    for (const auto& [w, h] :
-         std::vector<std::pair<float, float>>{{0, 0}, {1000, 2000}, {2254, 3674}, {300, 3000}}) {
+    for (const auto& [w, h] : std::vector<std::pair<float, float>>{{0, 0}, {1000, 2000}, {2254, 3674}, {300, 3000}}) {
         SCOPED_TRACE(testing::Message() << w << " x " << h);
         const LayoutResult r = arrangeMainWindow(event(w, h, kStateMaximized, false, designed()));
         for (const auto& [name, rect] : all(r.controls)) {

@@ -43,9 +43,8 @@ std::vector<ListRow> rows(const std::vector<Contact>& contacts)
 // The fourteen headings, as the main window adds them.
 void addHeadings(ContactListModel& model)
 {
-    for (const char* h :
-         {"ID", "Name", "Date Of Birth", "Mobile No. 1", "Mobile No. 2", "Office No. 1", "Office No. 2",
-          "Fax No. 1", "Fax No. 2", "Home No. 1", "Home No. 2", "Email", "Website", "Remarks"})
+    for (const char* h : {"ID", "Name", "Date Of Birth", "Mobile No. 1", "Mobile No. 2", "Office No. 1", "Office No. 2",
+                          "Fax No. 1", "Fax No. 2", "Home No. 1", "Home No. 2", "Email", "Website", "Remarks"})
         model.addColumn(QLatin1String(h));
 }
 
@@ -133,8 +132,7 @@ TEST(ColumnSort, CellsCompareAsTextNeverAsNumbersOrDates)
 
     // Dates kept as "mm/dd/yyyy" text order by month, then day, then year.
     model.columnClick(kBirth + 1);
-    EXPECT_EQ(shown(model, kBirth),
-              strings({"01/02/2003", "01/31/1999", "02/15/1980", "10/10/1910", "12/01/1950"}));
+    EXPECT_EQ(shown(model, kBirth), strings({"01/02/2003", "01/31/1999", "02/15/1980", "10/10/1910", "12/01/1950"}));
 }
 
 TEST(ColumnSort, EveryAlphabetInItsOwnOrderWithCaseIgnored)
@@ -158,8 +156,8 @@ TEST(ColumnSort, EveryAlphabetInItsOwnOrderWithCaseIgnored)
     model.columnClick(kName + 1);
     // Latin before Greek before Cyrillic; an accent only decides between
     // otherwise equal names, and Ё sorts with Е.
-    EXPECT_EQ(shown(model, kName), strings({"anna", "Bob", "émile", "Emma", "Eva", "Ève", "Zed", "άλφα",
-                                            "Νίκος", "борис", "Евгений", "Ёжик", "Жанна", "Яков"}));
+    EXPECT_EQ(shown(model, kName), strings({"anna", "Bob", "émile", "Emma", "Eva", "Ève", "Zed", "άλφα", "Νίκος",
+                                            "борис", "Евгений", "Ёжик", "Жанна", "Яков"}));
 }
 
 TEST(ColumnSort, NamesEqualButForCaseKeepTheirShownOrder)

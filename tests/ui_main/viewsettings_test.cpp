@@ -137,9 +137,8 @@ TEST(ViewSettings, BadValuesFailForTheirOwnKeyOnly)
 {
     TempEnv env;
     ScriptedMessages messages;
-    writeFile(ViewSettings::filePath(),
-              "[Rondexa]\nColumnHeaders1=735\nColumnHeaders2=wide\nColumnHeaders5=2100\n"
-              "ColumnHeaders9=\nWindowState=7\n");
+    writeFile(ViewSettings::filePath(), "[Rondexa]\nColumnHeaders1=735\nColumnHeaders2=wide\nColumnHeaders5=2100\n"
+                                        "ColumnHeaders9=\nWindowState=7\n");
     const ViewSettings settings;
     // The restore's steps, each in the trap as the window's load runs them.
     ErrorTrap trap(locationTag("Form1", "Form_Load"));
@@ -195,15 +194,14 @@ TEST(ViewSettings, NumbersOutOfReachAreErrorsAndOutOfRangeWidthsClamp)
         const size_t end = std::min(first + 13, std::size(widths));
         QByteArray file = "[Rondexa]\n";
         for (size_t i = first; i < end; ++i)
-            file += "ColumnHeaders" + QByteArray::number(static_cast<int>(i - first) + 2) + "=\"" +
-                    widths[i].text + "\"\n";
+            file +=
+                "ColumnHeaders" + QByteArray::number(static_cast<int>(i - first) + 2) + "=\"" + widths[i].text + "\"\n";
         writeFile(ViewSettings::filePath(), file);
         const ViewSettings settings;
         for (size_t i = first; i < end; ++i) {
             SCOPED_TRACE(widths[i].text);
             float width = -1;
-            EXPECT_EQ(errorOf([&] { width = settings.columnWidth(static_cast<int>(i - first) + 2); }),
-                      widths[i].error);
+            EXPECT_EQ(errorOf([&] { width = settings.columnWidth(static_cast<int>(i - first) + 2); }), widths[i].error);
             if (*widths[i].error == 0) {
                 EXPECT_EQ(width, widths[i].applied);
             }

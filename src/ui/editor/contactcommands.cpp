@@ -42,8 +42,8 @@ void updateContactCommand(MainList& list, const EditorPresenter& present)
     trap.step(102, [&] { editor.mContactID = list.text(row, 0); });
     trap.step(104, [&] { editor.txtContactName->setText(list.text(row, 1)); });
     trap.step(106, [&] { editor.dtpDOB->setDate(readStoredDate(list.text(row, 2))); });
-    QLineEdit* const fields[] = {editor.txtMobile1, editor.txtMobile2, editor.txtOffice1, editor.txtOffice2,
-                                 editor.txtFax1,    editor.txtFax2,    editor.txtHome1,   editor.txtHome2,
+    QLineEdit* const fields[] = {editor.txtMobile1,  editor.txtMobile2, editor.txtOffice1, editor.txtOffice2,
+                                 editor.txtFax1,     editor.txtFax2,    editor.txtHome1,   editor.txtHome2,
                                  editor.txtEmailAdd, editor.txtWebsite};
     int line = 108;
     int column = 3;
@@ -67,8 +67,7 @@ void deleteContactCommand(MainList& list)
     if (row < 0)
         return;
     if (trap.test(102, [&] {
-            return msgBox(QStringLiteral("Are you sure you want to delete ") + list.text(row, 1) +
-                              QStringLiteral("?"),
+            return msgBox(QStringLiteral("Are you sure you want to delete ") + list.text(row, 1) + QStringLiteral("?"),
                           MsgButtons::YesNo) != MsgAnswer::Yes;
         }))
         return;

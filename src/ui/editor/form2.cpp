@@ -11,8 +11,8 @@
 #include <QScreen>
 
 #include "app/errortrap.h"
-#include "app/skin.h"
 #include "app/messagebox.h"
+#include "app/skin.h"
 #include "store/connection.h"
 #include "store/contacttable.h"
 #include "store/paths.h"
@@ -128,8 +128,8 @@ void Form2::buildControls()
     setPalette(white);
     setFixedSize(twipsToPixels(8040), twipsToPixels(7260));
 
-    txtContactName = addField(this, "Label1", QStringLiteral("Contact Name:"), 120, 180, 1245, "txtContactName",
-                              1440, 120, 6480);
+    txtContactName =
+        addField(this, "Label1", QStringLiteral("Contact Name:"), 120, 180, 1245, "txtContactName", 1440, 120, 6480);
     Label1 = findChild<QLabel*>(QStringLiteral("Label1"));
     Label2 = addLabel(this, "Label2", QStringLiteral("Date Of Birth:"), 120, 720, 1125);
     dtpDOB = new QDateEdit(this);
@@ -145,16 +145,17 @@ void Form2::buildControls()
     Frame1 = new QGroupBox(QStringLiteral("Phone Numbers"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setGeometry(twipsRect(120, 1200, 7800, 2415));
-    txtMobile1 = addField(Frame1, "Label3", QStringLiteral("Cell No. 1:"), 240, 420, 825, "txtMobile1", 1320, 360, 2400);
-    txtMobile2 = addField(Frame1, "Label4", QStringLiteral("Cell No. 2:"), 4080, 420, 825, "txtMobile2", 5160, 360, 2400);
+    txtMobile1 =
+        addField(Frame1, "Label3", QStringLiteral("Cell No. 1:"), 240, 420, 825, "txtMobile1", 1320, 360, 2400);
+    txtMobile2 =
+        addField(Frame1, "Label4", QStringLiteral("Cell No. 2:"), 4080, 420, 825, "txtMobile2", 5160, 360, 2400);
     txtOffice1 =
         addField(Frame1, "Label5", QStringLiteral("Office No. 1:"), 240, 900, 1020, "txtOffice1", 1320, 840, 2400);
     txtOffice2 =
         addField(Frame1, "Label6", QStringLiteral("Office No. 2:"), 4080, 900, 1020, "txtOffice2", 5160, 840, 2400);
     txtFax1 = addField(Frame1, "Label7", QStringLiteral("Fax No. 1:"), 240, 1380, 810, "txtFax1", 1320, 1320, 2400);
     txtFax2 = addField(Frame1, "Label8", QStringLiteral("Fax No. 2:"), 4080, 1380, 810, "txtFax2", 5160, 1320, 2400);
-    txtHome1 =
-        addField(Frame1, "Label9", QStringLiteral("Home No. 1:"), 240, 1860, 1005, "txtHome1", 1320, 1800, 2400);
+    txtHome1 = addField(Frame1, "Label9", QStringLiteral("Home No. 1:"), 240, 1860, 1005, "txtHome1", 1320, 1800, 2400);
     txtHome2 =
         addField(Frame1, "Label10", QStringLiteral("Home No. 2:"), 4080, 1860, 1005, "txtHome2", 5160, 1800, 2400);
 
@@ -183,7 +184,7 @@ void Form2::buildControls()
         button->setAutoDefault(false);
     }
 
-    QWidget* order[] = {txtContactName, dtpDOB,   txtMobile1,  txtMobile2, txtOffice1, txtOffice2, txtFax1, txtFax2,
+    QWidget* order[] = {txtContactName, dtpDOB,   txtMobile1,  txtMobile2, txtOffice1, txtOffice2,  txtFax1,    txtFax2,
                         txtHome1,       txtHome2, txtEmailAdd, txtWebsite, txtRemarks, PushButton1, PushButton2};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
@@ -237,12 +238,12 @@ void Form2::PushButton1_Click()
     }
     trap.step(104, [&] { setMousePointer(11); });
 
-    const contact::Values values = {txtContactName->text(), formatStoredDate(dtpDOB->date()),
-                                    txtMobile1->text(),     txtMobile2->text(),
-                                    txtOffice1->text(),     txtOffice2->text(),
-                                    txtFax1->text(),        txtFax2->text(),
-                                    txtHome1->text(),       txtHome2->text(),
-                                    txtEmailAdd->text(),    txtWebsite->text(),
+    const contact::Values values = {txtContactName->text(),   formatStoredDate(dtpDOB->date()),
+                                    txtMobile1->text(),       txtMobile2->text(),
+                                    txtOffice1->text(),       txtOffice2->text(),
+                                    txtFax1->text(),          txtFax2->text(),
+                                    txtHome1->text(),         txtHome2->text(),
+                                    txtEmailAdd->text(),      txtWebsite->text(),
                                     txtRemarks->toPlainText()};
     // A statement the database refused must not be followed by a success
     // message or a closed window: the user keeps everything typed and can try

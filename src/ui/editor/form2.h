@@ -54,8 +54,7 @@ private:
     QLineEdit* addField(QWidget* parent, const char* labelName, const QString& caption, double labelLeft,
                         double labelTop, double labelWidth, const char* fieldName, double left, double top,
                         double width);
-    QLabel* addLabel(QWidget* parent, const char* name, const QString& caption, double left, double top,
-                     double width);
+    QLabel* addLabel(QWidget* parent, const char* name, const QString& caption, double left, double top, double width);
 
     MainList& mList;
     PointerFeedback* mPointer = nullptr;

@@ -59,8 +59,7 @@ public:
             int32_t room = 3 * length + 16;
             for (;;) {
                 mKeys.resize(start + static_cast<size_t>(room));
-                const int32_t needed =
-                    ucol_getSortKey(collator, text.data(), length, mKeys.data() + start, room);
+                const int32_t needed = ucol_getSortKey(collator, text.data(), length, mKeys.data() + start, room);
                 if (needed <= room) {
                     // 0 means the collator failed: an empty key sorts first.
                     mKeys.resize(start + static_cast<size_t>(std::max(needed, 1)));
@@ -107,8 +106,8 @@ QVariant ContactListModel::data(const QModelIndex& index, int role) const
 
 QVariant ContactListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) &&
-        section >= 0 && section < mHeadings.size())
+    if (orientation == Qt::Horizontal && (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) && section >= 0 &&
+        section < mHeadings.size())
         return mHeadings[section];
     return QVariant();
 }
@@ -193,13 +192,11 @@ std::vector<uint32_t> ContactListModel::sortedOrder() const
     }
     const SortKeys keys(mRows, static_cast<size_t>(mSortKey));
     if (mSortOrder == 0) {
-        std::stable_sort(order.begin(), order.end(), [&keys](uint32_t a, uint32_t b) {
-            return std::strcmp(keys.key(a), keys.key(b)) < 0;
-        });
+        std::stable_sort(order.begin(), order.end(),
+                         [&keys](uint32_t a, uint32_t b) { return std::strcmp(keys.key(a), keys.key(b)) < 0; });
     } else {
-        std::stable_sort(order.begin(), order.end(), [&keys](uint32_t a, uint32_t b) {
-            return std::strcmp(keys.key(a), keys.key(b)) > 0;
-        });
+        std::stable_sort(order.begin(), order.end(),
+                         [&keys](uint32_t a, uint32_t b) { return std::strcmp(keys.key(a), keys.key(b)) > 0; });
     }
     return order;
 }

@@ -93,8 +93,7 @@ void Form1::buildControls()
     PushButton1 = makeButton(this, "PushButton1", QStringLiteral("Add New Contact"), 120, 7440, 3840, 405);
     PushButton3 = makeButton(this, "PushButton3", QStringLiteral("Update Contact"), 4080, 7440, 3840, 405);
     PushButton2 = makeButton(this, "PushButton2", QStringLiteral("Delete Contact"), 120, 7950, 3840, 405);
-    PushButton8 =
-        makeButton(this, "PushButton8", QStringLiteral("Load Sample/Example Data"), 4080, 7950, 3840, 405);
+    PushButton8 = makeButton(this, "PushButton8", QStringLiteral("Load Sample/Example Data"), 4080, 7950, 3840, 405);
     PushButton6 = makeButton(this, "PushButton6", QStringLiteral("Create/Print Report"), 120, 8460, 3840, 405);
     PushButton7 = makeButton(this, "PushButton7", QStringLiteral("Save Database To Excel"), 4080, 8460, 3840, 405);
 

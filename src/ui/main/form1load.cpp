@@ -8,9 +8,9 @@
 #include <QTableView>
 
 #include "app/errortrap.h"
-#include "app/runtimecheck.h"
 #include "app/messagebox.h"
 #include "app/programend.h"
+#include "app/runtimecheck.h"
 #include "store/connection.h"
 #include "store/contacttable.h"
 #include "store/datafiles.h"

@@ -97,9 +97,7 @@ void Form1::saveView(ErrorTrap& trap)
 {
     ViewSettings settings;
     for (int n = 1; n <= mModel->columnCount(); ++n) {
-        trap.step(102, [&] {
-            settings.setColumnWidth(n, static_cast<float>(columnWidthTwips(n - 1)));
-        });
+        trap.step(102, [&] { settings.setColumnWidth(n, static_cast<float>(columnWidthTwips(n - 1))); });
     }
     trap.step(106, [&] { settings.setWindowState(stateNumber()); });
 }

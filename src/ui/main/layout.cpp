@@ -67,8 +67,7 @@ QRect TwipsRect::pixels() const
 TwipsRect TwipsRect::fromPixels(const QRect& rect)
 {
     return TwipsRect{static_cast<float>(pixelsToTwips(rect.x())), static_cast<float>(pixelsToTwips(rect.y())),
-                     static_cast<float>(pixelsToTwips(rect.width())),
-                     static_cast<float>(pixelsToTwips(rect.height()))};
+                     static_cast<float>(pixelsToTwips(rect.width())), static_cast<float>(pixelsToTwips(rect.height()))};
 }
 
 LayoutResult arrangeMainWindow(const LayoutInput& input)

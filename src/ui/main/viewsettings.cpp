@@ -61,8 +61,7 @@ ViewSettings::~ViewSettings() = default;
 
 QString ViewSettings::filePath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/Marrowind.conf");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Marrowind.conf");
 }
 
 QString ViewSettings::columnKey(int n)
@@ -74,8 +73,7 @@ float ViewSettings::columnWidth(int n) const
 {
     if (n < 1 || n > kColumns)
         throw AppError(QStringLiteral("Index out of bounds"), 35600);
-    const float width =
-        widthFromText(readText(columnKey(n), n == 1 ? QStringLiteral("1") : QStringLiteral("1800")));
+    const float width = widthFromText(readText(columnKey(n), n == 1 ? QStringLiteral("1") : QStringLiteral("1800")));
     return std::clamp(width, 0.0f, kMaxWidthTwips);
 }
 

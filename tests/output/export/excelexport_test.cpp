@@ -169,9 +169,9 @@ TEST_F(ExportTest, WithoutASpreadsheetProgramOnlyTheTwoMessages)
 
     ASSERT_EQ(mMessages.shown().size(), 2u);
     EXPECT_EQ(mMessages.shown()[0].text, QStringLiteral("Excel is not installed on this computer. You need to have "
-                                                         "it installed to use this software without error."));
+                                                        "it installed to use this software without error."));
     EXPECT_EQ(mMessages.shown()[1].text, QStringLiteral("Excel is not installed on this computer. You need to have "
-                                                         "it installed to use this feature."));
+                                                        "it installed to use this feature."));
     for (const MessageRequest& box : mMessages.shown()) {
         EXPECT_EQ(box.buttons, MsgButtons::Ok);
         EXPECT_EQ(box.icon, MsgIcon::None);
@@ -209,8 +209,8 @@ TEST_F(ExportTest, HandsTheWorkbookOverAsANewDocumentWithoutWaiting)
         const std::vector<QStringList> launched = starts(c.started);
         ASSERT_EQ(launched.size(), 1u) << c.started.toStdString();
         const QString file = launched[0].last();
-        EXPECT_EQ(launched[0], c.office ? QStringList({QStringLiteral("--calc"), QStringLiteral("-n"), file})
-                                        : QStringList({file}));
+        EXPECT_EQ(launched[0],
+                  c.office ? QStringList({QStringLiteral("--calc"), QStringLiteral("-n"), file}) : QStringList({file}));
         EXPECT_EQ(readFirstSheet(file).cells[QStringLiteral("A2")], QStringLiteral("Anna"));
         for (const QString& name : c.present) {
             if (name != c.started) {
@@ -260,8 +260,8 @@ TEST_F(ExportTest, CommandsClickedDuringAnExportDoNotCrashIt)
     auto model = std::make_unique<ContactListModel>();
     std::vector<ListRow> rows;
     for (int i = 0; i < 400; ++i)
-        rows.push_back(contactRow(QString::number(i), {{1, QStringLiteral("Name %1").arg(i)},
-                                                       {13, QStringLiteral("remark %1").arg(i)}}));
+        rows.push_back(contactRow(QString::number(i),
+                                  {{1, QStringLiteral("Name %1").arg(i)}, {13, QStringLiteral("remark %1").arg(i)}}));
     fill(*model, rows);
     auto window = std::make_unique<QObject>();
     ExcelExportModelList modelList(model.get(), window.get(), [](int) {});
@@ -390,9 +390,9 @@ TEST_F(ExportTest, WorkbookFolderStaysPrivateAndOldWorkbooksGo)
 {
     addSpreadsheetProgram(QStringLiteral("soffice"));
     QDir().mkpath(workbookFolder());
-    QFile(workbookFolder()).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                           QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
-                                           QFile::ExeOther);
+    QFile(workbookFolder())
+        .setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
+                        QFile::ReadOther | QFile::ExeOther);
     const QString old = workbookFolder() + QStringLiteral("/Rondexa-old123.xlsx");
     const QString recent = workbookFolder() + QStringLiteral("/Rondexa-new123.xlsx");
     const QString foreign = workbookFolder() + QStringLiteral("/notes.xlsx");

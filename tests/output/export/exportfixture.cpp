@@ -121,9 +121,8 @@ std::vector<int> ExportTest::reportedLines() const
     std::vector<int> lines;
     for (const MessageRequest& box : mMessages.shown()) {
         const QRegularExpressionMatch match = line.match(box.text);
-        lines.push_back(match.hasMatch() && box.title == QLatin1String("Application Error")
-                            ? match.captured(1).toInt()
-                            : -1);
+        lines.push_back(match.hasMatch() && box.title == QLatin1String("Application Error") ? match.captured(1).toInt()
+                                                                                            : -1);
     }
     return lines;
 }

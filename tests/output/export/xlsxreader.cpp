@@ -9,8 +9,9 @@
 QByteArray zipMember(const QString& zip, const QString& member)
 {
     // The tests' PATH holds only their own stand-ins.
-    static const QString program = QStandardPaths::findExecutable(
-        QStringLiteral("unzip"), {QStringLiteral("/usr/bin"), QStringLiteral("/bin"), QStringLiteral("/usr/local/bin")});
+    static const QString program =
+        QStandardPaths::findExecutable(QStringLiteral("unzip"), {QStringLiteral("/usr/bin"), QStringLiteral("/bin"),
+                                                                 QStringLiteral("/usr/local/bin")});
     QProcess unzip;
     unzip.start(program, {QStringLiteral("-p"), zip, member});
     unzip.waitForFinished(60000);

@@ -31,11 +31,6 @@
 #include "ui/editor/contactcommands.h"
 #include "ui/main/form1.h"
 
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace {
 
 const char kFooter[] = "\r\rPlease email screenshot of this message to support@marrowind.example";
@@ -212,8 +207,8 @@ TEST_F(ReportCommand, PdfHoldsTheLabelsAndEveryValueAsStored)
 
     // Values the old display formats would have turned into amounts and dates.
     const std::vector<contact::Values> contacts = {
-        {"12/05/2001", "04/04/1978", "18011358542", "07700900123", "18015813542", "0", "1.5", "-12",
-         "18015425813", "+44 20 7946 0958", "martin.oakes@example.com", "www.example.com/m", "VODE Manager"},
+        {"12/05/2001", "04/04/1978", "18011358542", "07700900123", "18015813542", "0", "1.5", "-12", "18015425813",
+         "+44 20 7946 0958", "martin.oakes@example.com", "www.example.com/m", "VODE Manager"},
         {QString::fromUtf8("Борис Яковлев"), "09/10/1987", "1112357845710", "", "", "", "", "", "", "",
          "boris@example.net", "", QString::fromUtf8("звонить после шести")},
     };
@@ -233,8 +228,7 @@ TEST_F(ReportCommand, PdfHoldsTheLabelsAndEveryValueAsStored)
     process.start(pdftotext, {pdf, "-"});
     ASSERT_TRUE(process.waitForFinished(20000));
     const QString text = QString::fromUtf8(process.readAllStandardOutput());
-    for (const char* label :
-         {"Name", "DateOfBirth", "Mobile", "Work", "Fax", "Home", "Email", "Website", "Remark"})
+    for (const char* label : {"Name", "DateOfBirth", "Mobile", "Work", "Fax", "Home", "Email", "Website", "Remark"})
         EXPECT_TRUE(text.contains(QString(label))) << label;
     for (const contact::Values& values : contacts) {
         for (const QString& value : values)

@@ -6,18 +6,14 @@
 
 #include <QFontMetricsF>
 #include <QImage>
-#include <QPainter>
 #include <QPageSize>
+#include <QPainter>
 
 #include "output/reportdesign.h"
 #include "output/reportrenderer.h"
 #include "output/reportrows.h"
 #include "output/rptmain.h"
-
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
+#include "support/fakes.h"
 
 namespace {
 
@@ -39,30 +35,40 @@ struct Place {
 
 // The design as it was drawn up, kept apart from the program's own copy.
 const Place kHeaderPlaces[] = {
-    {"Label2", "Name", 0, 0, 567, 240},     {"Label3", "DateOfBirth", 1701, 0, 1125, 240},
-    {"Label4", "Mobile", 2835, 0, 567, 240}, {"Label6", "Work", 4535, 0, 570, 240},
-    {"Label7", "Fax", 5669, 0, 555, 240},   {"Label1", "Home", 6803, 0, 555, 240},
-    {"Label5", "Email", 2835, 300, 567, 240}, {"Label8", "Website", 5669, 300, 1134, 240},
+    {"Label2", "Name", 0, 0, 567, 240},         {"Label3", "DateOfBirth", 1701, 0, 1125, 240},
+    {"Label4", "Mobile", 2835, 0, 567, 240},    {"Label6", "Work", 4535, 0, 570, 240},
+    {"Label7", "Fax", 5669, 0, 555, 240},       {"Label1", "Home", 6803, 0, 555, 240},
+    {"Label5", "Email", 2835, 300, 567, 240},   {"Label8", "Website", 5669, 300, 1134, 240},
     {"Label9", "Remark", 2835, 567, 1134, 240}, {"Line1", "", 0, 800, 8505, 0},
 };
 const Place kDetailPlaces[] = {
-    {"Text1", "ContactName", 0, 0, 1701, 240}, {"Text2", "DateOfBirth", 1701, 0, 1140, 240},
-    {"Text7", "Mobile1", 2835, 0, 1440, 240},  {"Text6", "Work1", 4300, 0, 1440, 240},
-    {"Text9", "Fax1", 5800, 0, 1440, 240},     {"Text11", "Home1", 7300, 0, 1440, 240},
+    {"Text1", "ContactName", 0, 0, 1701, 240},  {"Text2", "DateOfBirth", 1701, 0, 1140, 240},
+    {"Text7", "Mobile1", 2835, 0, 1440, 240},   {"Text6", "Work1", 4300, 0, 1440, 240},
+    {"Text9", "Fax1", 5800, 0, 1440, 240},      {"Text11", "Home1", 7300, 0, 1440, 240},
     {"Text3", "Mobile2", 2835, 300, 1440, 240}, {"Text8", "Work2", 4300, 300, 1440, 240},
-    {"Text10", "Fax2", 5800, 300, 1440, 240},  {"Text12", "Home2", 7300, 300, 1440, 240},
-    {"Text4", "Email", 2835, 567, 2834, 240},  {"Text5", "Website", 5669, 567, 2835, 240},
+    {"Text10", "Fax2", 5800, 300, 1440, 240},   {"Text12", "Home2", 7300, 300, 1440, 240},
+    {"Text4", "Email", 2835, 567, 2834, 240},   {"Text5", "Website", 5669, 567, 2835, 240},
     {"Text13", "Remark", 2835, 850, 6231, 243},
 };
-const char* const kColumns[] = {"ContactName", "DateOfBirth", "Mobile1", "Mobile2", "Work1", "Work2", "Fax1",
+const char* const kColumns[] = {"ContactName", "DateOfBirth", "Mobile1", "Mobile2", "Work1",   "Work2", "Fax1",
                                 "Fax2",        "Home1",       "Home2",   "Email",   "Website", "Remark"};
 
 QStringList fullContact(int n)
 {
     const QString i = QString::number(n);
-    return {"Name " + i, "04/0" + i + "/1978", "180113" + i, "180114" + i, "180115" + i, "180116" + i,
-            "180117" + i, "180118" + i, "180119" + i, "180120" + i, "p" + i + "@example.com",
-            "www.example.org/" + i, "Remark " + i};
+    return {"Name " + i,
+            "04/0" + i + "/1978",
+            "180113" + i,
+            "180114" + i,
+            "180115" + i,
+            "180116" + i,
+            "180117" + i,
+            "180118" + i,
+            "180119" + i,
+            "180120" + i,
+            "p" + i + "@example.com",
+            "www.example.org/" + i,
+            "Remark " + i};
 }
 
 QStringList nameOnly(const QString& name)

@@ -17,11 +17,6 @@
 #include "ui/editor/contactcommands.h"
 #include "ui/main/form1.h"
 
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace {
 
 const QString kPrefix = "insert into tblContact (ContactName,DateOfBirth,Mobile1,Mobile2,Work1,Work2,Fax1,Fax2,"
@@ -108,8 +103,8 @@ TEST_F(SampleData, TwoPressesGiveTwoRowsPerSampleName)
     QStringList names;
     for (const QStringList& row : storedRows())
         names << row[0];
-    EXPECT_EQ(names, QStringList({"Martin Oakes", "Gareth Lowe", "Stuart Penn", "Martin Oakes", "Gareth Lowe",
-                                  "Stuart Penn"}));
+    EXPECT_EQ(names, QStringList(
+                         {"Martin Oakes", "Gareth Lowe", "Stuart Penn", "Martin Oakes", "Gareth Lowe", "Stuart Penn"}));
     EXPECT_TRUE(messages.shown().empty());
 }
 
@@ -123,8 +118,7 @@ TEST_F(SampleData, RejectedInsertIsReportedAndTheOthersStillRun)
 
     int reloads = 0;
     runSampleDataCommand([&] { ++reloads; });
-    EXPECT_EQ(messages.texts(),
-              QStringList({"UNIQUE constraint failed: tblContact.ContactName" + kReport.arg(106)}));
+    EXPECT_EQ(messages.texts(), QStringList({"UNIQUE constraint failed: tblContact.ContactName" + kReport.arg(106)}));
     ASSERT_EQ(messages.shown().size(), 1U);
     EXPECT_EQ(messages.shown()[0].title, "Application Error");
     EXPECT_EQ(messages.shown()[0].icon, MsgIcon::Exclamation);
