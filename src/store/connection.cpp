@@ -43,21 +43,32 @@ QString firstText(sqlite3* db, const char* sql)
 }
 
 // Returns false when the file holds no tblContact yet; throws a description
-// of what is wrong when the file is damaged or holds some other table.
+// of what is wrong when the file is damaged or its tblContact cannot take the
+// program's statements.
 bool verifyContactFile(sqlite3* db)
 {
     const QString verdict = firstText(db, "PRAGMA quick_check");
     if (verdict != QLatin1String("ok"))
         throw AppError(verdict, SQLITE_CORRUPT);
 
+    const QString kind = firstText(db, "select type from sqlite_master where lower(name) = 'tblcontact'");
+    if (kind.isEmpty())
+        return false;
+    if (kind != QLatin1String("table"))
+        throw AppError(QStringLiteral("tblContact is a %1, not a table").arg(kind), SQLITE_CORRUPT);
+
     sqlite3_stmt* raw = nullptr;
     check(sqlite3_prepare_v2(db, "PRAGMA table_info(tblContact)", -1, &raw, nullptr), db);
     StatementHandle info(raw);
     QStringList columns;
-    while (check(sqlite3_step(info.get()), db) == SQLITE_ROW)
+    bool numberedKey = false;
+    while (check(sqlite3_step(info.get()), db) == SQLITE_ROW) {
+        if (columns.isEmpty())
+            numberedKey = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 2)))
+                                  .compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0 &&
+                          sqlite3_column_int(info.get(), 5) == 1;
         columns << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1)));
-    if (columns.isEmpty())
-        return false;
+    }
     const QStringList expected = contact::columnNames();
     bool same = columns.size() == expected.size();
     for (qsizetype i = 0; same && i < columns.size(); ++i)
@@ -66,6 +77,8 @@ bool verifyContactFile(sqlite3* db)
         throw AppError(QStringLiteral("its table tblContact has the columns ") + columns.join(QLatin1Char(',')) +
                            QStringLiteral(" instead of ") + expected.join(QLatin1Char(',')),
                        SQLITE_CORRUPT);
+    if (!numberedKey)
+        throw AppError(QStringLiteral("its column ContactID is not the numbered key"), SQLITE_CORRUPT);
     return true;
 }
 
@@ -81,9 +94,9 @@ void Connection::open(const QString& connectionString)
     // crash at any moment leaves whole.
     bool hasTable = false;
     try {
+        hasTable = verifyContactFile(db.get());
         check(sqlite3_exec(db.get(), "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL", nullptr, nullptr, nullptr),
               db.get());
-        hasTable = verifyContactFile(db.get());
     } catch (const AppError& e) {
         // A file another copy of the program holds locked is not damaged.
         if (e.number() == SQLITE_BUSY || e.number() == SQLITE_LOCKED)

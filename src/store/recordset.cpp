@@ -4,6 +4,7 @@
 
 #include "app/apperror.h"
 #include "store/connection.h"
+#include "store/textrules.h"
 
 void Recordset::open(const QString& sql, Connection& connection, int cursorType, int lockType)
 {
@@ -35,7 +36,7 @@ int Recordset::fieldCount() const
 QString Recordset::field(int position) const
 {
     const QByteArrayView text = fieldUtf8(position);
-    return text.isNull() ? QString() : QString::fromUtf8(text);
+    return text.isNull() ? QString() : textFromUtf8(text);
 }
 
 QByteArrayView Recordset::fieldUtf8(int position) const

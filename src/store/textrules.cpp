@@ -8,6 +8,8 @@
 #include <vector>
 
 #include <sqlite3.h>
+
+#include <QStringDecoder>
 #include <unicode/uchar.h>
 #include <unicode/ucol.h>
 #include <unicode/ucoleitr.h>
@@ -367,6 +369,15 @@ int compareNoCase(const char* a, int aSize, const char* b, int bSize)
 bool likeMatches(const char* pattern, int patternSize, const char* text, int textSize, char32_t escape)
 {
     return matchCompiled(compilePattern(pattern, patternSize, escape), text, textSize);
+}
+
+QString textFromUtf8(QByteArrayView text)
+{
+    if (text.size() < 3 || text[0] != '\xEF' || text[1] != '\xBB' || text[2] != '\xBF')
+        return QString::fromUtf8(text);
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return decoder(text);
 }
 
 QString upperCase(const QString& text)

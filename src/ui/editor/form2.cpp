@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextDocument>
 
 #include "app/errortrap.h"
 #include "app/messagebox.h"
@@ -40,6 +41,15 @@ QString pickerFormat()
     if (!format.contains(QStringLiteral("yyyy")))
         format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
     return format;
+}
+
+// The notes exactly as typed: toPlainText() would turn no-break spaces into
+// blanks and line separators into line breaks.
+QString notesAsTyped(const QPlainTextEdit* box)
+{
+    QString text = box->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text;
 }
 
 } // namespace
@@ -74,7 +84,7 @@ bool DoesNameExist(const MainList& list, const QString& name)
                 same = c == wantedUtf8[i];
             }
             found = found || same;
-        } else if (upperCase(QString::fromUtf8(listed)) == wanted) {
+        } else if (upperCase(textFromUtf8(listed)) == wanted) {
             found = true;
         }
     }
@@ -238,13 +248,13 @@ void Form2::PushButton1_Click()
     }
     trap.step(104, [&] { setMousePointer(11); });
 
-    const contact::Values values = {txtContactName->text(),   formatStoredDate(dtpDOB->date()),
-                                    txtMobile1->text(),       txtMobile2->text(),
-                                    txtOffice1->text(),       txtOffice2->text(),
-                                    txtFax1->text(),          txtFax2->text(),
-                                    txtHome1->text(),         txtHome2->text(),
-                                    txtEmailAdd->text(),      txtWebsite->text(),
-                                    txtRemarks->toPlainText()};
+    const contact::Values values = {txtContactName->text(),  formatStoredDate(dtpDOB->date()),
+                                    txtMobile1->text(),      txtMobile2->text(),
+                                    txtOffice1->text(),      txtOffice2->text(),
+                                    txtFax1->text(),         txtFax2->text(),
+                                    txtHome1->text(),        txtHome2->text(),
+                                    txtEmailAdd->text(),     txtWebsite->text(),
+                                    notesAsTyped(txtRemarks)};
     // A statement the database refused must not be followed by a success
     // message or a closed window: the user keeps everything typed and can try
     // again or cancel.

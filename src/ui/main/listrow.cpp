@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/apperror.h"
+#include "store/textrules.h"
 
 ListRow::ListRow(const std::array<QString, kFields>& texts)
 {
@@ -25,7 +26,7 @@ QByteArrayView ListRow::utf8(size_t field) const
 
 QString ListRow::operator[](size_t field) const
 {
-    return QString::fromUtf8(utf8(field));
+    return textFromUtf8(utf8(field));
 }
 
 void ListRow::Builder::add(QByteArrayView text)
