@@ -48,6 +48,9 @@ QString literalText(const QString& value)
 {
     QString text = value;
     text.replace(QLatin1Char('\''), QStringLiteral("''"));
+    // A NUL would end the statement text where it stands; it goes in as an
+    // expression joined to the literal around it, so the value stays whole.
+    text.replace(QChar(u'\0'), QStringLiteral("'||char(0)||'"));
     return text;
 }
 

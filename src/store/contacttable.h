@@ -27,7 +27,8 @@ QString updateStatement(const Values& values, const QString& id);
 QString deleteStatement(const QString& id);
 
 // A value as it stands between the quotes of a literal: every apostrophe
-// doubled, so that no value can end its literal early.
+// doubled, so that no value can end its literal early, and a NUL joined in
+// as char(0).
 QString literalText(const QString& value);
 
 // The ID of an update or delete goes into the statement without quotes, so it

@@ -15,8 +15,11 @@ QDate latestDate()
 QString regionalDateSeparator(const QLocale& locale)
 {
     const QString format = locale.dateFormat(QLocale::ShortFormat);
+    // Right-to-left formats carry invisible direction marks beside their
+    // separators; those are no separator a stored date could be read by.
     for (const QChar c : format) {
-        if (!c.isLetterOrNumber() && !c.isSpace() && c != QLatin1Char('\''))
+        if (!c.isLetterOrNumber() && !c.isSpace() && !c.isMark() && c.category() != QChar::Other_Format &&
+            c != QLatin1Char('\''))
             return QString(c);
     }
     return QStringLiteral("/");

@@ -104,10 +104,15 @@ QString ViewSettings::widthText(float twips)
     locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
     // Seven digits is how a single-precision number is normally shown; the
     // few values that need more to come back unchanged get nine.
-    const QString text = locale.toString(static_cast<double>(twips), 'g', 7);
-    if (widthFromText(text) == twips)
-        return text;
-    return locale.toString(static_cast<double>(twips), 'g', 9);
+    // Exponent forms do not read back in every regional format (Swedish
+    // writes "×10^" and a minus sign of its own); plain decimals always do,
+    // and any width the list can have is far from needing an exponent.
+    for (const int digits : {7, 9}) {
+        const QString text = locale.toString(static_cast<double>(twips), 'g', digits);
+        if (!text.contains(locale.exponential(), Qt::CaseInsensitive) && widthFromText(text) == twips)
+            return text;
+    }
+    return locale.toString(static_cast<double>(twips), 'f', 4);
 }
 
 float ViewSettings::widthFromText(const QString& text)
@@ -132,13 +137,18 @@ int ViewSettings::stateFromText(const QString& text)
 
 QString ViewSettings::readText(const QString& key, const QString& fallback) const
 {
-    const QVariant value = mStore->value(QLatin1String(kSection) + key);
-    if (!value.isValid())
+    const QString name = QLatin1String(kSection) + key;
+    if (!mStore->contains(name))
         return fallback;
+    const QVariant value = mStore->value(name);
     // An unquoted comma in a hand-edited file splits the text into a list:
     // "1799,811" is still the number the user wrote.
     if (value.typeId() == QMetaType::QStringList)
         return value.toStringList().join(QLatin1Char(','));
+    // A stored value that is there but is no text (an "@Variant(...)" that
+    // does not decode) is as unreadable as a word where a number belongs.
+    if (!value.isValid() || !value.canConvert<QString>())
+        throw typeMismatch();
     return value.toString();
 }
 
