@@ -32,3 +32,7 @@ TEST_PACKAGES=(googletest libgtest-dev unzip poppler-utils desktop-file-utils ap
 # scripts/build-deb.sh: dpkg-shlibdeps (dpkg-dev) and file compute the package's
 # dependencies; xvfb and x11-utils show and find the installed program's window.
 PACKAGE_PACKAGES=(dpkg-dev file xvfb x11-utils desktop-file-utils appstream)
+
+# scripts/fuzz.sh: the libFuzzer targets build with clang and link its fuzzer
+# runtime.
+FUZZ_PACKAGES=(clang-14 libfuzzer-14-dev)
