@@ -55,18 +55,39 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:symbolize=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 
-# What broke, in a form that is the same for every input that breaks the same
-# thing: the invariant's name, or the sanitizer's summary line.
-signature() {
-    local binary=$1 input=$2 line
-    line=$("$binary" -runs=1 "$input" 2>&1 |
-        grep -m1 -E '^== (invariant broken|unexpected exception)|^SUMMARY: |ERROR: libFuzzer: (timeout|out-of-memory)' || true)
-    case $line in
-    "== invariant broken: "*) line=${line#== invariant broken: }; echo "invariant: ${line%%:*}" ;;
-    "== unexpected exception: "*) echo "exception: ${line#== unexpected exception: }" | cut -c1-120 ;;
-    "") echo "passes" ;;
-    *) echo "$line" ;;
-    esac
+# Prints "input<TAB>fault" for each input given, the fault being the broken
+# invariant's name, the sanitizer's summary line or "passes". One process goes
+# through all of them; only a sanitizer crash costs a restart, which carries on
+# after the crashing input.
+classify() {
+    local binary=$1
+    shift
+    local remaining=("$@") output last i found
+    while [ ${#remaining[@]} -gt 0 ]; do
+        output=$(RONDEXA_FUZZ_TRIAGE=1 "$binary" "${remaining[@]}" 2>&1 || true)
+        awk '
+            /^Running: / { file = substr($0, 10); fault = "" }
+            /^== invariant broken: / { s = substr($0, 22); sub(/:.*/, "", s); fault = "invariant: " s }
+            /^== unexpected exception: / { fault = "exception: " substr($0, 26, 100) }
+            /^Executed / { print file "\t" (fault == "" ? "passes" : fault); file = "" }
+            /^SUMMARY: |ERROR: libFuzzer: (timeout|out-of-memory)/ {
+                if (file != "" && !crashed) { print file "\t" $0; crashed = 1 }
+            }
+        ' <<<"$output"
+        last=$(grep '^Running: ' <<<"$output" | tail -1 | cut -c10-)
+        if [ -z "$last" ] || grep -qF "Executed $last in" <<<"$output"; then
+            break
+        fi
+        found=0
+        for i in "${!remaining[@]}"; do
+            if [ "${remaining[$i]}" = "$last" ]; then
+                remaining=("${remaining[@]:$((i + 1))}")
+                found=1
+                break
+            fi
+        done
+        [ $found -eq 1 ] || break
+    done
 }
 
 failed=0
@@ -95,19 +116,23 @@ for target in "${targets[@]}"; do
     # One input per distinct fault, the smallest, and none for a fault that
     # an input kept earlier still shows.
     declare -A known=()
-    for input in "$kept"/*; do
-        [ -f "$input" ] && known["$(signature "$binary" "$input")"]=1
-    done
     declare -A chosen=()
-    for input in "$found"/*; do
-        [ -f "$input" ] || continue
-        sig=$(signature "$binary" "$input")
-        [ "$sig" = "passes" ] && continue
-        [ -n "${known[$sig]:-}" ] && continue
-        if [ -z "${chosen[$sig]:-}" ] || [ "$(stat -c %s "$input")" -lt "$(stat -c %s "${chosen[$sig]}")" ]; then
-            chosen[$sig]=$input
-        fi
-    done
+    kept_inputs=("$kept"/*)
+    if [ -f "${kept_inputs[0]}" ]; then
+        while IFS=$'\t' read -r input sig; do
+            known[$sig]=1
+        done < <(classify "$binary" "${kept_inputs[@]}")
+    fi
+    found_inputs=("$found"/*)
+    if [ -f "${found_inputs[0]}" ]; then
+        while IFS=$'\t' read -r input sig; do
+            [ "$sig" = "passes" ] && continue
+            [ -n "${known[$sig]:-}" ] && continue
+            if [ -z "${chosen[$sig]:-}" ] || [ "$(stat -c %s "$input")" -lt "$(stat -c %s "${chosen[$sig]}")" ]; then
+                chosen[$sig]=$input
+            fi
+        done < <(classify "$binary" "${found_inputs[@]}")
+    fi
     for sig in "${!chosen[@]}"; do
         cp "${chosen[$sig]}" "$kept/"
         echo "   NEW FINDING: $sig"

@@ -54,8 +54,8 @@ void viewSettings(const uint8_t* data, size_t size)
 
     // Any width the list can have (what a read leaves after clamping) is
     // written so that it reads back unchanged, or, below a ten-thousandth of
-    // a twip where no screen can tell, as a width just as small; any other
-    // number is written or refused, never more.
+    // a twip where no screen can tell, within a ten-thousandth of a twip; any
+    // other number is written or refused, never more.
     if (bytes.size() >= 4) {
         float stored;
         std::memcpy(&stored, bytes.constData(), sizeof stored);
@@ -77,7 +77,8 @@ void viewSettings(const uint8_t* data, size_t size)
                 require(false, "a written width cannot be read back", trip + " as " + shown(written) + ": " + e.what());
             }
             const bool exact = width >= 1e-4f;
-            require(exact ? back == width : std::fabs(back) < 1e-4f, "a written width reads back as another width",
+            require(exact ? back == width : std::fabs(back - width) <= 1e-4f,
+                    "a written width reads back as another width",
                     trip + " as " + shown(written) + " read " +
                         QString::number(static_cast<double>(back), 'g', 9).toStdString());
         }
