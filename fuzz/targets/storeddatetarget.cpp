@@ -15,7 +15,9 @@ namespace {
 // What a date the reader accepts looks like, written out independently of it.
 const QRegularExpression& storedForm()
 {
-    static const QRegularExpression form(QStringLiteral("^([0-9]{1,2})([/.-])([0-9]{1,2})\\2([0-9]{4})$"));
+    // Anchored as a whole: "$" alone would also match before a final line break.
+    static const QRegularExpression form(
+        QRegularExpression::anchoredPattern(QStringLiteral("([0-9]{1,2})([/.-])([0-9]{1,2})\\2([0-9]{4})")));
     return form;
 }
 
