@@ -31,5 +31,8 @@ removing the package leaves them there.")
 # Liberation Sans keeps the layout's metrics, so no library shows the need.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
+# Liberation has no ideographs: without a CJK font, names and remarks in those
+# scripts print as empty boxes.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-wqy-microhei")
 
 include(CPack)

@@ -47,7 +47,7 @@ if [ ${#debs[@]} -ne 1 ] || [ ! -f "${debs[0]}" ]; then
 fi
 deb=${debs[0]}
 say "Package $deb ($(stat -c %s "$deb") bytes)"
-dpkg-deb -f "$deb" Package Version Architecture Section Maintainer Depends | sed 's/^/    /'
+dpkg-deb -f "$deb" Package Version Architecture Section Maintainer Depends Recommends | sed 's/^/    /'
 
 # --- The package's metadata -------------------------------------------------
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -60,7 +60,8 @@ expected_name="rondexa_$(dpkg-deb -f "$deb" Version)_$(dpkg-deb -f "$deb" Archit
 # Maintainer scripts are the only way a package could reach into a home folder.
 scripts=$(dpkg-deb -I "$deb" | grep -oE '\b(preinst|postinst|prerm|postrm)\b' || true)
 [ -z "$scripts" ] || fail "the package carries maintainer scripts: $scripts"
-say "Depends holds the computed libraries and fonts-liberation; no maintainer scripts"
+grep -qw fonts-noto-cjk <<<"$(dpkg-deb -f "$deb" Recommends)" || fail "no CJK font among the recommendations"
+say "Depends holds the computed libraries and fonts-liberation, a CJK font is recommended; no maintainer scripts"
 
 # Every dependency must be met here, or a start below would prove nothing.
 satisfied() { # "name (>= version)"

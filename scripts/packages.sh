@@ -21,13 +21,18 @@ ensure_packages() {
     apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
-BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libsqlite3-dev libicu-dev libxlsxwriter-dev
+# zlib1g-dev: libxlsxwriter's pkg-config file puts -lz on the link line.
+BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libsqlite3-dev libicu-dev libxlsxwriter-dev zlib1g-dev
     fonts-liberation)
 
 # GoogleTest builds the tests; unzip reads exported workbooks back, pdftotext
-# (poppler-utils) reads printed reports back, and the install test runs the
-# two desktop validators.
-TEST_PACKAGES=(googletest libgtest-dev unzip poppler-utils desktop-file-utils appstream)
+# (poppler-utils) reads printed reports back, the install test runs the two
+# desktop validators, and the report's wrapping of ideographs needs a font
+# that has them (without one every ideograph is a narrow missing-glyph box).
+TEST_PACKAGES=(googletest libgtest-dev unzip poppler-utils desktop-file-utils appstream fonts-wqy-microhei)
+
+# scripts/bench.sh: Google Benchmark.
+BENCH_PACKAGES=(libbenchmark-dev)
 
 # scripts/build-deb.sh: dpkg-shlibdeps (dpkg-dev) and file compute the package's
 # dependencies; xvfb and x11-utils show and find the installed program's window.
