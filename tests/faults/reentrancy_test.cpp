@@ -92,7 +92,7 @@ protected:
         program.write("#!/bin/sh\nexit 0\n");
         program.close();
         program.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("PATH", QFile::encodeName(bin) + ":/usr/bin:/bin");
+        qputenv("PATH", QFile::encodeName(bin));
         qputenv("XDG_CACHE_HOME", QFile::encodeName(env->root() + "/cache"));
 
         env->installDataFile();
@@ -140,7 +140,7 @@ TEST_F(Reentrancy, EveryCommandAndACloseDuringARunAndWait)
 {
     Clicker clicker(form, messages);
     clicker.start();
-    const int code = ShellAndWait("sh -c 'sleep 1; exit 4'", 0);
+    const int code = ShellAndWait("/bin/sh -c '/bin/sleep 1; exit 4'", 0);
     EXPECT_EQ(code, 4);
     EXPECT_TRUE(clicker.finished()) << clicker.clicks();
     EXPECT_TRUE(end.ended());

@@ -17,7 +17,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
@@ -25,6 +24,8 @@
 
 #include <memory>
 #include <string>
+
+#include "support/tempenv.h"
 
 namespace {
 
@@ -273,7 +274,7 @@ TEST_F(InstallTest, ManualPageIsGzippedWithoutNameOrTimeStamp)
     EXPECT_EQ(gz[3] & 0x08, 0) << "the file name is stored";
     EXPECT_EQ(gz.mid(4, 4), QByteArray(4, '\0')) << "a time stamp is stored";
 
-    const Outcome text = run(QStringLiteral("gzip"), {QStringLiteral("-dc"), page});
+    const Outcome text = run(systemTool(QStringLiteral("gzip")), {QStringLiteral("-dc"), page});
     ASSERT_TRUE(text.ok) << text.output.toStdString();
     EXPECT_TRUE(text.output.startsWith(QLatin1String(".TH RONDEXA 1 "))) << text.output.left(80).toStdString();
     EXPECT_TRUE(text.output.contains(QLatin1String("Marrowind/Rondexa/dbContacts.mdb")));
@@ -281,7 +282,7 @@ TEST_F(InstallTest, ManualPageIsGzippedWithoutNameOrTimeStamp)
 
 TEST_F(InstallTest, DesktopEntryPassesDesktopFileValidate)
 {
-    const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    const QString validator = systemTool(QStringLiteral("desktop-file-validate"));
     if (validator.isEmpty())
         GTEST_SKIP() << "desktop-file-validate is not installed (Debian package desktop-file-utils)";
     const Outcome check =
@@ -294,7 +295,7 @@ TEST_F(InstallTest, DesktopEntryPassesDesktopFileValidate)
 
 TEST_F(InstallTest, MetainfoPassesAppstreamValidate)
 {
-    const QString validator = QStandardPaths::findExecutable(QStringLiteral("appstreamcli"));
+    const QString validator = systemTool(QStringLiteral("appstreamcli"));
     if (validator.isEmpty())
         GTEST_SKIP() << "appstreamcli is not installed (Debian package appstream)";
     const Outcome check = run(

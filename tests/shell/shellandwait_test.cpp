@@ -35,7 +35,7 @@ TEST(ShellAndWait, ReturnsTheExitCodeSoonAfterTheProgramEnds)
 {
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(ShellAndWait(QStringLiteral("/bin/sh -c 'sleep 0.3; exit 3'")), 3);
+    EXPECT_EQ(ShellAndWait(QStringLiteral("/bin/sh -c '/bin/sleep 0.3; exit 3'")), 3);
     const qint64 elapsed = clock.elapsed();
     EXPECT_GE(elapsed, 300);
     // One poll interval after the end, and some slack for a busy machine.
@@ -112,7 +112,7 @@ TEST(ShellAndWait, EventsAreProcessedWhileWaiting)
     int inner = -1;
     QTimer::singleShot(50, [&] { inner = ShellAndWait(QStringLiteral("/bin/sh -c 'exit 5'")); });
 
-    EXPECT_EQ(ShellAndWait(QStringLiteral("/bin/sh -c 'sleep 0.5; exit 3'")), 3);
+    EXPECT_EQ(ShellAndWait(QStringLiteral("/bin/sh -c '/bin/sleep 0.5; exit 3'")), 3);
     EXPECT_EQ(inner, 5);
     // Every 100 ms over half a second.
     EXPECT_GE(ticks, 3);

@@ -13,6 +13,11 @@ QString builtTemplate()
     return QStringLiteral(RONDEXA_BUILD_DIR "/dbContacts.mdb");
 }
 
+QString systemTool(const QString& name)
+{
+    return QStandardPaths::findExecutable(name, {QStringLiteral("/usr/bin"), QStringLiteral("/bin")});
+}
+
 TempEnv::TempEnv(bool withTemplate)
 {
     mOldData = qgetenv("XDG_DATA_HOME");

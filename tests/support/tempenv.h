@@ -28,3 +28,8 @@ private:
 
 // The template database the build made.
 QString builtTemplate();
+
+// A command-line tool the tests themselves run (unzip, pdftotext, ...), from
+// the system folders: the tests' own search path holds only stand-ins.
+// Empty when it is not installed.
+QString systemTool(const QString& name);

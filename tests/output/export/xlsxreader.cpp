@@ -3,15 +3,13 @@
 #include <vector>
 
 #include <QProcess>
-#include <QStandardPaths>
 #include <QXmlStreamReader>
+
+#include "support/tempenv.h"
 
 QByteArray zipMember(const QString& zip, const QString& member)
 {
-    // The tests' PATH holds only their own stand-ins.
-    static const QString program =
-        QStandardPaths::findExecutable(QStringLiteral("unzip"), {QStringLiteral("/usr/bin"), QStringLiteral("/bin"),
-                                                                 QStringLiteral("/usr/local/bin")});
+    static const QString program = systemTool(QStringLiteral("unzip"));
     QProcess unzip;
     unzip.start(program, {QStringLiteral("-p"), zip, member});
     unzip.waitForFinished(60000);

@@ -12,7 +12,6 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -201,7 +200,7 @@ TEST_F(ReportCommand, WithoutTheConnectionTheOpenFailsFirst)
 
 TEST_F(ReportCommand, PdfHoldsTheLabelsAndEveryValueAsStored)
 {
-    const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
+    const QString pdftotext = systemTool("pdftotext");
     if (pdftotext.isEmpty())
         GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
 
