@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Makes a Release build with the benchmarks, runs every benchmark and prints
+# one table: each operation of Rondexa beside the yardstick it is measured
+# against (plain SQLite, plain libxlsxwriter, ...), as medians of repeated
+# runs, and their ratio. Figures of one run only compare with each other.
+#
+#   scripts/bench.sh [-r REPETITIONS] [BENCHMARK-PROGRAM...]
+#
+# The programs are the bench/*_bench.cpp files by name (listfill, search,
+# ...); all of them by default. Raw results stay in build-bench/results/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+repetitions=5
+while getopts "r:h" option; do
+    case $option in
+    r) repetitions=$OPTARG ;;
+    h) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) exit 2 ;;
+    esac
+done
+shift $((OPTIND - 1))
+if ! [[ $repetitions =~ ^[1-9][0-9]*$ ]]; then
+    echo "bench.sh: -r wants a whole number, not '$repetitions'" >&2
+    exit 2
+fi
+
+. scripts/packages.sh
+ensure_packages "${BUILD_PACKAGES[@]}" "${BENCH_PACKAGES[@]}"
+
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DRONDEXA_BENCH=ON >/dev/null
+cmake --build build-bench -j"$(nproc)"
+
+# operation | program | Rondexa's benchmark | the yardstick's benchmark ("-": none)
+pairs=(
+    "List fill, 100,000 contacts|listfill|BM_ListFill|BM_PlainListQuery"
+    "Name order with the text rules|listfill|BM_QueryWithTextRules|BM_PlainListQuery"
+    "Search \"12\"|search|BM_Search12|BM_PlainSearch12"
+    "Search \"martin\"|search|BM_SearchMartin|BM_PlainSearchMartin"
+    "Search Cyrillic|search|BM_SearchCyrillic|BM_PlainSearchCyrillic"
+    "Save one contact, list refilled|search|BM_SaveOneContact|BM_PlainListFill"
+    "Heading click: name|sort|BM_HeadingClick/Name|BM_PlainOrderBy/Name"
+    "Heading click: e-mail|sort|BM_HeadingClick/Email|BM_PlainOrderBy/Email"
+    "Heading click: date of birth|sort|BM_HeadingClick/DateOfBirth|BM_PlainOrderBy/DateOfBirth"
+    "Heading click: remark|sort|BM_HeadingClick/Remark|BM_PlainOrderBy/Remark"
+    "Second heading click: name|sort|BM_HeadingClickAfterAnother/Name|BM_PlainOrderBy/Name"
+    "Sort 100,000 names with the text rules|collation|BM_SortWithNoCase|BM_SortWithCollatorOnly"
+    "Export to a workbook|export|BM_Export|BM_PlainLibxlsxwriter"
+    "Report: preview's first page|report|BM_PreviewFirstPage|BM_PlainListQuery"
+    "Report: PDF of 10,000 contacts|report|BM_PdfOfTenThousand|-"
+)
+
+programs=("$@")
+if [ ${#programs[@]} -eq 0 ]; then
+    for source in bench/*_bench.cpp; do
+        name=$(basename "$source" .cpp)
+        programs+=("${name%_bench}")
+    done
+fi
+
+results=build-bench/results
+mkdir -p "$results"
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+# The benchmarks make their data files in a home of their own.
+export XDG_DATA_HOME="$scratch/data" XDG_CONFIG_HOME="$scratch/config" HOME="$scratch/home"
+export XDG_RUNTIME_DIR="$scratch/runtime" QT_QPA_PLATFORM=offscreen
+mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$HOME"
+mkdir -m 0700 -p "$XDG_RUNTIME_DIR"
+
+for program in "${programs[@]}"; do
+    binary=build-bench/bench_$program
+    [ -x "$binary" ] || { echo "bench.sh: no benchmark program '$program'" >&2; exit 2; }
+    echo "== $program" >&2
+    "$binary" --benchmark_repetitions="$repetitions" --benchmark_report_aggregates_only=true \
+        --benchmark_out="$results/$program.csv" --benchmark_out_format=csv >&2
+done
+
+# The median of a benchmark in milliseconds, or the single figure of one that
+# ran once; empty when it did not run or failed.
+median() { # program benchmark
+    local file=$results/$1.csv
+    [ -f "$file" ] || return 0
+    awk -F, -v want="$2" '
+        /^name,/ { header = 1; next }
+        !header { next }
+        {
+            name = $1; gsub(/"/, "", name)
+            if ($9 == "true") next
+            factor = $5 == "ns" ? 1e-6 : $5 == "us" ? 1e-3 : $5 == "s" ? 1000 : 1
+            if (name == want "_median") { median = $3 * factor }
+            else if (name == want) { single = $3 * factor }
+        }
+        END { if (median != "") printf "%.1f", median; else if (single != "") printf "%.1f", single }
+    ' "$file"
+}
+
+printf '\n%-40s %14s %14s %8s\n' "operation" "Rondexa (ms)" "yardstick (ms)" "ratio"
+for pair in "${pairs[@]}"; do
+    IFS='|' read -r operation program ours theirs <<<"$pair"
+    [[ " ${programs[*]} " == *" $program "* ]] || continue
+    mine=$(median "$program" "$ours")
+    yard=-
+    [ "$theirs" = "-" ] || yard=$(median "$program" "$theirs")
+    ratio=-
+    if [ -n "$mine" ] && [ -n "$yard" ] && [ "$yard" != "-" ]; then
+        ratio=$(awk -v a="$mine" -v b="$yard" 'BEGIN { if (b > 0) printf "%.2fx", a / b; else print "-" }')
+    fi
+    printf '%-40s %14s %14s %8s\n' "$operation" "${mine:-failed}" "${yard:-failed}" "$ratio"
+done
