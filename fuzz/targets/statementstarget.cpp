@@ -10,15 +10,20 @@
 #include <sqlite3.h>
 #include <unicode/uchar.h>
 #include <unicode/ucol.h>
+#include <unicode/ustring.h>
+#include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
 #include "app/apperror.h"
 #include "fuzzinput.h"
+#include "store/casefolding.h"
 #include "store/connection.h"
 #include "store/contacttable.h"
 #include "store/recordset.h"
 #include "store/sqlitehandles.h"
+#include "store/listrow.h"
 #include "store/textrules.h"
+#include "ui/main/contactlistmodel.h"
 
 namespace fuzz {
 
@@ -110,11 +115,22 @@ Found runQuery(Connection& connection, const QString& sql)
     return found;
 }
 
+// The list puts the rows a query delivers in its own name order.
 void requireNameOrder(const Found& found, const char* query)
 {
-    for (size_t i = 1; i < found.names.size(); ++i) {
-        const QByteArray& a = found.names[i - 1];
-        const QByteArray& b = found.names[i];
+    std::vector<ListRow> rows;
+    for (const QByteArray& name : found.names) {
+        ListRow::Builder row;
+        row.add("");
+        row.add(name);
+        rows.push_back(row.take());
+    }
+    ContactListModel model;
+    model.setRowsInNameOrder(std::move(rows));
+    require(model.rowCount() == static_cast<int>(found.names.size()), "the list lost rows", query);
+    for (int i = 1; i < model.rowCount(); ++i) {
+        const QByteArray a = model.row(i - 1).utf8(1).toByteArray();
+        const QByteArray b = model.row(i).utf8(1).toByteArray();
         require(compareNoCase(a.constData(), static_cast<int>(a.size()), b.constData(), static_cast<int>(b.size())) <=
                     0,
                 "rows out of NOCASE order", std::string(query) + ": " + shown(a) + " before " + shown(b));
@@ -150,12 +166,20 @@ void requireOthersUnchanged(const std::map<qint64, Cells>& before, const std::ma
 }
 
 // The ID text of an update or delete is a whole number that fits SQLite's
-// integer; anything else has to be refused before a statement is built.
+// integer, negative ones included; anything else has to be refused before a
+// statement is built.
 bool wholeNumber(const QString& id)
 {
-    if (id.isEmpty() || id.size() > 18)
+    const QString digits = id.startsWith(u'-') ? id.mid(1) : id;
+    if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
         return false;
-    return std::all_of(id.begin(), id.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    // Past 19 digits nothing fits; up to there, compare with the bounds as text.
+    const QString bound = id.startsWith(u'-') ? QStringLiteral("9223372036854775808")
+                                              : QStringLiteral("9223372036854775807");
+    QString trimmed = digits;
+    while (trimmed.size() > 1 && trimmed.startsWith(u'0'))
+        trimmed.remove(0, 1);
+    return trimmed.size() < bound.size() || (trimmed.size() == bound.size() && trimmed <= bound);
 }
 
 // NOCASE as ICU itself gives it: the root order at secondary strength.
@@ -211,9 +235,27 @@ std::vector<UChar32> codePoints(const QByteArray& bytes)
     return out;
 }
 
+// The full case folding of one character, straight from ICU's string API.
+std::vector<UChar32> folded(UChar32 c)
+{
+    UChar source[2];
+    int32_t length = 0;
+    U16_APPEND_UNSAFE(source, length, c);
+    UChar out[8];
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t outLength = u_strFoldCase(out, 8, source, length, U_FOLD_CASE_DEFAULT, &status);
+    std::vector<UChar32> result;
+    for (int32_t i = 0; U_SUCCESS(status) && i < outLength;) {
+        UChar32 f;
+        U16_NEXT(out, i, outLength, f);
+        result.push_back(f);
+    }
+    return result;
+}
+
 // LIKE by the book: a table over pattern and text positions, no shortcuts.
-// "_" is one character, "%" any run, the escape makes the next character
-// literal, letters compare by their case folding.
+// "_" is one character of the folded text, "%" any run, the escape makes the
+// next character literal, letters compare by their full case folding.
 bool referenceLike(const QByteArray& patternBytes, const QByteArray& textBytes, char32_t escape)
 {
     enum Kind { Char, One, Any };
@@ -222,19 +264,25 @@ bool referenceLike(const QByteArray& patternBytes, const QByteArray& textBytes, 
         UChar32 c;
     };
     const std::vector<UChar32> p = codePoints(patternBytes);
-    std::vector<UChar32> t = codePoints(textBytes);
-    for (UChar32& c : t)
-        c = u_foldCase(c, U_FOLD_CASE_DEFAULT);
+    std::vector<UChar32> t;
+    for (const UChar32 c : codePoints(textBytes)) {
+        const std::vector<UChar32> f = folded(c);
+        t.insert(t.end(), f.begin(), f.end());
+    }
     std::vector<Item> items;
+    const auto literal = [&items](UChar32 c) {
+        for (const UChar32 f : folded(c))
+            items.push_back({Char, f});
+    };
     for (size_t i = 0; i < p.size(); ++i) {
         if (escape != 0 && static_cast<char32_t>(p[i]) == escape && i + 1 < p.size())
-            items.push_back({Char, u_foldCase(p[++i], U_FOLD_CASE_DEFAULT)});
+            literal(p[++i]);
         else if (p[i] == '%')
             items.push_back({Any, 0});
         else if (p[i] == '_')
             items.push_back({One, 0});
         else
-            items.push_back({Char, u_foldCase(p[i], U_FOLD_CASE_DEFAULT)});
+            literal(p[i]);
     }
     // matches[j]: the items so far match the first j characters of the text.
     std::vector<char> matches(t.size() + 1, 0);
@@ -263,7 +311,8 @@ QByteArray utf8Of(char32_t c)
 void checkLike(Connection& connection, const QByteArray& pattern, const QByteArray& text, char32_t escape)
 {
     const auto likes = [](const QByteArray& p, const QByteArray& t, char32_t e) {
-        return likeMatches(p.constData(), static_cast<int>(p.size()), t.constData(), static_cast<int>(t.size()), e);
+        return likeMatches(p.constData(), static_cast<int>(p.size()), t.constData(), static_cast<int>(t.size()), e,
+                           CaseFolding::standard());
     };
     const bool result = likes(pattern, text, escape);
     const std::string pair = shown(pattern) + " " + shown(text) + " escape " + std::to_string(escape);

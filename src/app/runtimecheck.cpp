@@ -12,6 +12,8 @@
 #include "shell/shellandwait.h"
 #include "store/connection.h"
 #include "store/paths.h"
+#include "store/sqlitehandles.h"
+#include "store/textrules.h"
 
 namespace {
 
@@ -23,9 +25,9 @@ const double kHidden = 0;
 std::function<StoreObjects()> gFactory;
 std::function<QString()> gAddressWidthSource;
 
-// Both text rules at work: a LIKE and a NOCASE comparison that only hold when
-// letter case is folded outside ASCII too.
-const char kTextRulesProbe[] = "SELECT 'Борис' LIKE 'бор%' AND 'ÉMILE' = 'émile' COLLATE NOCASE";
+// The search's LIKE at work: it only holds when letter case is folded outside
+// ASCII too, and fully ("ß" against "SS").
+const char kTextRulesProbe[] = "SELECT 'Борис' LIKE 'бор%' AND 'Straße' LIKE 'STRASSE'";
 
 StoreObjects realStoreObjects()
 {
@@ -38,6 +40,12 @@ StoreObjects realStoreObjects()
         sqlite3_column_int(objects.statement.get(), 0) != 1)
         throw AppError(QStringLiteral("The store's case-insensitive text rules are not in place"));
     sqlite3_reset(objects.statement.get());
+    // The list's name order comes from the same ICU data.
+    const QByteArray upper = QStringLiteral("ÉMILE").toUtf8();
+    const QByteArray lower = QStringLiteral("émile").toUtf8();
+    if (compareNoCase(upper.constData(), static_cast<int>(upper.size()), lower.constData(),
+                      static_cast<int>(lower.size())) != 0)
+        throw AppError(QStringLiteral("The list's name order is not available"));
     return objects;
 }
 

@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include "app/apperror.h"
+#include "store/casefolding.h"
 #include "store/contacttable.h"
 #include "store/paths.h"
 #include "store/textrules.h"
@@ -27,7 +28,6 @@ DatabaseHandle openHandle(const QByteArray& path, int flags)
         throw AppError(message, rc);
     }
     sqlite3_extended_result_codes(db.get(), 0);
-    registerTextRules(db.get());
     sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
     return db;
 }
@@ -42,9 +42,38 @@ QString firstText(sqlite3* db, const char* sql)
     return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0)));
 }
 
+QString columnText(sqlite3_stmt* statement, int column)
+{
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)));
+}
+
+// The type affinity SQLite gives a declared column type.
+enum class Affinity { Integer, Text, Blob, Real, Numeric };
+
+Affinity affinityOf(const QString& declared)
+{
+    const QString type = declared.toUpper();
+    if (type.contains(QLatin1String("INT")))
+        return Affinity::Integer;
+    if (type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("CLOB")) ||
+        type.contains(QLatin1String("TEXT")))
+        return Affinity::Text;
+    if (type.isEmpty() || type.contains(QLatin1String("BLOB")))
+        return Affinity::Blob;
+    if (type.contains(QLatin1String("REAL")) || type.contains(QLatin1String("FLOA")) ||
+        type.contains(QLatin1String("DOUB")))
+        return Affinity::Real;
+    return Affinity::Numeric;
+}
+
+[[noreturn]] void refuse(const QString& reason)
+{
+    throw AppError(reason, SQLITE_CORRUPT);
+}
+
 // Returns false when the file holds no tblContact yet; throws a description
 // of what is wrong when the file is damaged or its tblContact cannot take the
-// program's statements.
+// program's statements without losing or changing what is stored.
 bool verifyContactFile(sqlite3* db)
 {
     const QString verdict = firstText(db, "PRAGMA quick_check");
@@ -55,30 +84,58 @@ bool verifyContactFile(sqlite3* db)
     if (kind.isEmpty())
         return false;
     if (kind != QLatin1String("table"))
-        throw AppError(QStringLiteral("tblContact is a %1, not a table").arg(kind), SQLITE_CORRUPT);
+        refuse(QStringLiteral("tblContact is a %1, not a table").arg(kind));
+    const QString definition =
+        firstText(db, "select sql from sqlite_master where type = 'table' and lower(name) = 'tblcontact'")
+            .simplified()
+            .toUpper();
+    if (definition.startsWith(QLatin1String("CREATE VIRTUAL TABLE")))
+        refuse(QStringLiteral("its tblContact is a virtual table"));
+    // REPLACE would make a save silently delete another contact that
+    // happens to share a value.
+    if (definition.contains(QLatin1String("ON CONFLICT REPLACE")))
+        refuse(QStringLiteral("its tblContact replaces rows on conflict"));
 
+    // table_xinfo, unlike table_info, also lists generated columns, which
+    // "select *" returns and would shift every value by one place.
     sqlite3_stmt* raw = nullptr;
-    check(sqlite3_prepare_v2(db, "PRAGMA table_info(tblContact)", -1, &raw, nullptr), db);
+    check(sqlite3_prepare_v2(db, "PRAGMA table_xinfo(tblContact)", -1, &raw, nullptr), db);
     StatementHandle info(raw);
     QStringList columns;
     bool numberedKey = false;
+    QString badType;
+    bool hidden = false;
     while (check(sqlite3_step(info.get()), db) == SQLITE_ROW) {
+        const QString type = columnText(info.get(), 2);
         if (columns.isEmpty())
-            numberedKey = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 2)))
-                                  .compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0 &&
+            numberedKey = type.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0 &&
                           sqlite3_column_int(info.get(), 5) == 1;
-        columns << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1)));
+        else if (badType.isEmpty() && affinityOf(type) != Affinity::Text && affinityOf(type) != Affinity::Blob)
+            badType = columnText(info.get(), 1) + QLatin1Char(' ') + type;
+        hidden = hidden || sqlite3_column_int(info.get(), 6) != 0;
+        columns << columnText(info.get(), 1);
     }
     const QStringList expected = contact::columnNames();
-    bool same = columns.size() == expected.size();
+    bool same = columns.size() == expected.size() && !hidden;
     for (qsizetype i = 0; same && i < columns.size(); ++i)
         same = columns[i].compare(expected[i], Qt::CaseInsensitive) == 0;
     if (!same)
-        throw AppError(QStringLiteral("its table tblContact has the columns ") + columns.join(QLatin1Char(',')) +
-                           QStringLiteral(" instead of ") + expected.join(QLatin1Char(',')),
-                       SQLITE_CORRUPT);
+        refuse(QStringLiteral("its table tblContact has the columns ") + columns.join(QLatin1Char(',')) +
+               (hidden ? QStringLiteral(" (some of them generated or hidden)") : QString()) +
+               QStringLiteral(" instead of ") + expected.join(QLatin1Char(',')));
     if (!numberedKey)
-        throw AppError(QStringLiteral("its column ContactID is not the numbered key"), SQLITE_CORRUPT);
+        refuse(QStringLiteral("its column ContactID is not the numbered key"));
+    // A number-typed column would store "007" as 7.
+    if (!badType.isEmpty())
+        refuse(QStringLiteral("its column %1 does not keep text as typed").arg(badType));
+    // A WITHOUT ROWID table keeps its key in an index of its own.
+    if (!firstText(db, "select name from pragma_index_list('tblContact') where origin = 'pk'").isEmpty())
+        refuse(QStringLiteral("its tblContact is a WITHOUT ROWID table"));
+    // A trigger could change or delete other contacts behind every save.
+    const QString trigger =
+        firstText(db, "select name from sqlite_master where type = 'trigger' and lower(tbl_name) = 'tblcontact'");
+    if (!trigger.isEmpty())
+        refuse(QStringLiteral("its tblContact has the trigger %1").arg(trigger));
     return true;
 }
 
@@ -110,6 +167,7 @@ void Connection::open(const QString& connectionString)
         check(sqlite3_exec(db.get(), contact::createTableStatement().toUtf8().constData(), nullptr, nullptr, nullptr),
               db.get());
     }
+    registerTextRules(db.get(), CaseFolding::forUserLocale());
     mDb = std::move(db);
 }
 
@@ -117,7 +175,9 @@ void Connection::openMemory()
 {
     if (mDb)
         throw AppError(QStringLiteral("Operation is not allowed when the object is open."));
-    mDb = openHandle(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_MEMORY);
+    DatabaseHandle db = openHandle(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_MEMORY);
+    registerTextRules(db.get(), CaseFolding::forUserLocale());
+    mDb = std::move(db);
 }
 
 void Connection::close()

@@ -13,8 +13,8 @@ const char kInsertPrefix[] = "insert into tblContact "
                              "(ContactName,DateOfBirth,Mobile1,Mobile2,Work1,Work2,Fax1,Fax2,Home1,Home2,"
                              "Email,Website,Remark) values ('";
 
-// Longest whole number that always fits SQLite's 64-bit integer.
-const int kMaxIdDigits = 18;
+// "-9223372036854775808": the longest text of a 64-bit integer.
+const int kMaxIdLength = 20;
 
 } // namespace
 
@@ -80,14 +80,29 @@ QString insertStatement(const Values& values)
 
 QString updateStatement(const Values& values, const QString& id)
 {
+    std::array<bool, kDataColumns> all;
+    all.fill(true);
+    return updateStatement(values, all, id);
+}
+
+QString updateStatement(const Values& values, const std::array<bool, kDataColumns>& changed, const QString& id)
+{
     const QString checked = checkedId(id);
-    QString sql = QStringLiteral("update tblContact set ");
+    QString sql;
     for (int i = 0; i < kDataColumns; ++i) {
-        if (i > 0)
-            sql += QStringLiteral("',");
+        if (!changed[static_cast<size_t>(i)])
+            continue;
+        sql += sql.isEmpty() ? QStringLiteral("update tblContact set ") : QStringLiteral("',");
         sql += QLatin1String(kColumns[i + 1]) + QStringLiteral("='") + literalText(values[static_cast<size_t>(i)]);
     }
+    if (sql.isEmpty())
+        return sql;
     return sql + QStringLiteral("' where contactid=") + checked;
+}
+
+QString rowQuery(const QString& id)
+{
+    return QStringLiteral("select * from tblContact where contactid=") + checkedId(id);
 }
 
 QString deleteStatement(const QString& id)
@@ -97,12 +112,15 @@ QString deleteStatement(const QString& id)
 
 QString checkedId(const QString& id)
 {
-    bool whole = !id.isEmpty() && id.size() <= kMaxIdDigits;
-    for (const QChar c : id)
-        whole = whole && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    bool whole = !id.isEmpty() && id.size() <= kMaxIdLength;
+    for (qsizetype i = 0; whole && i < id.size(); ++i)
+        whole = (id[i] >= QLatin1Char('0') && id[i] <= QLatin1Char('9')) || (i == 0 && id[i] == QLatin1Char('-'));
+    qlonglong value = 0;
+    if (whole)
+        value = id.toLongLong(&whole);
     if (!whole)
-        throw AppError(QStringLiteral("The contact ID \"%1\" is not a whole number.").arg(id));
-    return id;
+        throw AppError(QStringLiteral("The contact ID \"%1\" is not a whole number.").arg(id.left(64)));
+    return QString::number(value);
 }
 
 } // namespace contact

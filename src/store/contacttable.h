@@ -24,6 +24,11 @@ QString reportQuery();
 QString searchQuery(const QString& text);
 QString insertStatement(const Values& values);
 QString updateStatement(const Values& values, const QString& id);
+// The same statement for only the columns marked changed, in table order;
+// empty text when none is.
+QString updateStatement(const Values& values, const std::array<bool, kDataColumns>& changed, const QString& id);
+// The one row of that ID.
+QString rowQuery(const QString& id);
 QString deleteStatement(const QString& id);
 
 // A value as it stands between the quotes of a literal: every apostrophe
@@ -32,7 +37,9 @@ QString deleteStatement(const QString& id);
 QString literalText(const QString& value);
 
 // The ID of an update or delete goes into the statement without quotes, so it
-// has to be a whole number; anything else is refused before a statement runs.
+// has to be a whole number that SQLite's integer key can hold (negative ones
+// included: other programs may write them); anything else is refused before a
+// statement runs.
 QString checkedId(const QString& id);
 
 } // namespace contact

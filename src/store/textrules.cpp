@@ -17,6 +17,9 @@
 #include <unicode/ustring.h>
 #include <unicode/utf8.h>
 
+#include "store/casefolding.h"
+#include "store/likepattern.h"
+
 namespace {
 
 struct CollatorCloser {
@@ -230,93 +233,13 @@ const NoCaseCollator& sharedCollator()
     return collator;
 }
 
-int collate(void*, int aSize, const void* a, int bSize, const void* b)
-{
-    return sharedCollator().compare(static_cast<const char*>(a), aSize, static_cast<const char*>(b), bSize);
-}
-
-inline UChar32 fold(UChar32 c)
-{
-    if (c < 0x80)
-        return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
-    return u_foldCase(c, U_FOLD_CASE_DEFAULT);
-}
-
-inline UChar32 next(const char* s, int& i, int size)
-{
-    const auto byte = static_cast<unsigned char>(s[i]);
-    if (byte < 0x80) {
-        ++i;
-        return byte;
-    }
-    UChar32 c;
-    U8_NEXT(s, i, size, c);
-    return c < 0 ? 0xfffd : c;
-}
-
-struct PatternItem {
-    enum Kind { Char, One, Any } kind;
-    UChar32 c;
-};
-
-std::vector<PatternItem> compilePattern(const char* pattern, int size, char32_t escape)
-{
-    std::vector<PatternItem> items;
-    int i = 0;
-    while (i < size) {
-        UChar32 c = next(pattern, i, size);
-        if (escape != 0 && static_cast<char32_t>(c) == escape && i < size) {
-            items.push_back({PatternItem::Char, fold(next(pattern, i, size))});
-        } else if (c == '%') {
-            if (items.empty() || items.back().kind != PatternItem::Any)
-                items.push_back({PatternItem::Any, 0});
-        } else if (c == '_') {
-            items.push_back({PatternItem::One, 0});
-        } else {
-            items.push_back({PatternItem::Char, fold(c)});
-        }
-    }
-    return items;
-}
-
-// Greedy matching with one remembered "%": a later "%" always supersedes an
-// earlier one, so no deeper backtracking is ever needed.
-bool matchCompiled(const std::vector<PatternItem>& items, const char* text, int size)
-{
-    size_t p = 0;
-    int t = 0;
-    size_t starItem = SIZE_MAX;
-    int starText = 0;
-    while (t < size) {
-        if (p < items.size() && items[p].kind == PatternItem::Any) {
-            starItem = ++p;
-            starText = t;
-            continue;
-        }
-        int after = t;
-        const UChar32 c = next(text, after, size);
-        if (p < items.size() &&
-            (items[p].kind == PatternItem::One || (items[p].kind == PatternItem::Char && items[p].c == fold(c)))) {
-            ++p;
-            t = after;
-            continue;
-        }
-        if (starItem == SIZE_MAX)
-            return false;
-        p = starItem;
-        next(text, starText, size);
-        t = starText;
-    }
-    while (p < items.size() && items[p].kind == PatternItem::Any)
-        ++p;
-    return p == items.size();
-}
-
 void deletePattern(void* p)
 {
-    delete static_cast<std::vector<PatternItem>*>(p);
+    delete static_cast<LikePattern*>(p);
 }
 
+// LIKE with the same two or three arguments as SQLite's own; its user data
+// is the case folding to use.
 void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv)
 {
     char32_t escape = 0;
@@ -324,9 +247,12 @@ void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv)
         const char* e = reinterpret_cast<const char*>(sqlite3_value_text(argv[2]));
         const int eSize = sqlite3_value_bytes(argv[2]);
         int i = 0;
-        if (e)
-            escape = static_cast<char32_t>(next(e, i, eSize));
-        if (!e || i != eSize) {
+        if (e && eSize > 0) {
+            UChar32 c;
+            U8_NEXT(e, i, eSize, c);
+            escape = c < 0 ? 0xfffd : static_cast<char32_t>(c);
+        }
+        if (!e || eSize == 0 || i != eSize) {
             sqlite3_result_error(context, "ESCAPE expression must be a single character", -1);
             return;
         }
@@ -336,29 +262,53 @@ void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv)
     const char* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
     const int textSize = sqlite3_value_bytes(argv[1]);
     // The pattern is the same for every row of a query: compile it once.
-    auto* items = static_cast<std::vector<PatternItem>*>(sqlite3_get_auxdata(context, 0));
-    if (!items || argc == 3) {
-        const char* pattern = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    auto* pattern = static_cast<LikePattern*>(sqlite3_get_auxdata(context, 0));
+    if (!pattern || argc == 3) {
+        const char* patternText = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
         const int patternSize = sqlite3_value_bytes(argv[0]);
-        auto compiled = std::make_unique<std::vector<PatternItem>>(compilePattern(pattern, patternSize, escape));
-        const bool result = matchCompiled(*compiled, text, textSize);
-        if (argc == 2) {
-            sqlite3_set_auxdata(context, 0, compiled.release(), deletePattern);
+        // The same limit, and the same message, as SQLite's own LIKE.
+        if (patternSize > sqlite3_limit(sqlite3_context_db_handle(context), SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1)) {
+            sqlite3_result_error(context, "LIKE or GLOB pattern too complex", -1);
+            return;
         }
+        const auto* folding = static_cast<const CaseFolding*>(sqlite3_user_data(context));
+        auto compiled = std::make_unique<LikePattern>(patternText, patternSize, escape, *folding);
+        const bool result = compiled->matches(text, textSize);
+        if (argc == 2)
+            sqlite3_set_auxdata(context, 0, compiled.release(), deletePattern);
         sqlite3_result_int(context, result ? 1 : 0);
         return;
     }
-    sqlite3_result_int(context, matchCompiled(*items, text, textSize) ? 1 : 0);
+    sqlite3_result_int(context, pattern->matches(text, textSize) ? 1 : 0);
 }
 
 } // namespace
 
-void registerTextRules(sqlite3* db)
+void registerTextRules(sqlite3* db, const CaseFolding& folding)
 {
-    sqlite3_create_collation_v2(db, "NOCASE", SQLITE_UTF8, nullptr, collate, nullptr);
-    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-    sqlite3_create_function_v2(db, "like", 2, flags, nullptr, likeFunction, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(db, "like", 3, flags, nullptr, likeFunction, nullptr, nullptr, nullptr);
+    // Only LIKE is replaced, and only in what this program asks: collations
+    // stay SQLite's own, so every index and every other tool agrees with the
+    // file. A schema that uses LIKE itself (a CHECK, a partial index) keeps
+    // SQLite's LIKE too, or its rows and the other tools would disagree.
+    if (schemaUsesLike(db))
+        return;
+    auto* data = const_cast<CaseFolding*>(&folding);
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY;
+    sqlite3_create_function_v2(db, "like", 2, flags, data, likeFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, "like", 3, flags, data, likeFunction, nullptr, nullptr, nullptr);
+}
+
+bool schemaUsesLike(sqlite3* db)
+{
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, "select 1 from sqlite_master where sql like '%like%' limit 1", -1, &raw, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_finalize(raw);
+        return true;
+    }
+    const bool uses = sqlite3_step(raw) == SQLITE_ROW;
+    sqlite3_finalize(raw);
+    return uses;
 }
 
 int compareNoCase(const char* a, int aSize, const char* b, int bSize)
@@ -366,9 +316,10 @@ int compareNoCase(const char* a, int aSize, const char* b, int bSize)
     return sharedCollator().compare(a, aSize, b, bSize);
 }
 
-bool likeMatches(const char* pattern, int patternSize, const char* text, int textSize, char32_t escape)
+bool likeMatches(const char* pattern, int patternSize, const char* text, int textSize, char32_t escape,
+                 const CaseFolding& folding)
 {
-    return matchCompiled(compilePattern(pattern, patternSize, escape), text, textSize);
+    return LikePattern(pattern, patternSize, escape, folding).matches(text, textSize);
 }
 
 QString textFromUtf8(QByteArrayView text)
@@ -378,35 +329,4 @@ QString textFromUtf8(QByteArrayView text)
     QStringDecoder decoder(QStringDecoder::Utf8,
                            QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     return decoder(text);
-}
-
-QString upperCase(const QString& text)
-{
-    if (text.isEmpty())
-        return text;
-    // Most names are plain ASCII, whose upper case needs no tables.
-    bool ascii = true;
-    for (const QChar c : text)
-        ascii = ascii && c.unicode() < 0x80;
-    if (ascii) {
-        QString upper = text;
-        for (QChar& c : upper) {
-            if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
-                c = QChar(c.unicode() - ('a' - 'A'));
-        }
-        return upper;
-    }
-    const auto* source = reinterpret_cast<const UChar*>(text.utf16());
-    const auto sourceSize = static_cast<int32_t>(text.size());
-    std::vector<UChar> buffer(static_cast<size_t>(sourceSize) + 16);
-    UErrorCode status = U_ZERO_ERROR;
-    int32_t size = u_strToUpper(buffer.data(), static_cast<int32_t>(buffer.size()), source, sourceSize, "", &status);
-    if (status == U_BUFFER_OVERFLOW_ERROR) {
-        buffer.resize(static_cast<size_t>(size));
-        status = U_ZERO_ERROR;
-        size = u_strToUpper(buffer.data(), size, source, sourceSize, "", &status);
-    }
-    if (U_FAILURE(status))
-        return text.toUpper();
-    return QString(reinterpret_cast<const QChar*>(buffer.data()), size);
 }

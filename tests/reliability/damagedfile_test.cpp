@@ -244,6 +244,28 @@ TEST_F(DamagedDataFile, TableThatCannotTakeTheStatementsIsRefusedAtStart)
                       {QStringLiteral("CREATE TABLE tblContact (%1)")
                            .arg(columns.join(',').replace("ContactID INTEGER PRIMARY KEY", "ContactID TEXT")),
                        QStringLiteral("insert into tblContact (ContactID, ContactName) values ('x', 'Keyless')")})},
+        // Files crafted so that the statements would run but lose or change
+        // contacts.
+        {"a generated column that select * would return among the others",
+         databaseFrom(scratch.path(), {QStringLiteral("CREATE TABLE tblContact (%1)")
+                                           .arg(columns.join(',').replace(
+                                               "ContactName TEXT,",
+                                               "ContactName TEXT, Initial TEXT AS (substr(ContactName, 1, 1)),"))})},
+        {"a trigger that deletes the other contacts",
+         databaseFrom(scratch.path(),
+                      {QStringLiteral("CREATE TABLE tblContact (%1)").arg(columns.join(',')),
+                       QStringLiteral("CREATE TRIGGER wipe AFTER INSERT ON tblContact BEGIN DELETE FROM tblContact "
+                                      "WHERE ContactID <> new.ContactID; END")})},
+        {"a phone column that stores '007' as 7",
+         databaseFrom(scratch.path(), {QStringLiteral("CREATE TABLE tblContact (%1)")
+                                           .arg(columns.join(',').replace("Mobile1 TEXT", "Mobile1 INTEGER"))})},
+        {"a WITHOUT ROWID table",
+         databaseFrom(scratch.path(),
+                      {QStringLiteral("CREATE TABLE tblContact (%1) WITHOUT ROWID").arg(columns.join(','))})},
+        {"a unique e-mail that replaces the other contact on a clash",
+         databaseFrom(scratch.path(), {QStringLiteral("CREATE TABLE tblContact (%1)")
+                                           .arg(columns.join(',').replace(
+                                               "Email TEXT", "Email TEXT UNIQUE ON CONFLICT REPLACE"))})},
     };
     for (const DamagedVariant& variant : variants) {
         const QStringList problems = refusalProblems(startWith(variant.bytes), variant.bytes);

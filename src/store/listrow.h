@@ -18,6 +18,8 @@ public:
     explicit ListRow(const std::array<QString, kFields>& texts);
 
     QString operator[](size_t field) const;
+    // At most maxCharacters of the field, with "…" where it was cut.
+    QString shownText(size_t field, qsizetype maxCharacters) const;
     QByteArrayView utf8(size_t field) const;
     static constexpr size_t size() { return kFields; }
 

@@ -1,5 +1,6 @@
-#include "ui/main/listrow.h"
+#include "store/listrow.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "app/apperror.h"
@@ -27,6 +28,25 @@ QByteArrayView ListRow::utf8(size_t field) const
 QString ListRow::operator[](size_t field) const
 {
     return textFromUtf8(utf8(field));
+}
+
+QString ListRow::shownText(size_t field, qsizetype maxCharacters) const
+{
+    const QByteArrayView text = utf8(field);
+    // A UTF-8 character takes at most four bytes: only as much is decoded as
+    // can be shown.
+    if (text.size() <= maxCharacters)
+        return textFromUtf8(text);
+    qsizetype end = std::min(text.size(), maxCharacters * 4);
+    while (end > 0 && end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    QString shown = textFromUtf8(text.first(end));
+    if (shown.size() <= maxCharacters && end == text.size())
+        return shown;
+    shown.truncate(maxCharacters);
+    if (shown.size() > 0 && shown.back().isHighSurrogate())
+        shown.chop(1);
+    return shown + QChar(0x2026);
 }
 
 void ListRow::Builder::add(QByteArrayView text)

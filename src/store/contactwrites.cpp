@@ -1,0 +1,67 @@
+#include "store/contactwrites.h"
+
+#include <sqlite3.h>
+
+#include "store/connection.h"
+#include "store/sqlitehandles.h"
+
+namespace {
+
+// BEGIN IMMEDIATE takes the write lock first, so nothing can come between
+// the check and the write; anything that fails rolls the whole step back.
+template <typename Work>
+auto inWriteTransaction(Connection& connection, Work work)
+{
+    connection.execute(QStringLiteral("BEGIN IMMEDIATE"));
+    try {
+        auto result = work();
+        connection.execute(QStringLiteral("COMMIT"));
+        return result;
+    } catch (...) {
+        sqlite3_exec(connection.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+} // namespace
+
+std::optional<StoredTexts> readStoredTexts(Connection& connection, const QString& id)
+{
+    sqlite3* db = connection.handle();
+    const StatementHandle statement = prepareOne(db, contact::rowQuery(id));
+    if (check(sqlite3_step(statement.get()), db) != SQLITE_ROW)
+        return std::nullopt;
+    StoredTexts texts;
+    const int columns = std::min(sqlite3_column_count(statement.get()) - 1, contact::kDataColumns);
+    for (int i = 0; i < columns; ++i) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), i + 1));
+        if (text)
+            texts[static_cast<size_t>(i)] = QByteArray(text, sqlite3_column_bytes(statement.get(), i + 1));
+    }
+    return texts;
+}
+
+WriteOutcome updateIfUnchanged(Connection& connection, const QString& id, const StoredTexts& expected,
+                               const QString& statement, std::optional<StoredTexts>& current)
+{
+    return inWriteTransaction(connection, [&] {
+        current = readStoredTexts(connection, id);
+        if (!current)
+            return WriteOutcome::Gone;
+        if (*current != expected)
+            return WriteOutcome::ChangedElsewhere;
+        if (statement.isEmpty())
+            return WriteOutcome::Written;
+        connection.execute(statement);
+        if (sqlite3_changes(connection.handle()) != 1)
+            return WriteOutcome::Gone;
+        current = readStoredTexts(connection, id);
+        return WriteOutcome::Written;
+    });
+}
+
+WriteOutcome deleteContact(Connection& connection, const QString& id)
+{
+    connection.execute(contact::deleteStatement(id));
+    return sqlite3_changes(connection.handle()) == 0 ? WriteOutcome::Gone : WriteOutcome::Written;
+}

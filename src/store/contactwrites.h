@@ -1,0 +1,36 @@
+#pragma once
+
+#include <array>
+#include <optional>
+
+#include <QByteArray>
+#include <QString>
+
+#include "store/contacttable.h"
+
+class Connection;
+
+// A contact's thirteen data columns byte for byte as SQLite gives them as
+// text (a NULL as empty): what the list shows and an editor was filled from.
+using StoredTexts = std::array<QByteArray, contact::kDataColumns>;
+
+enum class WriteOutcome {
+    Written,
+    // Another program or copy changed the row since it was read.
+    ChangedElsewhere,
+    // The row is no longer there.
+    Gone,
+};
+
+// The row of that ID as it is stored now; nothing when there is none.
+std::optional<StoredTexts> readStoredTexts(Connection& connection, const QString& id);
+
+// Runs statement (an update of the row of that ID; empty text writes nothing)
+// only while the row still holds expected, checked in the same transaction,
+// so that an edit never undoes what another copy saved meanwhile. current
+// receives the row as it is stored afterwards (unset when it is gone).
+WriteOutcome updateIfUnchanged(Connection& connection, const QString& id, const StoredTexts& expected,
+                               const QString& statement, std::optional<StoredTexts>& current);
+
+// Deletes the row of that ID; Gone when there was none to delete.
+WriteOutcome deleteContact(Connection& connection, const QString& id);

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include <unicode/umachine.h>
+
+class CaseFolding;
+
+// A LIKE pattern, compiled once for every row a query looks at: "%" stands for
+// any run of characters, "_" for one, and letters match whatever their case
+// after full case folding. Matching takes time in proportion to the text's
+// length times the pattern's length divided by 64, never more: a long pattern
+// over a long remark cannot stall the search the way backtracking can.
+class LikePattern {
+public:
+    // escape is 0 when the pattern has none; the character after it matches
+    // itself, "%" and "_" included.
+    LikePattern(const char* pattern, int size, char32_t escape, const CaseFolding& folding);
+
+    bool matches(const char* text, int size) const;
+
+private:
+    // A run of the pattern between two "%": code points after folding, with
+    // kAnyOne for "_", and its shift-and masks.
+    struct Segment {
+        std::vector<UChar32> items;
+        size_t words = 0;
+        // For every ASCII character its mask; other characters look theirs
+        // up in mOthers and fall back to the mask of the "_" positions.
+        std::vector<uint64_t> ascii;
+        std::vector<std::pair<UChar32, size_t>> others;
+        std::vector<uint64_t> otherMasks;
+        std::vector<uint64_t> anyOne;
+
+        void buildMasks();
+        const uint64_t* maskFor(UChar32 c) const;
+        bool matchesAt(const UChar32* text) const;
+        // Where the first occurrence at or after from ends (one past), or -1.
+        long long findEnd(const UChar32* text, size_t from, size_t to) const;
+    };
+
+    static constexpr UChar32 kAnyOne = -1;
+
+    // Folds the text, stopping once limit characters are out (or never when
+    // limit is SIZE_MAX).
+    void foldText(const char* text, int size, size_t limit, std::vector<UChar32>& out) const;
+
+    const CaseFolding& mFolding;
+    std::vector<Segment> mSegments;
+    bool mAnyPercent = false;
+    bool mLeadingPercent = false;
+    bool mTrailingPercent = false;
+};
