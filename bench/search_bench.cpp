@@ -9,8 +9,10 @@
 #include <QLineEdit>
 
 #include "app/messagebox.h"
+#include "store/casefolding.h"
 #include "store/connection.h"
 #include "store/contacttable.h"
+#include "store/textrules.h"
 #include "support/contactgen.h"
 #include "ui/editor/contactcommands.h"
 #include "ui/editor/form2.h"
@@ -110,6 +112,47 @@ void BM_SaveOneContact(benchmark::State& state)
     state.counters["rows"] = form.rowCount();
 }
 
+// A remark of a megabyte of "a" and a search of a thousand "a" then "b": a
+// backtracking LIKE tries the pattern at every position. The program's LIKE
+// against SQLite's own on the same two texts.
+const QByteArray& longRemark()
+{
+    static const QByteArray text(1 << 20, 'a');
+    return text;
+}
+const QByteArray& longPattern()
+{
+    static const QByteArray pattern = '%' + QByteArray(1000, 'a') + "b%";
+    return pattern;
+}
+
+void BM_SearchPathological(benchmark::State& state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(likeMatches(longPattern().constData(), static_cast<int>(longPattern().size()),
+                                             longRemark().constData(), static_cast<int>(longRemark().size()), 0,
+                                             CaseFolding::standard()));
+}
+
+void BM_PlainSearchPathological(benchmark::State& state)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open(":memory:", &db);
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(db, "select ?2 like ?1", -1, &statement, nullptr);
+    sqlite3_bind_text(statement, 1, longPattern().constData(), static_cast<int>(longPattern().size()), SQLITE_STATIC);
+    sqlite3_bind_text(statement, 2, longRemark().constData(), static_cast<int>(longRemark().size()), SQLITE_STATIC);
+    for (auto _ : state) {
+        sqlite3_step(statement);
+        benchmark::DoNotOptimize(sqlite3_column_int(statement, 0));
+        sqlite3_reset(statement);
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+}
+
+BENCHMARK(BM_SearchPathological)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainSearchPathological)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_PlainSearch12)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_Search12)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_PlainSearchMartin)->Unit(benchmark::kMillisecond)->MinTime(2);

@@ -39,6 +39,7 @@ pairs=(
     "Search \"martin\"|search|BM_SearchMartin|BM_PlainSearchMartin"
     "Search Cyrillic|search|BM_SearchCyrillic|BM_PlainSearchCyrillic"
     "Save one contact, list refilled|search|BM_SaveOneContact|BM_PlainListFill"
+    "Search 1,000 characters in 1 MB of remark|search|BM_SearchPathological|BM_PlainSearchPathological"
     "Heading click: name|sort|BM_HeadingClick/Name|BM_PlainOrderBy/Name"
     "Heading click: e-mail|sort|BM_HeadingClick/Email|BM_PlainOrderBy/Email"
     "Heading click: date of birth|sort|BM_HeadingClick/DateOfBirth|BM_PlainOrderBy/DateOfBirth"

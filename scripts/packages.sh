@@ -27,9 +27,10 @@ BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libsqlite3-dev libicu-dev
 
 # GoogleTest builds the tests; unzip reads exported workbooks back, pdftotext
 # (poppler-utils) reads printed reports back, the install test runs the two
-# desktop validators, and the report's wrapping of ideographs needs a font
-# that has them (without one every ideograph is a narrow missing-glyph box).
-TEST_PACKAGES=(googletest libgtest-dev unzip poppler-utils desktop-file-utils appstream fonts-wqy-microhei)
+# desktop validators, the report's wrapping of ideographs needs a font that
+# has them (without one every ideograph is a narrow missing-glyph box), and
+# the stock sqlite3 command line judges what the program left in its file.
+TEST_PACKAGES=(googletest libgtest-dev unzip poppler-utils desktop-file-utils appstream fonts-wqy-microhei sqlite3)
 
 # scripts/bench.sh: Google Benchmark.
 BENCH_PACKAGES=(libbenchmark-dev)

@@ -9,9 +9,11 @@
 #include "app/messagebox.h"
 #include "store/connection.h"
 #include "store/contacttable.h"
+#include "store/contactwrites.h"
 #include "store/recordset.h"
 #include "ui/editor/form2.h"
 #include "ui/editor/mainlist.h"
+#include "ui/editor/notesbox.h"
 #include "ui/editor/storeddate.h"
 
 void showEditorModally(Form2& editor)
@@ -39,6 +41,10 @@ void updateContactCommand(MainList& list, const EditorPresenter& present)
     if (row < 0)
         return;
     Form2 editor(list, list.ownerWidget());
+    // What the row holds byte for byte, before anything can change the list.
+    StoredTexts stored;
+    for (int column = 1; column <= contact::kDataColumns; ++column)
+        stored[static_cast<size_t>(column - 1)] = list.textUtf8(row, column).toByteArray();
     trap.step(102, [&] { editor.mContactID = list.text(row, 0); });
     trap.step(104, [&] { editor.txtContactName->setText(list.text(row, 1)); });
     trap.step(106, [&] { editor.dtpDOB->setDate(readStoredDate(list.text(row, 2))); });
@@ -52,9 +58,10 @@ void updateContactCommand(MainList& list, const EditorPresenter& present)
         line += 2;
         ++column;
     }
-    trap.step(128, [&] { editor.txtRemarks->setPlainText(list.text(row, 13)); });
+    trap.step(128, [&] { editor.txtRemarks->setNotes(list.text(row, 13)); });
     trap.step(130, [&] { editor.setWindowTitle(QStringLiteral("Update Contact")); });
     trap.step(132, [&] { editor.PushButton1->setText(QStringLiteral("Update")); });
+    editor.rememberFilled(stored);
     trap.step(134, [&] { present(editor); });
 }
 
@@ -71,12 +78,16 @@ void deleteContactCommand(MainList& list)
                           MsgButtons::YesNo) != MsgAnswer::Yes;
         }))
         return;
+    WriteOutcome outcome = WriteOutcome::Written;
     trap.step(104, [&] {
-        const QString statement = contact::deleteStatement(list.text(row, 0));
+        const QString id = list.text(row, 0);
+        contact::checkedId(id);
         list.setMousePointer(11);
-        sharedConnection().execute(statement);
+        outcome = deleteContact(sharedConnection(), id);
     });
     trap.step(106, [&] { list.loadRondexa(); });
+    if (outcome == WriteOutcome::Gone)
+        msgBox(QStringLiteral("This contact had already been deleted elsewhere (in another window or program)."));
 }
 
 void searchCommand(MainList& list, const QString& text)

@@ -11,9 +11,11 @@
 #include <QScreen>
 #include <QTextDocument>
 
+#include "app/apperror.h"
 #include "app/errortrap.h"
 #include "app/messagebox.h"
 #include "app/skin.h"
+#include "store/casefolding.h"
 #include "store/connection.h"
 #include "store/contacttable.h"
 #include "store/paths.h"
@@ -21,6 +23,7 @@
 #include "ui/appicon.h"
 #include "ui/cursorfile.h"
 #include "ui/editor/mainlist.h"
+#include "ui/editor/notesbox.h"
 #include "ui/editor/storeddate.h"
 #include "ui/pointerfeedback.h"
 #include "ui/twips.h"
@@ -56,7 +59,8 @@ QString notesAsTyped(const QPlainTextEdit* box)
 
 bool DoesNameExist(const MainList& list, const QString& name)
 {
-    const QString wanted = upperCase(name);
+    const CaseFolding& folding = CaseFolding::forUserLocale();
+    const QString wanted = folding.fold(name);
     const QByteArray wantedUtf8 = wanted.toUtf8();
     const auto isAscii = [](QByteArrayView text) {
         for (const char c : text) {
@@ -65,26 +69,28 @@ bool DoesNameExist(const MainList& list, const QString& name)
         }
         return true;
     };
+    // Turkic folding turns the ASCII "I" into a dotless i: no shortcut there.
+    const bool asciiShortcut = !folding.isTurkic();
     const bool wantedAscii = isAscii(wantedUtf8);
     bool found = false;
     const int rows = list.rowCount();
     for (int row = 0; row < rows; ++row) {
         const QByteArrayView listed = list.textUtf8(row, 1);
-        // An ASCII name upper-cases to ASCII: it can only match an ASCII
-        // text, and byte by byte without any case tables. The list may hold a
-        // hundred thousand names and this runs on every save.
-        if (isAscii(listed)) {
+        // An ASCII name folds to ASCII: it can only match an ASCII text, and
+        // byte by byte without any case tables. The list may hold a hundred
+        // thousand names and this runs on every save.
+        if (asciiShortcut && isAscii(listed)) {
             if (!wantedAscii || listed.size() != wantedUtf8.size())
                 continue;
             bool same = true;
             for (qsizetype i = 0; same && i < listed.size(); ++i) {
                 char c = listed[i];
-                if (c >= 'a' && c <= 'z')
-                    c = static_cast<char>(c - ('a' - 'A'));
+                if (c >= 'A' && c <= 'Z')
+                    c = static_cast<char>(c + ('a' - 'A'));
                 same = c == wantedUtf8[i];
             }
             found = found || same;
-        } else if (upperCase(textFromUtf8(listed)) == wanted) {
+        } else if (folding.fold(textFromUtf8(listed)) == wanted) {
             found = true;
         }
     }
@@ -175,7 +181,7 @@ void Form2::buildControls()
     txtEmailAdd = addField(Frame2, "Label11", QStringLiteral("Email:"), 120, 420, 510, "txtEmailAdd", 1320, 360, 6255);
     txtWebsite = addField(Frame2, "Label12", QStringLiteral("Website:"), 120, 900, 750, "txtWebsite", 1320, 840, 6255);
     QLabel* notes = addLabel(Frame2, "Label13", QStringLiteral("Addn Notes:"), 120, 1380, 1020);
-    txtRemarks = new QPlainTextEdit(Frame2);
+    txtRemarks = new NotesBox(Frame2);
     txtRemarks->setObjectName(QStringLiteral("txtRemarks"));
     txtRemarks->setGeometry(twipsRect(1320, 1320, 6255, 1425));
     txtRemarks->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -248,13 +254,7 @@ void Form2::PushButton1_Click()
     }
     trap.step(104, [&] { setMousePointer(11); });
 
-    const contact::Values values = {txtContactName->text(),  formatStoredDate(dtpDOB->date()),
-                                    txtMobile1->text(),      txtMobile2->text(),
-                                    txtOffice1->text(),      txtOffice2->text(),
-                                    txtFax1->text(),         txtFax2->text(),
-                                    txtHome1->text(),        txtHome2->text(),
-                                    txtEmailAdd->text(),     txtWebsite->text(),
-                                    notesAsTyped(txtRemarks)};
+    const contact::Values values = fieldValues();
     // A statement the database refused must not be followed by a success
     // message or a closed window: the user keeps everything typed and can try
     // again or cancel.
@@ -266,15 +266,107 @@ void Form2::PushButton1_Click()
         trap.step(110, [&] { setMousePointer(0); });
         trap.step(112, [&] { mList.loadRondexa(); });
         trap.step(114, [] { msgBox(QStringLiteral("Record Successfully Saved.")); });
-    } else {
-        if (!trap.attempt(116, [&] { sharedConnection().execute(contact::updateStatement(values, mContactID)); })) {
-            setMousePointer(0);
-            return;
-        }
-        trap.step(118, [&] { mList.loadRondexa(); });
+    } else if (!saveUpdate(trap, values)) {
+        setMousePointer(0);
+        return;
     }
     trap.step(120, [&] { setMousePointer(0); });
     trap.step(122, [&] { accept(); });
+}
+
+contact::Values Form2::fieldValues() const
+{
+    return {txtContactName->text(), formatStoredDate(dtpDOB->date()),
+            txtMobile1->text(),     txtMobile2->text(),
+            txtOffice1->text(),     txtOffice2->text(),
+            txtFax1->text(),        txtFax2->text(),
+            txtHome1->text(),       txtHome2->text(),
+            txtEmailAdd->text(),    txtWebsite->text(),
+            notesAsTyped(txtRemarks)};
+}
+
+void Form2::rememberFilled(const StoredTexts& stored)
+{
+    mStored = stored;
+    mFilled = fieldValues();
+    mFilledDate = dtpDOB->date();
+    mForced.fill(false);
+}
+
+std::array<bool, contact::kDataColumns> Form2::changedFields() const
+{
+    std::array<bool, contact::kDataColumns> changed;
+    changed.fill(true);
+    if (!mStored)
+        return changed;
+    const contact::Values now = fieldValues();
+    for (size_t i = 0; i < changed.size(); ++i)
+        changed[i] = mForced[i] || now[i] != mFilled[i];
+    // The date as picked, not as formatted: a stored date the picker could
+    // not read, or one written with another separator, stays as it is until
+    // the user picks a date.
+    changed[1] = mForced[1] || dtpDOB->date() != mFilledDate;
+    return changed;
+}
+
+bool Form2::saveUpdate(ErrorTrap& trap, const contact::Values& values)
+{
+    if (!mStored) {
+        // Not filled from a stored contact: the whole row is written, as
+        // every field is the user's.
+        if (!trap.attempt(116, [&] { sharedConnection().execute(contact::updateStatement(values, mContactID)); }))
+            return false;
+        trap.step(118, [&] { mList.loadRondexa(); });
+        return true;
+    }
+    WriteOutcome outcome = WriteOutcome::Written;
+    std::optional<StoredTexts> current;
+    if (!trap.attempt(116, [&] {
+            outcome = updateIfUnchanged(sharedConnection(), mContactID, *mStored,
+                                        contact::updateStatement(values, changedFields(), mContactID), current);
+        }))
+        return false;
+    if (outcome == WriteOutcome::Written) {
+        trap.step(118, [&] { mList.loadRondexa(); });
+        return true;
+    }
+    trap.step(118, [&] { mList.refreshRow(mContactID); });
+    if (outcome == WriteOutcome::ChangedElsewhere) {
+        takeStoredValues(*current);
+        msgBox(QStringLiteral("This contact was changed elsewhere (in another window or program) while you were "
+                              "editing it, so nothing was saved.\n\nThe fields you did not change now show the "
+                              "stored values; your own changes are kept. Click Update again to save them, or Cancel."));
+    } else {
+        msgBox(QStringLiteral("This contact was deleted elsewhere (in another window or program) while you were "
+                              "editing it, so nothing was saved.\n\nWhat you typed is still here; click Cancel to "
+                              "close the editor."));
+    }
+    return false;
+}
+
+void Form2::takeStoredValues(const StoredTexts& stored)
+{
+    const std::array<bool, contact::kDataColumns> changed = changedFields();
+    QLineEdit* const boxes[] = {txtContactName, nullptr,   txtMobile1,  txtMobile2, txtOffice1, txtOffice2, txtFax1,
+                                txtFax2,        txtHome1,  txtHome2,    txtEmailAdd, txtWebsite};
+    for (size_t i = 0; i < std::size(boxes); ++i) {
+        if (boxes[i] && !changed[i])
+            boxes[i]->setText(textFromUtf8(stored[i]));
+    }
+    if (!changed[1]) {
+        try {
+            dtpDOB->setDate(readStoredDate(textFromUtf8(stored[1])));
+        } catch (const AppError&) {
+            // A date the picker cannot show stays stored as it is: the field
+            // is only written once the user picks a date.
+        }
+    }
+    if (!changed[12])
+        txtRemarks->setNotes(textFromUtf8(stored[12]));
+    // The stored contact is the new baseline; what the user changed stays a
+    // change against it.
+    rememberFilled(stored);
+    mForced = changed;
 }
 
 void Form2::PushButton2_Click()

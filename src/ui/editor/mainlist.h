@@ -20,6 +20,9 @@ public:
     virtual QByteArrayView textUtf8(int row, int column) const = 0;
 
     virtual void loadRondexa() = 0;
+    // Shows the contact of that ID as it is stored now, or takes it out of
+    // the list when it is gone; other rows stay as they are.
+    virtual void refreshRow(const QString& id) = 0;
     virtual void clearRows() = 0;
     // Shows every row the recordset still has to deliver.
     virtual void fillFrom(Recordset& recordset) = 0;

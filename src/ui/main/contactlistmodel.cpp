@@ -100,7 +100,7 @@ QVariant ContactListModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= static_cast<int>(ListRow::size()))
         return QVariant();
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == Qt::ToolTipRole)
-        return row(index.row())[static_cast<size_t>(index.column())];
+        return row(index.row()).shownText(static_cast<size_t>(index.column()), kShownCharacters);
     return QVariant();
 }
 
@@ -128,6 +128,58 @@ void ContactListModel::setRows(std::vector<ListRow> rows)
     if (mSorted)
         mOrder = sortedOrder();
     endResetModel();
+}
+
+void ContactListModel::setRowsInNameOrder(std::vector<ListRow> rows)
+{
+    const SortKeys keys(rows, 1);
+    std::vector<uint32_t> order(rows.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(),
+                     [&keys](uint32_t a, uint32_t b) { return std::strcmp(keys.key(a), keys.key(b)) < 0; });
+    std::vector<ListRow> ordered;
+    ordered.reserve(rows.size());
+    for (const uint32_t at : order)
+        ordered.push_back(std::move(rows[at]));
+    setRows(std::move(ordered));
+}
+
+bool ContactListModel::replaceRow(QByteArrayView id, std::optional<ListRow> row)
+{
+    const auto found = std::find_if(mRows.begin(), mRows.end(), [id](const ListRow& r) { return r.utf8(0) == id; });
+    if (found == mRows.end())
+        return false;
+    const auto source = static_cast<uint32_t>(found - mRows.begin());
+    int view = static_cast<int>(source);
+    if (!mOrder.empty())
+        view = static_cast<int>(std::find(mOrder.begin(), mOrder.end(), source) - mOrder.begin());
+    if (row) {
+        *found = std::move(*row);
+        emit dataChanged(index(view, 0), index(view, columnCount() - 1));
+        return true;
+    }
+    beginRemoveRows(QModelIndex(), view, view);
+    mRows.erase(found);
+    if (!mOrder.empty()) {
+        mOrder.erase(mOrder.begin() + view);
+        for (uint32_t& at : mOrder) {
+            if (at > source)
+                --at;
+        }
+    }
+    endRemoveRows();
+    return true;
+}
+
+std::vector<ListRow> ContactListModel::shownRows() const
+{
+    if (mOrder.empty())
+        return mRows;
+    std::vector<ListRow> shown;
+    shown.reserve(mRows.size());
+    for (const uint32_t at : mOrder)
+        shown.push_back(mRows[at]);
+    return shown;
 }
 
 int ContactListModel::sourceRow(int viewRow) const

@@ -1,12 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include <QAbstractTableModel>
 #include <QStringList>
 
-#include "ui/main/listrow.h"
+#include "store/listrow.h"
 
 // The contact list's rows, as a table for the view. Sorting by a column is a
 // permutation of view rows over the rows as they were given, so the rows
@@ -28,6 +29,18 @@ public:
     // Replaces every row in one go; while the list is sorted the new rows are
     // shown in sort order at once.
     void setRows(std::vector<ListRow> rows);
+    // The same, the rows first put in name order (the list's own order,
+    // whatever order the database delivered them in).
+    void setRowsInNameOrder(std::vector<ListRow> rows);
+    // The row with that ID text takes new contents, or leaves the list when
+    // there are none; false when no row has that ID.
+    bool replaceRow(QByteArrayView id, std::optional<ListRow> row);
+    // Every row as shown, for work that must not see later changes.
+    std::vector<ListRow> shownRows() const;
+
+    // The most characters of one cell the list shows (and its tooltip): a
+    // cell of megabytes would freeze every repaint.
+    static constexpr qsizetype kShownCharacters = 1000;
     // The row shown at a view position, whatever the order.
     const ListRow& row(int viewRow) const;
     // Where the row shown at viewRow stands among the rows setRows was given.

@@ -11,7 +11,7 @@
 #include "app/messagebox.h"
 #include "app/programend.h"
 #include "output/excelexport.h"
-#include "output/excelexportmodellist.h"
+#include "output/excelexportrows.h"
 #include "output/reportcommand.h"
 #include "output/samplecommand.h"
 #include "ui/editor/contactcommands.h"
@@ -243,7 +243,8 @@ void Form1::PushButton6_Click()
 
 void Form1::PushButton7_Click()
 {
-    ExcelExportModelList list(ListView1->model(), this, [this](int pointer) { setMousePointer(pointer); });
+    ExcelExportRows list(mModel->headings(), mModel->shownRows(), this,
+                         [this](int pointer) { setMousePointer(pointer); });
     runExcelExport(list);
 }
 

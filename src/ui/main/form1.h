@@ -34,6 +34,7 @@ public:
     // Empties the list and refills it with every contact in name order. It has
     // no error trap: a failure goes to the caller's.
     void loadRondexa() override;
+    void refreshRow(const QString& id) override;
 
     void PushButton1_Click();
     void PushButton2_Click();

@@ -2,6 +2,7 @@
 // the numbers are the ones an error report quotes.
 #include "ui/main/form1.h"
 
+#include <optional>
 #include <vector>
 
 #include <QCoreApplication>
@@ -115,7 +116,7 @@ void Form1::fillFrom(Recordset& recordset)
     struct Publish {
         ContactListModel& model;
         std::vector<ListRow>& rows;
-        ~Publish() { model.setRows(std::move(rows)); }
+        ~Publish() { model.setRowsInNameOrder(std::move(rows)); }
     } publish{*mModel, rows};
 
     ListRow::Builder row;
@@ -125,6 +126,21 @@ void Form1::fillFrom(Recordset& recordset)
         rows.push_back(row.take());
         recordset.moveNext();
     }
+}
+
+void Form1::refreshRow(const QString& id)
+{
+    Recordset recordset;
+    recordset.open(contact::rowQuery(id), sharedConnection(), 3, 1);
+    std::optional<ListRow> stored;
+    if (!recordset.eof()) {
+        ListRow::Builder row;
+        for (size_t i = 0; i < ListRow::size(); ++i)
+            row.add(recordset.fieldUtf8(static_cast<int>(i)));
+        stored = row.take();
+    }
+    recordset.close();
+    mModel->replaceRow(id.toUtf8(), std::move(stored));
 }
 
 void Form1::Form_QueryUnload()

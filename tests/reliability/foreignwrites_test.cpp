@@ -1,0 +1,228 @@
+// The data file is shared: another copy of the program, the sqlite3 command
+// line or any other program may write it while the window is open. Nothing
+// they saved may be undone or corrupted by this copy, and what they stored is
+// never rewritten unless the user changed it. Judged by the stock sqlite3
+// tool and byte for byte.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QProcess>
+
+#include "editorinput.h"
+#include "storeprobe.h"
+#include "ui/editor/contactcommands.h"
+#include "ui/editor/form2.h"
+#include "ui_editor/editorfixture.h"
+
+namespace {
+
+// The stock sqlite3 command line, with none of the program's rules.
+QString stockTool(const QString& file, const QString& sql)
+{
+    const QString program = systemTool(QStringLiteral("sqlite3"));
+    if (program.isEmpty())
+        return QStringLiteral("(the sqlite3 command line is not installed)");
+    QProcess process;
+    process.start(program, {file, sql});
+    if (!process.waitForFinished(60000))
+        return QStringLiteral("(sqlite3 did not finish)");
+    return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError()).trimmed();
+}
+
+// Type and bytes of every column of every row, as the stock tool prints them.
+QString exactRows(const QString& file)
+{
+    QStringList columns;
+    for (const QString& name : contact::columnNames())
+        columns << QStringLiteral("typeof(%1)||':'||quote(%1)").arg(name);
+    return stockTool(file, QStringLiteral("select ") + columns.join(QStringLiteral("||' '||")) +
+                               QStringLiteral(" from tblContact order by ContactID"));
+}
+
+} // namespace
+
+class ForeignWrites : public EditorFixture {
+protected:
+    void SetUp() override
+    {
+        EditorFixture::SetUp();
+        other.open(env->connectionString());
+    }
+    void TearDown() override
+    {
+        other.close();
+        EditorFixture::TearDown();
+    }
+    QString storedOf(const QString& name, const char* column)
+    {
+        return stockTool(env->dataFile(), QStringLiteral("select %1 from tblContact where ContactName = '%2'")
+                                              .arg(QLatin1String(column), name));
+    }
+
+    // Another copy of the program on the same file.
+    Connection other;
+};
+
+TEST_F(ForeignWrites, AnEditorNeverUndoesNorLosesWhatAnotherCopySaved)
+{
+    contact::Values ann = named(QStringLiteral("Ann"));
+    ann[2] = QStringLiteral("555-OLD");
+    ann[10] = QStringLiteral("ann@old.example");
+    seed(ann);
+    seed(named(QStringLiteral("Bob")));
+
+    // The other copy changes Ann's mobile while this copy's editor holds her;
+    // the user here changes only her e-mail.
+    select(rowOf(QStringLiteral("Ann")));
+    bool openAfterConflict = false;
+    bool openAfterRetry = true;
+    updateContactCommand(*form, [&](Form2& editor) {
+        editor.show();
+        other.execute(QStringLiteral("update tblContact set Mobile1='555-NEW' where ContactName='Ann'"));
+        editor.txtEmailAdd->setText(QStringLiteral("ann@new.example"));
+        editor.PushButton1_Click();
+        openAfterConflict = editor.isVisible();
+        ASSERT_EQ(messages->shown().size(), 1u);
+        EXPECT_TRUE(messages->shown()[0].text.contains("changed elsewhere"));
+        EXPECT_EQ(storedOf("Ann", "Mobile1 || ' ' || Email"), "555-NEW ann@old.example");
+        // The fields left alone show what is stored; what was typed stays.
+        EXPECT_EQ(editor.txtMobile1->text(), "555-NEW");
+        EXPECT_EQ(editor.txtEmailAdd->text(), "ann@new.example");
+        EXPECT_EQ(form->text(rowOf(QStringLiteral("Ann")), 3), "555-NEW");
+
+        messages->clear();
+        editor.PushButton1_Click();
+        openAfterRetry = editor.isVisible();
+        EXPECT_TRUE(messages->shown().empty()) << messages->texts().join(" | ").toStdString();
+    });
+    EXPECT_TRUE(openAfterConflict);
+    EXPECT_FALSE(openAfterRetry);
+    EXPECT_EQ(storedOf("Ann", "Mobile1 || ' ' || Email"), "555-NEW ann@new.example");
+
+    // The other copy deletes Bob while the editor holds him.
+    messages->clear();
+    select(rowOf(QStringLiteral("Bob")));
+    bool openAfterGone = false;
+    updateContactCommand(*form, [&](Form2& editor) {
+        editor.show();
+        other.execute(QStringLiteral("delete from tblContact where ContactName='Bob'"));
+        editor.txtMobile2->setText(QStringLiteral("typed here"));
+        editor.PushButton1_Click();
+        openAfterGone = editor.isVisible();
+        ASSERT_EQ(messages->shown().size(), 1u);
+        EXPECT_TRUE(messages->shown()[0].text.contains("deleted elsewhere"));
+        EXPECT_EQ(editor.txtMobile2->text(), "typed here");
+        EXPECT_EQ(listedNames(), QStringList({"Ann"}));
+    });
+    EXPECT_TRUE(openAfterGone);
+    EXPECT_EQ(stockTool(env->dataFile(), "select group_concat(ContactName) from tblContact"), "Ann");
+
+    // A delete of a contact that is already gone says so.
+    seed(named(QStringLiteral("Cid")));
+    other.execute(QStringLiteral("delete from tblContact where ContactName='Cid'"));
+    messages->clear();
+    messages->answer(MsgAnswer::Yes);
+    select(rowOf(QStringLiteral("Cid")));
+    deleteContactCommand(*form);
+    ASSERT_EQ(messages->shown().size(), 2u);
+    EXPECT_TRUE(messages->shown()[1].text.contains("already been deleted")) << messages->texts().join(" | ").toStdString();
+    EXPECT_EQ(listedNames(), QStringList({"Ann"}));
+}
+
+// Rows another program wrote, with values the editor cannot show as they are
+// stored: an update that changes one phone number leaves every other column
+// byte for byte, type included. The IDs are ones SQLite can hold but the
+// program never makes.
+TEST_F(ForeignWrites, AnUpdateRewritesOnlyWhatTheUserChanged)
+{
+    // Another program's table, whose untyped columns keep numbers as numbers.
+    form.reset();
+    other.execute(QStringLiteral("drop table tblContact"));
+    other.execute(QStringLiteral("create table tblContact (ContactID integer primary key, ContactName, DateOfBirth, "
+                                 "Mobile1, Mobile2, Work1, Work2, Fax1, Fax2, Home1, Home2, Email, Website, Remark)"));
+    other.execute(QStringLiteral(
+        "insert into tblContact (ContactID, ContactName, DateOfBirth, Mobile1, Mobile2, Work1, Work2, Fax1, Fax2, "
+        "Home1, Home2, Email, Website, Remark) values "
+        "(-7, 'Iso Date', '1990-05-06', '1', 42, 4.5, x'00ff10', NULL, '', ' ', 'x', cast(x'6af67267' as text), "
+        "'w', 'line1' || char(13,10) || 'line2' || char(13) || 'line3'), "
+        "(9223372036854775807, 'No Date', NULL, '2', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL), "
+        "(-9223372036854775808, 'Empty Date', '', '3', '', '', '', '', '', '', '', '', '', '')"));
+    form = std::make_unique<Form1>();
+    ASSERT_TRUE(form->Form_Load());
+    ASSERT_TRUE(messages->shown().empty()) << messages->texts().join(" | ").toStdString();
+    const QString before = exactRows(env->dataFile());
+    ASSERT_TRUE(before.contains("integer:42 real:4.5 blob:X'00FF10' null:NULL")) << before.toStdString();
+
+    messages->clear();
+    for (const char* name : {"Iso Date", "No Date", "Empty Date"}) {
+        SCOPED_TRACE(name);
+        select(rowOf(QLatin1String(name)));
+        updateContactCommand(*form, [&](Form2& editor) {
+            editor.txtMobile1->setText(editor.txtMobile1->text() + QStringLiteral("-changed"));
+            editor.PushButton1_Click();
+        });
+    }
+    QString expected = before;
+    for (const char* number : {"'1'", "'2'", "'3'"})
+        expected.replace(QStringLiteral("text:%1 ").arg(QLatin1String(number)),
+                         QStringLiteral("text:%1 ").arg(QString(number).insert(2, QStringLiteral("-changed"))));
+    EXPECT_EQ(exactRows(env->dataFile()), expected);
+    // Each date the picker cannot read is reported as it is met; none is
+    // replaced.
+    ASSERT_EQ(messages->shown().size(), 3u);
+    for (const MessageRequest& shown : messages->shown())
+        EXPECT_TRUE(shown.text.contains("at line 106")) << shown.text.toStdString();
+
+    // And a delete reaches the largest and the smallest key alike.
+    for (const char* name : {"No Date", "Empty Date"}) {
+        messages->answer(MsgAnswer::Yes);
+        select(rowOf(QLatin1String(name)));
+        deleteContactCommand(*form);
+    }
+    EXPECT_EQ(stockTool(env->dataFile(), "select group_concat(ContactID) from tblContact"), "-7");
+}
+
+// Indexes made by the stock tool, on the NOCASE columns and others, stay
+// valid through every write this program makes: its text rules never
+// redefine a collation the file relies on.
+TEST_F(ForeignWrites, IndexesMadeByTheStockToolStayValid)
+{
+    for (const char* name : {"Émile", "Ørjan", "zoë", "Борис", "İlker"})
+        seed(named(QString::fromUtf8(name)));
+    other.close();
+    form.reset();
+    const QString made = stockTool(env->dataFile(),
+                                   "create index ixName on tblContact(ContactName);"
+                                   "create index ixMail on tblContact(Email collate nocase, Remark);"
+                                   "create index ixLower on tblContact(lower(Website));"
+                                   "create index ixLike on tblContact(Home1) where Home2 like '%x%';");
+    ASSERT_TRUE(made.isEmpty()) << made.toStdString();
+    form = std::make_unique<Form1>();
+    ASSERT_TRUE(form->Form_Load());
+    other.open(env->connectionString());
+    messages->clear();
+
+    addContactCommand(*form, [](Form2& editor) {
+        editor.txtContactName->setText(QString::fromUtf8("Ödön"));
+        editor.txtEmailAdd->setText(QString::fromUtf8("ÖDÖN@EXAMPLE.ORG"));
+        editor.txtHome2->setText(QStringLiteral("xx"));
+        editor.PushButton1_Click();
+    });
+    select(rowOf(QString::fromUtf8("Ørjan")));
+    updateContactCommand(*form, [](Form2& editor) {
+        editor.txtContactName->setText(QString::fromUtf8("ØRJAN Ålund"));
+        editor.txtWebsite->setText(QString::fromUtf8("WWW.ÅLUND.EXAMPLE"));
+        editor.PushButton1_Click();
+    });
+    messages->answer(MsgAnswer::Yes);
+    select(rowOf(QString::fromUtf8("Émile")));
+    deleteContactCommand(*form);
+    searchCommand(*form, QString::fromUtf8("ÖD"));
+    EXPECT_EQ(listedNames(), QStringList({QString::fromUtf8("Ödön")}));
+
+    EXPECT_EQ(messages->texts(), QStringList({"Record Successfully Saved.", QString::fromUtf8("Are you sure you want to "
+                                                                                             "delete Émile?")}));
+    EXPECT_EQ(stockTool(env->dataFile(), "pragma integrity_check"), "ok");
+    EXPECT_EQ(stockTool(env->dataFile(), "select count(*) from tblContact indexed by ixName where ContactName > ''"),
+              "5");
+}
