@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPalette>
@@ -38,13 +37,7 @@ bool takesButtonFace(const QWidget* widget)
 void SkinFramework::loadSkin(const QString& path, const QString& iniFileName)
 {
     Q_UNUSED(iniFileName);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw AppError(QStringLiteral("Cannot read the skin %1: %2").arg(path, file.errorString()), 75);
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw AppError(QStringLiteral("Cannot read the skin %1: %2").arg(path, file.errorString()), 75);
-    mStyleSheet = QString::fromUtf8(bytes);
+    mStyleSheet = QString::fromUtf8(readRegularFile(path, QStringLiteral("the skin ")));
 }
 
 void SkinFramework::applyWindow(QWidget* window) const

@@ -4,10 +4,12 @@
 #include <QScreen>
 #include <QSessionManager>
 
+#include "output/spreadsheetfolder.h"
 #include "ui/main/form1.h"
 
 int runRondexa()
 {
+    SpreadsheetFolder::removeLeftovers();
     auto* form = new Form1;
     if (!form->Form_Load())
         return 0;

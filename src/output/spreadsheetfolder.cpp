@@ -12,9 +12,9 @@
 #include <unistd.h>
 
 #include <QFile>
-#include <QStandardPaths>
 
 #include "app/apperror.h"
+#include "store/paths.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ bool isWorkbookName(const char* name)
            std::strcmp(name + length - suffix, kSuffix) == 0;
 }
 
-void removeOldWorkbooks(const QByteArray& folder)
+void removeWorkbooksOlderThan(const QByteArray& folder, long long seconds)
 {
     struct DirCloser {
         void operator()(DIR* dir) const { closedir(dir); }
@@ -54,7 +54,7 @@ void removeOldWorkbooks(const QByteArray& folder)
     const std::unique_ptr<DIR, DirCloser> dir(opendir(folder.constData()));
     if (!dir)
         return;
-    const time_t oldest = std::time(nullptr) - SpreadsheetFolder::kMaxAgeSeconds;
+    const time_t oldest = std::time(nullptr) - static_cast<time_t>(seconds);
     while (const dirent* entry = readdir(dir.get())) {
         if (!isWorkbookName(entry->d_name))
             continue;
@@ -71,10 +71,10 @@ void removeOldWorkbooks(const QByteArray& folder)
 
 QString SpreadsheetFolder::location()
 {
-    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    QString base = xdgBaseFolder("XDG_CACHE_HOME", ".cache");
     if (base.isEmpty())
         base = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (base.isEmpty())
+    if (!base.startsWith(QLatin1Char('/')))
         return QString();
     return base + QLatin1String(kSubfolder);
 }
@@ -98,7 +98,14 @@ void SpreadsheetFolder::prepare()
         throw AppError(QStringLiteral("The folder %1 is not a private folder of this user").arg(folder), kPathNotFound);
     if ((info.st_mode & 07777) != 0700 && ::chmod(path.constData(), 0700) != 0)
         failWith(QStringLiteral("Cannot make private the folder"), folder, errno);
-    removeOldWorkbooks(path);
+    removeWorkbooksOlderThan(path, kMaxAgeSeconds);
+}
+
+void SpreadsheetFolder::removeLeftovers()
+{
+    const QString folder = location();
+    if (!folder.isEmpty())
+        removeWorkbooksOlderThan(QFile::encodeName(folder), kLeftoverSeconds);
 }
 
 QString SpreadsheetFolder::reserveWorkbook()

@@ -4,9 +4,11 @@
 
 // The private folder that holds the workbooks handed to the spreadsheet
 // program: readable by the user alone (0700), in the user's cache folder (or
-// the runtime folder where there is no cache folder). A workbook is needed
-// only until the spreadsheet program has read it, so any older than a day is
-// removed the next time the folder is prepared.
+// the runtime folder where there is no cache folder). A workbook is a copy of
+// the list, deleted contacts included, and is needed only until the
+// spreadsheet program has read it: the next start removes every one (when
+// that program has finished reading cannot be known from here), and an export
+// removes those older than a day.
 class SpreadsheetFolder {
 public:
     // Where the folder is (or would be); empty when there is no place for it.
@@ -21,6 +23,11 @@ public:
     // returns its path; the name is unique, so two exports never share one.
     static QString reserveWorkbook();
 
-    // How old a workbook may get before it is removed, in seconds.
+    // Removes the workbooks earlier runs left, except the last minute's: a
+    // copy of the program running beside this one may just have exported.
+    static void removeLeftovers();
+
+    // How old a workbook may get before an export removes it, in seconds.
     static constexpr long long kMaxAgeSeconds = 24 * 60 * 60;
+    static constexpr long long kLeftoverSeconds = 60;
 };

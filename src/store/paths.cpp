@@ -1,10 +1,17 @@
 #include "store/paths.h"
 
+#include <cerrno>
+#include <vector>
+
+#include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QStandardPaths>
+
+#include "app/apperror.h"
 
 namespace {
 
@@ -26,13 +33,71 @@ void setApplicationFolder(const QString& folder)
     gApplicationFolder = folder;
 }
 
+QString homeFolder()
+{
+    const QString home = qEnvironmentVariable("HOME");
+    if (home.startsWith(QLatin1Char('/')))
+        return home;
+    // Without HOME (a service, "env -i") the account's own home still is.
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir &&
+        found->pw_dir[0] == '/')
+        return QFile::decodeName(found->pw_dir);
+    return QString();
+}
+
+QString xdgBaseFolder(const char* variable, const char* fallbackBelowHome)
+{
+    QString path = qEnvironmentVariable(variable);
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    // The root itself is no place to make the program's folders in.
+    if (path.startsWith(QLatin1Char('/')) && path != QLatin1String("/"))
+        return path;
+    const QString home = homeFolder();
+    if (home.isEmpty() || home == QLatin1String("/"))
+        return QString();
+    return home + QLatin1Char('/') + QLatin1String(fallbackBelowHome);
+}
+
+QByteArray readRegularFile(const QString& path, const QString& what)
+{
+    const QString name = what + path;
+    // O_NONBLOCK: opening a named pipe would otherwise wait for a writer.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throw AppError(QStringLiteral("Cannot read %1: %2").arg(name, qt_error_string(errno)), 75);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throw AppError(QStringLiteral("Cannot read %1: it is not a plain file").arg(name), 75);
+    }
+    QFile file;
+    QByteArray bytes;
+    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        bytes = file.readAll();
+    else
+        ::close(fd);
+    if (file.error() != QFileDevice::NoError)
+        throw AppError(QStringLiteral("Cannot read %1: %2").arg(name, file.errorString()), 75);
+    return bytes;
+}
+
+bool absentOrRegularFile(const QString& path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return errno == ENOENT || errno == ENOTDIR;
+    return S_ISREG(info.st_mode);
+}
+
 QString getSpecialFolder(int folder)
 {
     if (folder != kCommonAppData)
         return QString();
-    QString path = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-        path.chop(1);
+    const QString path = xdgBaseFolder("XDG_DATA_HOME", ".local/share");
     // On a new account ~/.local/share may not exist yet; the base-directory
     // rules say to create it, for the owner only. Whatever cannot be made
     // here shows up as the maker folder's own failure.

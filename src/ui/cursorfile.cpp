@@ -1,16 +1,13 @@
 #include "ui/cursorfile.h"
 
-#include <QFile>
 #include <QImage>
 
 #include "app/apperror.h"
+#include "store/paths.h"
 
 QCursor loadCursorFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw AppError(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = readRegularFile(path);
     // ICONDIR (reserved 0, type 2 for a cursor, count) and the first entry,
     // whose bytes 4 to 7 hold the hotspot.
     const auto u16 = [&bytes](int at) {

@@ -110,10 +110,13 @@ TEST(RememberedView, SettingsThatCannotBeWrittenAreReportedAndTheWindowStillClos
     EXPECT_TRUE(form.close());
     EXPECT_TRUE(end.ended());
     EXPECT_FALSE(gConn);
-    ASSERT_FALSE(messages.shown().empty());
-    EXPECT_TRUE(messages.shown().back().text.contains("Form1.Form_QueryUnload at line 106\r\r"));
-    for (const MessageRequest& report : messages.shown())
-        EXPECT_EQ(report.title, "Application Error");
+    // Said once, not once for each of the fifteen values.
+    ASSERT_EQ(messages.shown().size(), 1u);
+    EXPECT_TRUE(messages.shown()[0].text.startsWith("The settings file " + ViewSettings::filePath() +
+                                                    " is not a plain file\r\nin Rondexa2021/08/31.Form1."
+                                                    "Form_QueryUnload at line 102\r\r"))
+        << messages.shown()[0].text.toStdString();
+    EXPECT_EQ(messages.shown()[0].title, "Application Error");
 }
 
 TEST(ColumnSort, HeadingClicksSortTheShownRowsAndUpdateEditsTheSelectedContact)

@@ -11,13 +11,16 @@
 #include <QPushButton>
 #include <QTableView>
 
+#include "app/apperror.h"
 #include "app/messagebox.h"
 #include "store/connection.h"
+#include "store/datafiles.h"
 #include "store/paths.h"
 #include "support/fakes.h"
 #include "support/tempenv.h"
 #include "ui/main/contactlistmodel.h"
 #include "ui/main/form1.h"
+#include "ui/main/viewsettings.h"
 
 namespace {
 
@@ -214,6 +217,48 @@ TEST(StartUp, NewAccountWithoutItsDataFolderGetsTheWholePath)
     EXPECT_TRUE(QFileInfo(fresh + "/Marrowind/Rondexa/dbContacts.mdb").isFile());
     EXPECT_EQ(mode(fresh), 0700);
     EXPECT_EQ(gConn->state(), 1);
+}
+
+// Relative XDG folders are ignored as the base-directory rules say, and a
+// missing HOME falls back to the account's home: nothing is ever made at the
+// root or below the current folder.
+TEST(StartUp, RelativeBaseFoldersAndAMissingHomeAreNeverUsed)
+{
+    TempEnv env;
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(env.root());
+    qputenv("XDG_DATA_HOME", "reldata");
+    qputenv("XDG_CONFIG_HOME", "relconfig");
+    EXPECT_EQ(getSpecialFolder(35), env.root() + "/.local/share");
+    EXPECT_EQ(ViewSettings::filePath(), env.root() + "/.config/Marrowind.conf");
+    qunsetenv("HOME");
+    const QString accountHome = homeFolder();
+    EXPECT_TRUE(accountHome.startsWith('/') && accountHome != "/") << accountHome.toStdString();
+    EXPECT_EQ(xdgBaseFolder("XDG_CACHE_HOME", ".cache"), accountHome + "/.cache");
+    qputenv("XDG_DATA_HOME", "/");
+    qputenv("HOME", "relative/home");
+    EXPECT_EQ(xdgBaseFolder("XDG_DATA_HOME", ".local/share"), accountHome + "/.local/share");
+    EXPECT_FALSE(QFileInfo::exists(env.root() + "/reldata"));
+    EXPECT_THROW(makeFolder("/Marrowind"), AppError);
+    QDir::setCurrent(before);
+}
+
+// A named pipe where the settings or the pointer file belong would block the
+// start for good if it were opened: each is reported once and skipped.
+TEST(StartUp, PipesInPlaceOfTheSettingsOrThePointerDoNotBlock)
+{
+    TempEnv env;
+    ScriptedMessages messages;
+    QDir().mkpath(env.configHome());
+    for (const QString& path : {ViewSettings::filePath(), env.appFolder() + "/HAND-M.CUR"})
+        ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    Form1 form;
+    ASSERT_TRUE(form.Form_Load());
+    const QStringList texts = messages.texts();
+    ASSERT_EQ(texts.size(), 2) << texts.join(" | ").toStdString();
+    EXPECT_TRUE(texts[0].contains("HAND-M.CUR: it is not a plain file") && texts[0].contains("at line 122"));
+    EXPECT_TRUE(texts[1].contains("is not a plain file") && texts[1].contains("at line 182"));
+    EXPECT_EQ(form.columnWidthTwips(1), 1800);
 }
 
 TEST(ContactList, ReachableThroughTheAccessibilityLayer)

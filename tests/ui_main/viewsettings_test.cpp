@@ -133,6 +133,26 @@ TEST(ViewSettings, FractionalWidthsUseTheRegionalDecimalSign)
     EXPECT_EQ(ViewSettings().columnWidth(2), 1799.811f);
 }
 
+// Arabic digits in the file would make every later start under another
+// locale fail: the digits are always ASCII, and Arabic ones (as earlier
+// versions wrote them) still read.
+TEST(ViewSettings, WidthsAreWrittenWithAsciiDigitsUnderEveryLocale)
+{
+    TempEnv env;
+    {
+        const RegionalFormat arabic(QLocale(QLocale::Arabic, QLocale::Egypt));
+        ViewSettings settings;
+        settings.setColumnWidth(2, 1800.0f);
+        settings.setColumnWidth(3, 1799.5f);
+        EXPECT_EQ(QSettings(ViewSettings::filePath(), QSettings::IniFormat).value("Rondexa/ColumnHeaders2"), "1800");
+        EXPECT_EQ(ViewSettings().columnWidth(3), 1799.5f);
+    }
+    const RegionalFormat english(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(ViewSettings().columnWidth(2), 1800.0f);
+    writeFile(ViewSettings::filePath(), "[Rondexa]\nColumnHeaders2=\xd9\xa1\xd9\xa8\xd9\xa0\xd9\xa0\n");
+    EXPECT_EQ(ViewSettings().columnWidth(2), 1800.0f);
+}
+
 TEST(ViewSettings, BadValuesFailForTheirOwnKeyOnly)
 {
     TempEnv env;

@@ -6,11 +6,11 @@
 
 #include <QLocale>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QStringList>
 #include <QVariant>
 
 #include "app/apperror.h"
+#include "store/paths.h"
 
 namespace {
 
@@ -34,12 +34,32 @@ AppError invalidPropertyValue()
     return AppError(QStringLiteral("Invalid property value"), 380);
 }
 
+// Digits of any script as ASCII ones, and the Arabic decimal sign as the
+// user's: widths written with the digits of an Arabic locale, as earlier
+// versions did, still read back elsewhere.
+QString withAsciiDigits(const QString& text)
+{
+    QString ascii = text;
+    for (QChar& c : ascii) {
+        if (c.category() == QChar::Number_DecimalDigit && c.unicode() >= 0x80)
+            c = QChar(u'0' + c.digitValue());
+        else if (c == QChar(0x066B))
+            c = QLocale().decimalPoint().at(0);
+    }
+    return ascii;
+}
+
 // A finite number in the user's regional format. QLocale takes "nan" and
 // "inf" as numbers; to the user they are not, so they fail like any word.
 double regionalNumber(const QString& text)
 {
     bool ok = false;
-    const double value = QLocale().toDouble(text, &ok);
+    double value = QLocale().toDouble(text, &ok);
+    if (!ok) {
+        const QString ascii = withAsciiDigits(text);
+        if (ascii != text)
+            value = QLocale().toDouble(ascii, &ok);
+    }
     if (!ok)
         throw std::isinf(value) ? overflow() : typeMismatch();
     if (!std::isfinite(value))
@@ -51,6 +71,12 @@ double regionalNumber(const QString& text)
 
 ViewSettings::ViewSettings() : mPath(filePath())
 {
+    // A pipe or a device in the file's place would block or feed the
+    // settings forever: only a plain file (or none yet) is used.
+    if (mPath.isEmpty() || !absentOrRegularFile(mPath)) {
+        mUnusable = true;
+        return;
+    }
     // An explicit file rather than QSettings' organization lookup: that one
     // caches the configuration folder for the whole process, so a changed
     // XDG_CONFIG_HOME would go unnoticed.
@@ -61,7 +87,8 @@ ViewSettings::~ViewSettings() = default;
 
 QString ViewSettings::filePath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Marrowind.conf");
+    const QString base = xdgBaseFolder("XDG_CONFIG_HOME", ".config");
+    return base.isEmpty() ? QString() : base + QStringLiteral("/Marrowind.conf");
 }
 
 QString ViewSettings::columnKey(int n)
@@ -98,21 +125,24 @@ QString ViewSettings::widthText(float twips)
 {
     if (!std::isfinite(twips))
         throw invalidPropertyValue();
-    QLocale locale;
-    // 1800, never "1,800": a group separator would read back as a decimal
-    // sign in half the world's formats.
-    locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
-    // Seven digits is how a single-precision number is normally shown; the
-    // few values that need more to come back unchanged get nine.
-    // Exponent forms do not read back in every regional format (Swedish
-    // writes "×10^" and a minus sign of its own); plain decimals always do,
-    // and any width the list can have is far from needing an exponent.
+    // ASCII digits in every locale, with the user's decimal sign: a file
+    // written under Arabic digits must still read under any other locale.
+    // Never a group separator ("1,800" would read back as a decimal in half
+    // the world's formats), never an exponent (Swedish writes "×10^" and a
+    // minus sign of its own; any width the list can have is far from needing
+    // one). Seven digits is how a single-precision number is normally shown;
+    // the few values that need more to come back unchanged get nine.
+    const QString point = QLocale().decimalPoint();
+    const QLocale plain = QLocale::c();
     for (const int digits : {7, 9}) {
-        const QString text = locale.toString(static_cast<double>(twips), 'g', digits);
-        if (!text.contains(locale.exponential(), Qt::CaseInsensitive) && widthFromText(text) == twips)
+        QString text = plain.toString(static_cast<double>(twips), 'g', digits);
+        if (text.contains(QLatin1Char('e')))
+            continue;
+        text.replace(QLatin1Char('.'), point);
+        if (widthFromText(text) == twips)
             return text;
     }
-    return locale.toString(static_cast<double>(twips), 'f', 4);
+    return plain.toString(static_cast<double>(twips), 'f', 4).replace(QLatin1Char('.'), point);
 }
 
 float ViewSettings::widthFromText(const QString& text)
@@ -135,8 +165,23 @@ int ViewSettings::stateFromText(const QString& text)
     return state;
 }
 
+AppError ViewSettings::unusableFile() const
+{
+    return AppError(mPath.isEmpty() ? QStringLiteral("There is no home folder to keep the view settings in")
+                                    : QStringLiteral("The settings file %1 is not a plain file").arg(mPath),
+                    75);
+}
+
 QString ViewSettings::readText(const QString& key, const QString& fallback) const
 {
+    // Said once; the other values take their defaults.
+    if (mUnusable) {
+        if (!mReadRefused) {
+            mReadRefused = true;
+            throw unusableFile();
+        }
+        return fallback;
+    }
     const QString name = QLatin1String(kSection) + key;
     if (!mStore->contains(name))
         return fallback;
@@ -154,6 +199,13 @@ QString ViewSettings::readText(const QString& key, const QString& fallback) cons
 
 void ViewSettings::write(const QString& key, const QString& text)
 {
+    if (mUnusable) {
+        if (!mWriteRefused) {
+            mWriteRefused = true;
+            throw unusableFile();
+        }
+        return;
+    }
     mStore->setValue(QLatin1String(kSection) + key, text);
     mStore->sync();
     // A format error only says that parts of the old file could not be read;

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+class AppError;
 class QSettings;
 
 // The remembered view: the fourteen column widths (twips) and the window
@@ -42,8 +43,9 @@ public:
     void setColumnWidth(int n, float twips);
     void setWindowState(int state);
 
-    // The text forms, in the user's regional number format (QLocale()):
-    // 1799.811 is written "1799,811" where the comma is the decimal sign.
+    // The text forms: ASCII digits with the user's decimal sign (QLocale()),
+    // 1799.811 is written "1799,811" where the comma is the decimal sign;
+    // digits of other scripts are read too.
     static QString widthText(float twips);
     static float widthFromText(const QString& text);
     static int stateFromText(const QString& text);
@@ -51,7 +53,13 @@ public:
 private:
     QString readText(const QString& key, const QString& fallback) const;
     void write(const QString& key, const QString& text);
+    AppError unusableFile() const;
 
     QString mPath;
     std::unique_ptr<QSettings> mStore;
+    // The file's place holds something other than a plain file, or there is
+    // no home: each direction says so once.
+    bool mUnusable = false;
+    mutable bool mReadRefused = false;
+    bool mWriteRefused = false;
 };
