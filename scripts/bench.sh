@@ -74,25 +74,41 @@ for program in "${programs[@]}"; do
     [ -x "$binary" ] || { echo "bench.sh: no benchmark program '$program'" >&2; exit 2; }
     echo "== $program" >&2
     "$binary" --benchmark_repetitions="$repetitions" --benchmark_report_aggregates_only=true \
-        --benchmark_out="$results/$program.csv" --benchmark_out_format=csv >&2
+        --benchmark_out="$results/$program.json" --benchmark_out_format=json >&2
 done
 
 # The median of a benchmark in milliseconds, or the single figure of one that
-# ran once; empty when it did not run or failed.
+# ran once; empty when it did not run or failed. Google Benchmark's JSON has
+# one field a line, which awk reads without a JSON tool; the run name loses
+# the options Google Benchmark appends ("/iterations:1", "/real_time").
 median() { # program benchmark
-    local file=$results/$1.csv
+    local file=$results/$1.json
     [ -f "$file" ] || return 0
-    awk -F, -v want="$2" '
-        /^name,/ { header = 1; next }
-        !header { next }
-        {
-            name = $1; gsub(/"/, "", name)
-            if ($9 == "true") next
-            factor = $5 == "ns" ? 1e-6 : $5 == "us" ? 1e-3 : $5 == "s" ? 1000 : 1
-            if (name == want "_median") { median = $3 * factor }
-            else if (name == want) { single = $3 * factor }
+    awk -v want="$2" '
+        function value(line) { sub(/^[^:]*: */, "", line); sub(/,$/, "", line); gsub(/"/, "", line); return line }
+        function finish() {
+            if (name == want && !failed && time != "") {
+                factor = unit == "ns" ? 1e-6 : unit == "us" ? 1e-3 : unit == "s" ? 1000 : 1
+                if (aggregate == "median") median = time * factor
+                else if (kind == "iteration") single = time * factor
+            }
+            name = ""; time = ""; unit = ""; aggregate = ""; kind = ""; failed = 0
         }
-        END { if (median != "") printf "%.1f", median; else if (single != "") printf "%.1f", single }
+        /^ *\{ *$/ { finish() }
+        /"run_name":/ {
+            name = value($0)
+            gsub(/\/(iterations|repeats|min_time|min_warmup_time|threads):[^\/]*/, "", name)
+            gsub(/\/(real_time|process_time|manual_time)/, "", name)
+        }
+        /"run_type":/ { kind = value($0) }
+        /"aggregate_name":/ { aggregate = value($0) }
+        /"real_time":/ { time = value($0) + 0 }
+        /"time_unit":/ { unit = value($0) }
+        /"error_occurred":/ { failed = value($0) == "true" }
+        END {
+            finish()
+            if (median != "") printf "%.4g", median; else if (single != "") printf "%.4g", single
+        }
     ' "$file"
 }
 
