@@ -15,8 +15,8 @@ std::vector<QByteArray> names()
 {
     static std::vector<QByteArray> all = [] {
         std::vector<QByteArray> result;
-        for (const contact::Values& values : generateContacts(100000))
-            result.push_back(values[0].toUtf8());
+        for (const Contact& values : generateContacts(100000))
+            result.push_back(values[contact::Field::Name].toUtf8());
         return result;
     }();
     return all;

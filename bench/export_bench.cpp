@@ -16,7 +16,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "app/messagebox.h"
+#include "base/errortrap.h"
+#include "base/messages.h"
 #include "output/excelexport.h"
 #include "output/excelexportrows.h"
 #include "output/spreadsheetfolder.h"
@@ -54,7 +55,6 @@ struct Environment {
         stub.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("PATH", QFile::encodeName(root.path() + QStringLiteral("/bin")));
         qputenv("XDG_CACHE_HOME", QFile::encodeName(root.path() + QStringLiteral("/cache")));
-        setMessageSink(&sink);
     }
     void removeWorkbooks() const
     {
@@ -65,6 +65,7 @@ struct Environment {
 
     QTemporaryDir root;
     CountingSink sink;
+    Messages messages{sink};
 };
 
 Environment& environment()
@@ -73,9 +74,9 @@ Environment& environment()
     return instance;
 }
 
-const std::vector<contact::Values>& contacts()
+const std::vector<Contact>& contacts()
 {
-    static const std::vector<contact::Values> all = generateContacts(kContacts);
+    static const std::vector<Contact> all = generateContacts(kContacts);
     return all;
 }
 
@@ -90,16 +91,17 @@ const PlainCells& plainCells()
 {
     static const PlainCells cells = [] {
         PlainCells made;
-        made.longest.assign(contact::kDataColumns, 0);
-        for (int column = 0; column < contact::kDataColumns; ++column)
+        made.longest.assign(contact::kFieldCount, 0);
+        for (int column = 0; column < contact::kFieldCount; ++column)
             made.longest[static_cast<size_t>(column)] = std::strlen(kHeadings[column + 1]);
-        for (const contact::Values& values : contacts()) {
+        for (const Contact& values : contacts()) {
             std::vector<std::string> row;
-            for (size_t column = 0; column < values.size(); ++column) {
-                QString text = values[column];
+            size_t column = 0;
+            for (QString text : values) {
                 text.remove(QLatin1Char('='));
                 row.push_back(text.toStdString());
                 made.longest[column] = std::max(made.longest[column], static_cast<size_t>(text.size()));
+                ++column;
             }
             made.rows.push_back(std::move(row));
         }
@@ -120,17 +122,17 @@ void BM_PlainLibxlsxwriter(benchmark::State& state)
         options.constant_memory = LXW_TRUE;
         lxw_workbook* workbook = workbook_new_opt(file.constData(), &options);
         lxw_worksheet* sheet = workbook_add_worksheet(workbook, nullptr);
-        for (lxw_col_t column = 0; column < contact::kDataColumns; ++column)
+        for (lxw_col_t column = 0; column < contact::kFieldCount; ++column)
             worksheet_write_string(sheet, 0, column, kHeadings[column + 1], nullptr);
         lxw_row_t row = 1;
         for (const std::vector<std::string>& texts : cells.rows) {
-            for (lxw_col_t column = 0; column < contact::kDataColumns; ++column) {
+            for (lxw_col_t column = 0; column < contact::kFieldCount; ++column) {
                 if (!texts[column].empty())
                     worksheet_write_string(sheet, row, column, texts[column].c_str(), nullptr);
             }
             ++row;
         }
-        for (lxw_col_t column = 0; column < contact::kDataColumns; ++column)
+        for (lxw_col_t column = 0; column < contact::kFieldCount; ++column)
             worksheet_set_column(sheet, column, column, static_cast<double>(cells.longest[column] + 1), nullptr);
         if (workbook_close(workbook) != LXW_NO_ERROR)
             state.SkipWithError("the plain workbook could not be written");
@@ -153,7 +155,7 @@ void BM_Export(benchmark::State& state)
     std::vector<ListRow> rows;
     rows.reserve(contacts().size());
     int id = 1;
-    for (const contact::Values& values : contacts()) {
+    for (const Contact& values : contacts()) {
         std::array<QString, ListRow::kFields> texts;
         texts[0] = QString::number(id++);
         std::copy(values.begin(), values.end(), texts.begin() + 1);
@@ -176,7 +178,8 @@ void BM_Export(benchmark::State& state)
     ticker.start();
     for (auto _ : state) {
         last = Clock::now();
-        runExcelExport(list);
+        ErrorTrap trap(env.messages, locationTag("Form1", "PushButton7_Click"));
+        runExcelExport(list, trap);
         longestGapMs = std::max(longestGapMs, std::chrono::duration<double, std::milli>(Clock::now() - last).count());
         state.PauseTiming();
         env.removeWorkbooks();

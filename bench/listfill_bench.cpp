@@ -7,7 +7,7 @@
 #include <QApplication>
 #include <QFile>
 
-#include "app/messagebox.h"
+#include "base/messages.h"
 #include "store/connection.h"
 #include "support/contactgen.h"
 #include "ui/main/contactlistmodel.h"
@@ -50,7 +50,7 @@ void BM_ListFill(benchmark::State& state)
     prepareDataHome(kContacts);
     // The window with its list filled once, over the process without it.
     const long before = heapInUse();
-    Form1 form;
+    Form1 form(benchSession());
     form.Form_Load();
     const long filled = heapInUse();
     for (auto _ : state)

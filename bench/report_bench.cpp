@@ -20,6 +20,7 @@
 #include "store/connection.h"
 #include "store/contacttable.h"
 #include "store/recordset.h"
+#include "store/session.h"
 #include "support/contactgen.h"
 
 namespace {
@@ -54,7 +55,7 @@ void BM_PreviewFirstPage(benchmark::State& state)
     for (auto _ : state) {
         Recordset recordset;
         recordset.open(contact::reportQuery(), connection, 3, 1);
-        rptMain report;
+        rptMain report(benchSession().messages);
         QElapsedTimer clock;
         clock.start();
         report.setDataSource(recordset);
@@ -78,7 +79,7 @@ void BM_PreviewMemory(benchmark::State& state)
         const long before = heapInUse();
         Recordset recordset;
         recordset.open(contact::reportQuery(), connection, 3, 1);
-        rptMain report;
+        rptMain report(benchSession().messages);
         report.setDataSource(recordset);
         ReportPreview* preview = showUntilFirstPage(report);
         const long shown = heapInUse();
@@ -112,7 +113,7 @@ void BM_PdfOfTenThousand(benchmark::State& state)
     connection.open(connectionStringFor(file));
     Recordset recordset;
     recordset.open(contact::reportQuery(), connection, 3, 1);
-    rptMain report;
+    rptMain report(benchSession().messages);
     report.setDataSource(recordset);
     recordset.close();
     const QString pdf = folder.filePath(QStringLiteral("report.pdf"));

@@ -11,9 +11,9 @@
 #include <QApplication>
 #include <QFile>
 
+#include "model/listrow.h"
 #include "support/contactgen.h"
 #include "ui/main/contactlistmodel.h"
-#include "store/listrow.h"
 
 namespace {
 

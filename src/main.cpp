@@ -1,9 +1,10 @@
 #include <QApplication>
 
-#include "app/startup.h"
+#include "app/application.h"
 
 int main(int argc, char** argv)
 {
-    QApplication application(argc, argv);
-    return runRondexa();
+    QApplication qtApplication(argc, argv);
+    Application application;
+    return application.run();
 }

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QString>
 
-#include "app/apperror.h"
+#include "base/apperror.h"
 #include "store/connection.h"
 
 int main(int argc, char** argv)

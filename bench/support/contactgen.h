@@ -8,10 +8,12 @@
 
 #include "store/contacttable.h"
 
+struct Session;
+
 // Realistic generated contacts: names in Latin, accented Latin, Cyrillic and
 // Greek letters, phone numbers of 10 to 13 digits, remarks of 0 to 200
 // characters. The same seed gives the same contacts.
-std::vector<contact::Values> generateContacts(int count, unsigned seed = 1);
+std::vector<Contact> generateContacts(int count, unsigned seed = 1);
 
 // Creates (or replaces) a data file at path holding the generated contacts.
 void writeContactFile(const QString& path, int count, unsigned seed = 1);
@@ -34,6 +36,11 @@ QString prepareDataHome(int count);
 // LIKE, reading every column of every row: the yardstick the program's own
 // work is measured against. Counts the rows in state.counters["rows"].
 void timePlainQuery(benchmark::State& state, const QString& file, const QString& sql);
+
+// A session over the build folder whose message boxes answer themselves (an
+// error report is printed) and whose end never comes. Made on first use:
+// call prepareDataHome first, its view settings follow the environment.
+Session& benchSession();
 
 // Runs the benchmarks of a program that needs widgets, offscreen.
 int runWidgetBenchmarks(int argc, char** argv);

@@ -3,7 +3,7 @@
 #include "fuzztargets.h"
 
 #include "fuzzinput.h"
-#include "shell/commandline.h"
+#include "platform/commandline.h"
 
 namespace fuzz {
 

@@ -14,14 +14,14 @@
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
-#include "app/apperror.h"
+#include "base/apperror.h"
 #include "fuzzinput.h"
+#include "model/listrow.h"
 #include "store/casefolding.h"
 #include "store/connection.h"
 #include "store/contacttable.h"
 #include "store/recordset.h"
 #include "store/sqlitehandles.h"
-#include "store/listrow.h"
 #include "store/textrules.h"
 #include "ui/main/contactlistmodel.h"
 
@@ -49,14 +49,15 @@ const char* const kFixedNames[] = {"anna",
 // wildcards themselves, a two-byte and a four-byte character.
 const char32_t kEscapes[] = {0, U'\\', U'!', U'%', U'_', U'\u00e9', U'\U0001F600', U'#'};
 
-using Cells = std::array<QByteArray, contact::kDataColumns + 1>;
+using Cells = std::array<QByteArray, contact::kFieldCount + 1>;
+using contact::Field;
 
 int sign(int v)
 {
     return (v > 0) - (v < 0);
 }
 
-std::string describe(const contact::Values& values)
+std::string describe(const Contact& values)
 {
     std::string out;
     for (const QString& v : values)
@@ -74,7 +75,7 @@ std::map<qint64, Cells> snapshot(sqlite3* db)
     StatementHandle statement(raw);
     while (check(sqlite3_step(raw), db) == SQLITE_ROW) {
         Cells cells;
-        for (int i = 0; i <= contact::kDataColumns; ++i)
+        for (int i = 0; i <= contact::kFieldCount; ++i)
             cells[static_cast<size_t>(i)] =
                 QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(raw, i)), sqlite3_column_bytes(raw, i));
         rows[sqlite3_column_int64(raw, 0)] = cells;
@@ -137,12 +138,13 @@ void requireNameOrder(const Found& found, const char* query)
     }
 }
 
-void requireRowIs(const std::map<qint64, Cells>& rows, qint64 id, const contact::Values& values, const char* after)
+void requireRowIs(const std::map<qint64, Cells>& rows, qint64 id, const Contact& values, const char* after)
 {
     const auto row = rows.find(id);
     require(row != rows.end(), "the row is missing", after);
-    for (int i = 0; i < contact::kDataColumns; ++i) {
-        const QByteArray expected = values[static_cast<size_t>(i)].toUtf8();
+    for (const contact::FieldInfo& field : contact::fields()) {
+        const int i = contact::indexOf(field.field);
+        const QByteArray expected = values[field.field].toUtf8();
         const QByteArray& stored = row->second[static_cast<size_t>(i) + 1];
         require(stored == expected, "a value did not come back as saved",
                 std::string(after) + ", column " + std::to_string(i + 1) + ": saved " + shown(expected) + ", read " +
@@ -174,8 +176,8 @@ bool wholeNumber(const QString& id)
     if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
         return false;
     // Past 19 digits nothing fits; up to there, compare with the bounds as text.
-    const QString bound = id.startsWith(u'-') ? QStringLiteral("9223372036854775808")
-                                              : QStringLiteral("9223372036854775807");
+    const QString bound =
+        id.startsWith(u'-') ? QStringLiteral("9223372036854775808") : QStringLiteral("9223372036854775807");
     QString trimmed = digits;
     while (trimmed.size() > 1 && trimmed.startsWith(u'0'))
         trimmed.remove(0, 1);
@@ -364,27 +366,29 @@ void statements(const uint8_t* data, size_t size)
     const char32_t escape = kEscapes[(mode >> 1) % std::size(kEscapes)];
     const QList<QByteArray> parts = input.parts();
 
-    contact::Values values;
-    for (int i = 0; i < contact::kDataColumns; ++i)
-        values[static_cast<size_t>(i)] = i < parts.size() ? decodeText(parts[i], utf16) : QString();
+    Contact values;
+    for (const contact::FieldInfo& field : contact::fields()) {
+        const int i = contact::indexOf(field.field);
+        values[field.field] = i < parts.size() ? decodeText(parts[i], utf16) : QString();
+    }
 
     Connection connection;
     connection.openMemory();
     connection.execute(contact::createTableStatement());
     sqlite3* db = connection.handle();
     for (const char* name : kFixedNames) {
-        contact::Values fixed;
-        fixed[0] = QString::fromUtf8(name);
-        fixed[12] = QStringLiteral("fixed row");
+        Contact fixed;
+        fixed[Field::Name] = QString::fromUtf8(name);
+        fixed[Field::Remark] = QStringLiteral("fixed row");
         connection.execute(contact::insertStatement(fixed));
     }
     const QByteArray schema = schemaOf(db);
 
     // No search text makes the query fail, whatever is in the table.
     try {
-        requireNameOrder(runQuery(connection, contact::searchQuery(values[0])), "search");
+        requireNameOrder(runQuery(connection, contact::searchQuery(values[Field::Name])), "search");
     } catch (const AppError& e) {
-        require(false, "a search failed", e.what() + std::string(" for ") + shown(values[0]));
+        require(false, "a search failed", e.what() + std::string(" for ") + shown(values[Field::Name]));
     }
 
     // An insert of any text a user can type or paste saves that text: NULs,
@@ -407,22 +411,25 @@ void statements(const uint8_t* data, size_t size)
 
     if (id >= 0) {
         // Whatever a contact holds, a search for any one of its values finds it.
-        for (size_t k = 0; k < values.size(); ++k) {
+        for (const contact::FieldInfo& field : contact::fields()) {
+            const QString& value = values[field.field];
             Found found;
             try {
-                found = runQuery(connection, contact::searchQuery(values[k]));
+                found = runQuery(connection, contact::searchQuery(value));
             } catch (const AppError& e) {
-                require(false, "a search failed", e.what() + std::string(" for ") + shown(values[k]));
+                require(false, "a search failed", e.what() + std::string(" for ") + shown(value));
             }
             require(std::find(found.ids.begin(), found.ids.end(), id) != found.ids.end(),
                     "a search for a saved value does not find its contact",
-                    "column " + std::to_string(k + 1) + ", " + shown(values[k]));
+                    std::string("column ") + field.column + ", " + shown(value));
             requireNameOrder(found, "search");
         }
 
-        contact::Values rotated;
-        for (size_t i = 0; i < rotated.size(); ++i)
-            rotated[i] = values[(i + 1) % values.size()];
+        // Every field takes the next one's value.
+        Contact rotated;
+        const auto& all = contact::fields();
+        for (size_t i = 0; i < all.size(); ++i)
+            rotated[all[i].field] = values[all[(i + 1) % all.size()].field];
         const auto before = snapshot(db);
         connection.execute(contact::updateStatement(rotated, QString::number(id)));
         require(schemaOf(db) == schema, "an update changed the schema", describe(rotated));
@@ -433,7 +440,7 @@ void statements(const uint8_t* data, size_t size)
 
     // An ID from the input: refused unless it is a whole number, and then
     // touching at most the one row with that number.
-    const QString idText = parts.size() > contact::kDataColumns ? decodeText(parts.last(), utf16) : values[0];
+    const QString idText = parts.size() > contact::kFieldCount ? decodeText(parts.last(), utf16) : values[Field::Name];
     {
         const auto before = snapshot(db);
         QString update;

@@ -4,9 +4,9 @@
 
 #include <QRegularExpression>
 
-#include "app/apperror.h"
+#include "base/apperror.h"
 #include "fuzzinput.h"
-#include "ui/editor/storeddate.h"
+#include "model/storeddate.h"
 
 namespace fuzz {
 

@@ -7,9 +7,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/apperror.h"
+#include "base/apperror.h"
 #include "fuzzinput.h"
-#include "ui/main/viewsettings.h"
+#include "store/viewsettings.h"
 
 namespace fuzz {
 

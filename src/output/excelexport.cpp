@@ -6,19 +6,18 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
-#include "app/apperror.h"
-#include "app/errortrap.h"
-#include "app/messagebox.h"
-#include "app/runtimecheck.h"
+#include "base/apperror.h"
+#include "base/errortrap.h"
+#include "base/messages.h"
+#include "base/mousepointer.h"
 #include "output/excelexportlist.h"
 #include "output/spreadsheetfolder.h"
-#include "output/spreadsheetprogram.h"
 #include "output/spreadsheetworkbook.h"
+#include "platform/runtimecheck.h"
+#include "platform/spreadsheetprogram.h"
 
 namespace {
 
-const int kHourglass = 11;
-const int kDefaultPointer = 0;
 const int kObjectNotSet = 91;
 const int kSaveSliceMs = 5;
 // The header takes the sheet's first row.
@@ -64,21 +63,22 @@ QString cutText(int row, int column)
 
 } // namespace
 
-void runExcelExport(ExcelExportList& list)
+void runExcelExport(ExcelExportList& list, ErrorTrap& trap)
 {
-    ErrorTrap trap(locationTag("Form1", "PushButton7_Click"));
     EventPump pump;
+    Messages& messages = trap.messages();
 
-    if (!trap.test(100, [] { return SaveResultsAsExcelFileIsExcelInstalled(); })) {
-        trap.step(158, [] {
-            msgBox(QStringLiteral("Excel is not installed on this computer. You need to have it installed to use "
-                                  "this feature."));
+    if (!trap.test(100, [&] { return SaveResultsAsExcelFileIsExcelInstalled(messages); })) {
+        trap.step(158, [&] {
+            messages.msgBox(
+                QStringLiteral("Excel is not installed on this computer. You need to have it installed to use "
+                               "this feature."));
         });
         return;
     }
     if (trap.test(108, [&] { return list.rowCount() == 0; }))
         return;
-    trap.step(110, [&] { list.setMousePointer(kHourglass); });
+    trap.step(110, [&] { list.setMousePointer(pointer::kHourglass); });
 
     std::optional<SpreadsheetProgram> program;
     QString file;
@@ -163,5 +163,5 @@ void runExcelExport(ExcelExportList& list)
             program->openAsNewDocument(file);
         });
     }
-    trap.step(156, [&] { list.setMousePointer(kDefaultPointer); });
+    trap.step(156, [&] { list.setMousePointer(pointer::kDefault); });
 }

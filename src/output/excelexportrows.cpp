@@ -1,6 +1,6 @@
 #include "output/excelexportrows.h"
 
-#include "app/apperror.h"
+#include "base/apperror.h"
 
 namespace {
 

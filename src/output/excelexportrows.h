@@ -6,8 +6,8 @@
 #include <QPointer>
 #include <QStringList>
 
+#include "model/listrow.h"
 #include "output/excelexportlist.h"
-#include "store/listrow.h"
 
 // The list as it was shown when the export began: its headings and its rows
 // in their shown order. The export lets events through while it writes, and a

@@ -18,7 +18,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "app/messagebox.h"
+#include "base/messages.h"
 #include "output/reportdesign.h"
 #include "output/reportpageview.h"
 #include "output/reportrenderer.h"
@@ -37,8 +37,9 @@ const double kWholePage = -2;
 
 } // namespace
 
-ReportPreview::ReportPreview(const ReportDesign& design, const ReportRows& rows, QWidget* owner)
-    : QDialog(owner), mDesign(design), mRows(rows), mPageSize(ReportRenderer::defaultPageSize(design)),
+ReportPreview::ReportPreview(const ReportDesign& design, const ReportRows& rows, Messages& messages, QWidget* owner)
+    : QDialog(owner), mDesign(design), mRows(rows), mMessages(messages),
+      mPageSize(ReportRenderer::defaultPageSize(design)),
       mRenderer(std::make_unique<ReportRenderer>(design, rows, ReportRenderer::paperTwips(mPageSize)))
 {
     setObjectName(QStringLiteral("DataReport1"));
@@ -196,7 +197,7 @@ void ReportPreview::printReport()
         QGuiApplication::restoreOverrideCursor();
     } catch (const std::exception& e) {
         QGuiApplication::restoreOverrideCursor();
-        msgBox(QString::fromUtf8(e.what()), MsgButtons::Ok, MsgIcon::Exclamation, mDesign.caption);
+        mMessages.msgBox(QString::fromUtf8(e.what()), MsgButtons::Ok, MsgIcon::Exclamation, mDesign.caption);
     }
 }
 
@@ -212,7 +213,7 @@ void ReportPreview::choosePdfFile()
         QGuiApplication::restoreOverrideCursor();
     } catch (const std::exception& e) {
         QGuiApplication::restoreOverrideCursor();
-        msgBox(QString::fromUtf8(e.what()), MsgButtons::Ok, MsgIcon::Exclamation, mDesign.caption);
+        mMessages.msgBox(QString::fromUtf8(e.what()), MsgButtons::Ok, MsgIcon::Exclamation, mDesign.caption);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <QPageSize>
 #include <QTimer>
 
+class Messages;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -22,7 +23,7 @@ struct ReportDesign;
 class ReportPreview : public QDialog {
     Q_OBJECT
 public:
-    ReportPreview(const ReportDesign& design, const ReportRows& rows, QWidget* owner);
+    ReportPreview(const ReportDesign& design, const ReportRows& rows, Messages& messages, QWidget* owner);
     ~ReportPreview() override;
 
     ReportRenderer& renderer() const { return *mRenderer; }
@@ -43,6 +44,7 @@ private:
 
     const ReportDesign& mDesign;
     const ReportRows& mRows;
+    Messages& mMessages;
     // The paper of the default printer, for the screen and the PDF alike.
     QPageSize mPageSize;
     std::unique_ptr<ReportRenderer> mRenderer;

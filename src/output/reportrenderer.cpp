@@ -12,7 +12,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
-#include "app/apperror.h"
+#include "base/apperror.h"
 #include "output/reportrows.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <limits>
 #include <utility>
 
-#include "app/apperror.h"
+#include "base/apperror.h"
 #include "store/recordset.h"
 
 namespace {

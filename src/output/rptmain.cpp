@@ -1,6 +1,6 @@
 #include "output/rptmain.h"
 
-#include "app/apperror.h"
+#include "base/apperror.h"
 #include "output/reportdesign.h"
 #include "output/reportpreview.h"
 #include "output/reportrows.h"
@@ -16,23 +16,71 @@ using ControlKind = ReportDesign::ControlKind;
 const int kLabelHeight = 240;
 const int kBoxHeight = 240;
 
-Control label(const char* name, const char* caption, int left, int top, int width)
+using contact::Field;
+
+// Where each field's box sits in the detail band; its name and the column it
+// shows come from the field table.
+struct BoxPlace {
+    Field field;
+    int left, top, width;
+    int height = kBoxHeight;
+};
+const BoxPlace kBoxes[] = {
+    {Field::Name, 0, 0, 1701},
+    {Field::DateOfBirth, 1701, 0, 1140},
+    {Field::Mobile1, 2835, 0, 1440},
+    {Field::Work1, 4300, 0, 1440},
+    {Field::Fax1, 5800, 0, 1440},
+    {Field::Home1, 7300, 0, 1440},
+    {Field::Mobile2, 2835, 300, 1440},
+    {Field::Work2, 4300, 300, 1440},
+    {Field::Fax2, 5800, 300, 1440},
+    {Field::Home2, 7300, 300, 1440},
+    {Field::Email, 2835, 567, 2834},
+    {Field::Website, 5669, 567, 2835},
+    {Field::Remark, 2835, 850, 6231, 243},
+};
+
+// The page header's captions, each over the boxes of the fields that share
+// its text.
+struct CaptionPlace {
+    const char* name;
+    Field field;
+    int left, top, width;
+};
+const CaptionPlace kCaptions[] = {
+    {"Label2", Field::Name, 0, 0, 567},         {"Label3", Field::DateOfBirth, 1701, 0, 1125},
+    {"Label4", Field::Mobile1, 2835, 0, 567},   {"Label6", Field::Work1, 4535, 0, 570},
+    {"Label7", Field::Fax1, 5669, 0, 555},      {"Label1", Field::Home1, 6803, 0, 555},
+    {"Label5", Field::Email, 2835, 300, 567},   {"Label8", Field::Website, 5669, 300, 1134},
+    {"Label9", Field::Remark, 2835, 567, 1134},
+};
+
+Control label(const CaptionPlace& place)
 {
-    return {QLatin1String(name),
+    return {QLatin1String(place.name),
             ControlKind::Label,
-            QLatin1String(caption),
+            QLatin1String(contact::info(place.field).reportCaption),
             QString(),
-            left,
-            top,
-            width,
+            place.left,
+            place.top,
+            place.width,
             kLabelHeight,
             false};
 }
 
-Control box(const char* name, const char* field, int left, int top, int width, int height = kBoxHeight)
+Control box(const BoxPlace& place)
 {
-    return {
-        QLatin1String(name), ControlKind::TextBox, QString(), QLatin1String(field), left, top, width, height, false};
+    const contact::FieldInfo& field = contact::info(place.field);
+    return {QLatin1String(field.reportBox),
+            ControlKind::TextBox,
+            QString(),
+            QLatin1String(field.column),
+            place.left,
+            place.top,
+            place.width,
+            place.height,
+            false};
 }
 
 ReportDesign makeDesign()
@@ -50,13 +98,8 @@ ReportDesign makeDesign()
     design.lineWidth = 15; // one pixel on a 96-dpi screen
 
     Band pageHeader{QStringLiteral("Section2"), BandKind::PageHeader, 810, {}};
-    pageHeader.controls = {
-        label("Label2", "Name", 0, 0, 567),         label("Label3", "DateOfBirth", 1701, 0, 1125),
-        label("Label4", "Mobile", 2835, 0, 567),    label("Label6", "Work", 4535, 0, 570),
-        label("Label7", "Fax", 5669, 0, 555),       label("Label1", "Home", 6803, 0, 555),
-        label("Label5", "Email", 2835, 300, 567),   label("Label8", "Website", 5669, 300, 1134),
-        label("Label9", "Remark", 2835, 567, 1134),
-    };
+    for (const CaptionPlace& place : kCaptions)
+        pageHeader.controls.push_back(label(place));
     pageHeader.controls.push_back(
         {QStringLiteral("Line1"), ControlKind::Line, QString(), QString(), 0, 800, 8505, 0, false});
 
@@ -64,15 +107,8 @@ ReportDesign makeDesign()
     // pound and date formats the design once had would print telephone
     // numbers as amounts of money and names as dates.
     Band detail{QStringLiteral("Section1"), BandKind::Detail, 1140, {}};
-    detail.controls = {
-        box("Text1", "ContactName", 0, 0, 1701),       box("Text2", "DateOfBirth", 1701, 0, 1140),
-        box("Text7", "Mobile1", 2835, 0, 1440),        box("Text6", "Work1", 4300, 0, 1440),
-        box("Text9", "Fax1", 5800, 0, 1440),           box("Text11", "Home1", 7300, 0, 1440),
-        box("Text3", "Mobile2", 2835, 300, 1440),      box("Text8", "Work2", 4300, 300, 1440),
-        box("Text10", "Fax2", 5800, 300, 1440),        box("Text12", "Home2", 7300, 300, 1440),
-        box("Text4", "Email", 2835, 567, 2834),        box("Text5", "Website", 5669, 567, 2835),
-        box("Text13", "Remark", 2835, 850, 6231, 243),
-    };
+    for (const BoxPlace& place : kBoxes)
+        detail.controls.push_back(box(place));
     // A remark may hold several lines and be long: it wraps and the band
     // grows, so that nothing typed is lost on paper.
     detail.controls.back().grows = true;
@@ -89,7 +125,7 @@ ReportDesign makeDesign()
 
 } // namespace
 
-rptMain::rptMain() = default;
+rptMain::rptMain(Messages& messages) : mMessages(messages) {}
 
 rptMain::~rptMain()
 {
@@ -118,7 +154,7 @@ void rptMain::show(int modal, QWidget* owner)
     if (modal != 0 && modal != 1)
         throw AppError(QStringLiteral("Invalid procedure call or argument"));
     delete mPreview.data();
-    auto* preview = new ReportPreview(design(), *mRows, owner);
+    auto* preview = new ReportPreview(design(), *mRows, mMessages, owner);
     mPreview = preview;
     if (modal == 1) {
         preview->setWindowModality(Qt::ApplicationModal);

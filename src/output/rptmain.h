@@ -13,9 +13,11 @@ struct ReportDesign;
 // The contact report: its banded design and one run of it, from binding the
 // rows to the preview window. Created, bound, shown and released by the
 // report command, one instance a press of the button.
+class Messages;
+
 class rptMain {
 public:
-    rptMain();
+    explicit rptMain(Messages& messages);
     ~rptMain();
     rptMain(const rptMain&) = delete;
     rptMain& operator=(const rptMain&) = delete;
@@ -36,6 +38,7 @@ public:
     ReportPreview* previewWindow() const;
 
 private:
+    Messages& mMessages;
     std::unique_ptr<ReportRows> mRows;
     // The owner window deletes its children, so the preview may already be gone.
     QPointer<ReportPreview> mPreview;

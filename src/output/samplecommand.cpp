@@ -1,19 +1,19 @@
 #include "output/samplecommand.h"
 
-#include "app/errortrap.h"
+#include "base/errortrap.h"
 #include "output/sampledata.h"
 #include "store/connection.h"
+#include "store/session.h"
 
-void runSampleDataCommand(const std::function<void()>& loadRondexa)
+void runSampleDataCommand(ErrorTrap& trap, Session& session, const std::function<void()>& loadRondexa)
 {
-    ErrorTrap trap(locationTag("Form1", "PushButton8_Click"));
     QString statement;
 
     trap.step(100, [&] { statement = sampleInsertStatement(0); });
-    trap.step(102, [&] { sharedConnection().execute(statement); });
+    trap.step(102, [&] { session.connection().execute(statement); });
     trap.step(104, [&] { statement = sampleInsertStatement(1); });
-    trap.step(106, [&] { sharedConnection().execute(statement); });
+    trap.step(106, [&] { session.connection().execute(statement); });
     trap.step(108, [&] { statement = sampleInsertStatement(2); });
-    trap.step(110, [&] { sharedConnection().execute(statement); });
+    trap.step(110, [&] { session.connection().execute(statement); });
     trap.step(112, [&] { loadRondexa(); });
 }

@@ -1,8 +1,8 @@
 #include "output/sampledata.h"
 
-const std::array<contact::Values, 3>& sampleContacts()
+const std::array<Contact, 3>& sampleContacts()
 {
-    static const std::array<contact::Values, 3> samples = {{
+    static const std::array<Contact, 3> samples = {{
         {"Martin Oakes", "04/04/1978", "18011358542", "", "18015813542", "", "", "", "18015425813", "",
          "martin.oakes@example.com", "https://www.example.com/martin-oakes", "VODE Manager"},
         {"Gareth Lowe", "09/10/1987", "1112357845710", "", "", "", "", "", "", "", "gareth.lowe@example.net", "", ""},

@@ -4,8 +4,8 @@
 
 #include "store/contacttable.h"
 
-// The three example contacts, in table column order.
-const std::array<contact::Values, 3>& sampleContacts();
+// The three example contacts.
+const std::array<Contact, 3>& sampleContacts();
 
 // The insert statement for example contact 0, 1 or 2.
 QString sampleInsertStatement(int which);

@@ -13,7 +13,7 @@
 
 #include <QFile>
 
-#include "app/apperror.h"
+#include "base/apperror.h"
 #include "store/paths.h"
 
 namespace {

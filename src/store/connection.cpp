@@ -4,13 +4,11 @@
 
 #include <QFile>
 
-#include "app/apperror.h"
+#include "base/apperror.h"
 #include "store/casefolding.h"
 #include "store/contacttable.h"
 #include "store/paths.h"
 #include "store/textrules.h"
-
-std::unique_ptr<Connection> gConn;
 
 namespace {
 
@@ -200,11 +198,4 @@ sqlite3* Connection::handle() const
     if (!mDb)
         throw AppError(QStringLiteral("Operation is not allowed when the object is closed."));
     return mDb.get();
-}
-
-Connection& sharedConnection()
-{
-    if (!gConn)
-        throw AppError(QStringLiteral("Object variable or With block variable not set"), 91);
-    return *gConn;
 }

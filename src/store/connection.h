@@ -32,9 +32,3 @@ public:
 private:
     DatabaseHandle mDb;
 };
-
-// The program-wide connection, open from start-up to closing.
-extern std::unique_ptr<Connection> gConn;
-
-// gConn itself; throws when it has not been created (or was released).
-Connection& sharedConnection();

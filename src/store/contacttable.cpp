@@ -1,17 +1,10 @@
 #include "store/contacttable.h"
 
-#include "app/apperror.h"
+#include "base/apperror.h"
 
 namespace contact {
 
 namespace {
-
-const char* const kColumns[] = {"ContactID", "ContactName", "DateOfBirth", "Mobile1", "Mobile2", "Work1",   "Work2",
-                                "Fax1",      "Fax2",        "Home1",       "Home2",   "Email",   "Website", "Remark"};
-
-const char kInsertPrefix[] = "insert into tblContact "
-                             "(ContactName,DateOfBirth,Mobile1,Mobile2,Work1,Work2,Fax1,Fax2,Home1,Home2,"
-                             "Email,Website,Remark) values ('";
 
 // "-9223372036854775808": the longest text of a 64-bit integer.
 const int kMaxIdLength = 20;
@@ -20,17 +13,17 @@ const int kMaxIdLength = 20;
 
 QStringList columnNames()
 {
-    QStringList names;
-    for (const char* name : kColumns)
-        names << QLatin1String(name);
+    QStringList names{QLatin1String(kIdColumn)};
+    for (const FieldInfo& field : fields())
+        names << QLatin1String(field.column);
     return names;
 }
 
 QString createTableStatement()
 {
-    QString sql = QStringLiteral("CREATE TABLE tblContact (ContactID INTEGER PRIMARY KEY AUTOINCREMENT");
-    for (int i = 1; i <= kDataColumns; ++i)
-        sql += QStringLiteral(", %1 TEXT COLLATE NOCASE").arg(QLatin1String(kColumns[i]));
+    QString sql = QStringLiteral("CREATE TABLE tblContact (%1 INTEGER PRIMARY KEY AUTOINCREMENT").arg(kIdColumn);
+    for (const FieldInfo& field : fields())
+        sql += QStringLiteral(", %1 TEXT COLLATE NOCASE").arg(QLatin1String(field.column));
     return sql + QLatin1Char(')');
 }
 
@@ -57,43 +50,44 @@ QString literalText(const QString& value)
 QString searchQuery(const QString& text)
 {
     const QString t = literalText(text);
-    return QStringLiteral("select * from tblContact where contactname like '") + t +
-           QStringLiteral("%' or DateOfBirth like '%") + t + QStringLiteral("%' or Mobile1 like '") + t +
-           QStringLiteral("%' or Mobile2 like '") + t + QStringLiteral("%' or Work1 like '") + t +
-           QStringLiteral("%' or Work2 like '") + t + QStringLiteral("%' or Fax1 like '") + t +
-           QStringLiteral("%' or Fax2 like '") + t + QStringLiteral("%' or Home1 like '") + t +
-           QStringLiteral("%' or Home2 like '") + t + QStringLiteral("%' or email like '") + t +
-           QStringLiteral("%' or website like '%") + t + QStringLiteral("%' or remark like '%") + t +
-           QStringLiteral("%' order by contactname");
-}
-
-QString insertStatement(const Values& values)
-{
-    QString sql = QLatin1String(kInsertPrefix);
-    for (int i = 0; i < kDataColumns; ++i) {
-        if (i > 0)
-            sql += QStringLiteral("','");
-        sql += literalText(values[static_cast<size_t>(i)]);
+    QString sql = QStringLiteral("select * from tblContact where ");
+    for (const FieldInfo& field : fields()) {
+        if (field.field != Field::Name)
+            sql += QStringLiteral("%' or ");
+        sql += QLatin1String(field.searchColumn) +
+               (field.searchAnywhere ? QStringLiteral(" like '%") : QStringLiteral(" like '")) + t;
     }
-    return sql + QStringLiteral("')");
+    return sql + QStringLiteral("%' order by contactname");
 }
 
-QString updateStatement(const Values& values, const QString& id)
+QString insertStatement(const Contact& contact)
 {
-    std::array<bool, kDataColumns> all;
-    all.fill(true);
-    return updateStatement(values, all, id);
+    QStringList columns;
+    QStringList values;
+    for (const FieldInfo& field : fields()) {
+        columns << QLatin1String(field.column);
+        values << literalText(contact[field.field]);
+    }
+    return QStringLiteral("insert into tblContact (") + columns.join(QLatin1Char(',')) + QStringLiteral(") values ('") +
+           values.join(QStringLiteral("','")) + QStringLiteral("')");
 }
 
-QString updateStatement(const Values& values, const std::array<bool, kDataColumns>& changed, const QString& id)
+QString updateStatement(const Contact& contact, const QString& id)
+{
+    FieldFlags all;
+    all.fill(true);
+    return updateStatement(contact, all, id);
+}
+
+QString updateStatement(const Contact& contact, const FieldFlags& changed, const QString& id)
 {
     const QString checked = checkedId(id);
     QString sql;
-    for (int i = 0; i < kDataColumns; ++i) {
-        if (!changed[static_cast<size_t>(i)])
+    for (const FieldInfo& field : fields()) {
+        if (!changed[static_cast<size_t>(indexOf(field.field))])
             continue;
         sql += sql.isEmpty() ? QStringLiteral("update tblContact set ") : QStringLiteral("',");
-        sql += QLatin1String(kColumns[i + 1]) + QStringLiteral("='") + literalText(values[static_cast<size_t>(i)]);
+        sql += QLatin1String(field.column) + QStringLiteral("='") + literalText(contact[field.field]);
     }
     if (sql.isEmpty())
         return sql;

@@ -1,20 +1,15 @@
 #pragma once
 
-#include <array>
-
 #include <QString>
 #include <QStringList>
 
-// The layout of tblContact and every statement text run against it. The
-// builders are pure: values in, text out.
+#include "model/contact.h"
+
+// The layout of tblContact and every statement text run against it, built
+// from the field table. The builders are pure: values in, text out.
 namespace contact {
 
-inline constexpr int kDataColumns = 13;
-
-// The thirteen data columns in table order, after ContactID.
-using Values = std::array<QString, kDataColumns>;
-
-// ContactID then the thirteen data columns, in their binding order.
+// ContactID then every field's column, in their binding order.
 QStringList columnNames();
 
 QString createTableStatement();
@@ -22,14 +17,14 @@ QString createTableStatement();
 QString listQuery();
 QString reportQuery();
 QString searchQuery(const QString& text);
-QString insertStatement(const Values& values);
-QString updateStatement(const Values& values, const QString& id);
-// The same statement for only the columns marked changed, in table order;
-// empty text when none is.
-QString updateStatement(const Values& values, const std::array<bool, kDataColumns>& changed, const QString& id);
+QString insertStatement(const Contact& contact);
+QString updateStatement(const Contact& contact, const QString& id);
+// The same statement for only the fields marked, in table order; empty text
+// when none is.
+QString updateStatement(const Contact& contact, const FieldFlags& changed, const QString& id);
+QString deleteStatement(const QString& id);
 // The one row of that ID.
 QString rowQuery(const QString& id);
-QString deleteStatement(const QString& id);
 
 // A value as it stands between the quotes of a literal: every apostrophe
 // doubled, so that no value can end its literal early, and a NUL joined in

@@ -9,8 +9,7 @@ namespace {
 
 // BEGIN IMMEDIATE takes the write lock first, so nothing can come between
 // the check and the write; anything that fails rolls the whole step back.
-template <typename Work>
-auto inWriteTransaction(Connection& connection, Work work)
+template <typename Work> auto inWriteTransaction(Connection& connection, Work work)
 {
     connection.execute(QStringLiteral("BEGIN IMMEDIATE"));
     try {
@@ -32,7 +31,7 @@ std::optional<StoredTexts> readStoredTexts(Connection& connection, const QString
     if (check(sqlite3_step(statement.get()), db) != SQLITE_ROW)
         return std::nullopt;
     StoredTexts texts;
-    const int columns = std::min(sqlite3_column_count(statement.get()) - 1, contact::kDataColumns);
+    const int columns = std::min(sqlite3_column_count(statement.get()) - 1, contact::kFieldCount);
     for (int i = 0; i < columns; ++i) {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), i + 1));
         if (text)

@@ -10,9 +10,9 @@
 
 class Connection;
 
-// A contact's thirteen data columns byte for byte as SQLite gives them as
+// A contact's fields, in field order, byte for byte as SQLite gives them as
 // text (a NULL as empty): what the list shows and an editor was filled from.
-using StoredTexts = std::array<QByteArray, contact::kDataColumns>;
+using StoredTexts = std::array<QByteArray, contact::kFieldCount>;
 
 enum class WriteOutcome {
     Written,

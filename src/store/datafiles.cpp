@@ -8,7 +8,7 @@
 
 #include <QFile>
 
-#include "app/apperror.h"
+#include "base/apperror.h"
 
 namespace {
 

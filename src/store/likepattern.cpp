@@ -22,8 +22,7 @@ UChar32 nextChar(const char* s, int& i, int size)
 
 } // namespace
 
-LikePattern::LikePattern(const char* pattern, int size, char32_t escape, const CaseFolding& folding)
-    : mFolding(folding)
+LikePattern::LikePattern(const char* pattern, int size, char32_t escape, const CaseFolding& folding) : mFolding(folding)
 {
     Segment current;
     const auto closeSegment = [&] {

@@ -8,30 +8,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QFileInfo>
 
-#include "app/apperror.h"
+#include "base/apperror.h"
 
 namespace {
-
-QString gApplicationFolder;
 
 const int kCommonAppData = 35;
 
 } // namespace
-
-QString applicationFolder()
-{
-    if (!gApplicationFolder.isEmpty())
-        return gApplicationFolder;
-    return QCoreApplication::applicationDirPath();
-}
-
-void setApplicationFolder(const QString& folder)
-{
-    gApplicationFolder = folder;
-}
 
 QString homeFolder()
 {
@@ -93,7 +78,7 @@ bool absentOrRegularFile(const QString& path)
     return S_ISREG(info.st_mode);
 }
 
-QString getSpecialFolder(int folder)
+QString GetSpecialFolder(int folder)
 {
     if (folder != kCommonAppData)
         return QString();
@@ -101,7 +86,7 @@ QString getSpecialFolder(int folder)
     // On a new account ~/.local/share may not exist yet; the base-directory
     // rules say to create it, for the owner only. Whatever cannot be made
     // here shows up as the maker folder's own failure.
-    if (!path.isEmpty() && !fileExists(path)) {
+    if (!path.isEmpty() && !FileExists(path)) {
         const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
         QString prefix;
         for (const QString& part : parts) {
@@ -112,7 +97,7 @@ QString getSpecialFolder(int folder)
     return path;
 }
 
-bool fileExists(const QString& path)
+bool FileExists(const QString& path)
 {
     struct stat info {};
     return ::stat(QFile::encodeName(path).constData(), &info) == 0;
@@ -120,7 +105,7 @@ bool fileExists(const QString& path)
 
 bool fileOrFolderExists(const QString& path)
 {
-    return fileExists(path);
+    return FileExists(path);
 }
 
 bool plainFileExists(const QString& path)
@@ -129,14 +114,14 @@ bool plainFileExists(const QString& path)
     return info.isFile() && !info.isHidden();
 }
 
-DataPaths dataPaths()
+DataPaths dataPaths(const QString& applicationFolder)
 {
-    const QString common = getSpecialFolder(kCommonAppData);
+    const QString common = GetSpecialFolder(kCommonAppData);
     DataPaths paths;
     paths.makerFolder = common + QStringLiteral("/Marrowind");
     paths.dataFolder = common + QStringLiteral("/Marrowind/") + QStringLiteral("Rondexa");
     paths.dataFile = paths.dataFolder + QStringLiteral("/dbContacts.mdb");
-    paths.templateFile = applicationFolder() + QStringLiteral("/dbContacts.mdb");
+    paths.templateFile = applicationFolder + QStringLiteral("/dbContacts.mdb");
     paths.connectionString = QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source= ") + paths.dataFile;
     return paths;
 }

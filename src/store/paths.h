@@ -2,14 +2,9 @@
 
 #include <QString>
 
-// The folder that holds the executable, without a trailing "/". Tests point it
-// at a folder of their own.
-QString applicationFolder();
-void setApplicationFolder(const QString& folder);
-
 // Only folder 35 (the writable data folder shared by the user's programs) is
 // ever asked for; empty text when it cannot be determined.
-QString getSpecialFolder(int folder);
+QString GetSpecialFolder(int folder);
 
 // The user's home folder: HOME when it is an absolute path, else the home the
 // account database names; empty when neither is known.
@@ -27,7 +22,7 @@ QByteArray readRegularFile(const QString& path, const QString& what = QString())
 bool absentOrRegularFile(const QString& path);
 
 // True when the path's date and time can be read: files and folders alike.
-bool fileExists(const QString& path);
+bool FileExists(const QString& path);
 // Any file or folder of that name.
 bool fileOrFolderExists(const QString& path);
 // A plain file only: folders and hidden files do not count.
@@ -41,7 +36,8 @@ struct DataPaths {
     QString connectionString;
 };
 
-DataPaths dataPaths();
+// The data folder's paths, and the template's in the application folder.
+DataPaths dataPaths(const QString& applicationFolder);
 
 // The path that a connection string names after "Data Source=" and its blank.
 QString dataSourceOf(const QString& connectionString);

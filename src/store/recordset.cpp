@@ -2,7 +2,8 @@
 
 #include <sqlite3.h>
 
-#include "app/apperror.h"
+#include "base/apperror.h"
+#include "model/storedtext.h"
 #include "store/connection.h"
 #include "store/textrules.h"
 

@@ -2,7 +2,7 @@
 
 #include <sqlite3.h>
 
-#include "app/apperror.h"
+#include "base/apperror.h"
 
 void DatabaseCloser::operator()(sqlite3* db) const
 {

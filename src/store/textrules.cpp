@@ -321,12 +321,3 @@ bool likeMatches(const char* pattern, int patternSize, const char* text, int tex
 {
     return LikePattern(pattern, patternSize, escape, folding).matches(text, textSize);
 }
-
-QString textFromUtf8(QByteArrayView text)
-{
-    if (text.size() < 3 || text[0] != '\xEF' || text[1] != '\xBB' || text[2] != '\xBF')
-        return QString::fromUtf8(text);
-    QStringDecoder decoder(QStringDecoder::Utf8,
-                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    return decoder(text);
-}

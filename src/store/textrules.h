@@ -25,8 +25,3 @@ int compareNoCase(const char* a, int aSize, const char* b, int bSize);
 // escape is 0 when the pattern has no escape character.
 bool likeMatches(const char* pattern, int patternSize, const char* text, int textSize, char32_t escape,
                  const CaseFolding& folding);
-
-// A stored UTF-8 text as it was written. QString::fromUtf8 drops a leading
-// zero-width no-break space (it reads it as a byte order mark), which would
-// change a contact behind the user's back.
-QString textFromUtf8(QByteArrayView text);

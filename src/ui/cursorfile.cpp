@@ -2,7 +2,7 @@
 
 #include <QImage>
 
-#include "app/apperror.h"
+#include "base/apperror.h"
 #include "store/paths.h"
 
 QCursor loadCursorFile(const QString& path)

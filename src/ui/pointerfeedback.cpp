@@ -3,13 +3,7 @@
 #include <QEvent>
 #include <QWidget>
 
-namespace {
-
-const int kDefault = 0;
-const int kHourglass = 11;
-const int kHand = 99;
-
-} // namespace
+#include "base/mousepointer.h"
 
 PointerFeedback::PointerFeedback(QWidget* window) : QObject(window), mWindow(window)
 {
@@ -44,9 +38,9 @@ void PointerFeedback::watchSurface(QWidget* surface)
 
 void PointerFeedback::apply()
 {
-    if (mPointer == kHourglass)
+    if (mPointer == pointer::kHourglass)
         mWindow->setCursor(Qt::WaitCursor);
-    else if (mPointer == kHand && mHasHand)
+    else if (mPointer == pointer::kCustom && mHasHand)
         mWindow->setCursor(mHand);
     else
         mWindow->setCursor(Qt::ArrowCursor);
@@ -54,8 +48,8 @@ void PointerFeedback::apply()
 
 bool PointerFeedback::eventFilter(QObject* watched, QEvent* event)
 {
-    if ((event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) && mPointer != kHourglass) {
-        const int wanted = watched->property("rondexaPointerButton").toBool() ? kHand : kDefault;
+    if ((event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) && mPointer != pointer::kHourglass) {
+        const int wanted = watched->property("rondexaPointerButton").toBool() ? pointer::kCustom : pointer::kDefault;
         if (wanted != mPointer)
             setPointer(wanted);
     }

@@ -17,13 +17,14 @@
 
 #include "store/connection.h"
 #include "store/contacttable.h"
+#include "store/viewsettings.h"
+#include "support/controls.h"
 #include "support/fakes.h"
 #include "support/tempenv.h"
-#include "ui/editor/contactcommands.h"
+#include "ui/commands/contactcommands.h"
 #include "ui/editor/form2.h"
 #include "ui/main/contactlistmodel.h"
 #include "ui/main/form1.h"
-#include "ui/main/viewsettings.h"
 
 namespace {
 
@@ -86,11 +87,11 @@ struct ReadOnlySetup {
     }
 };
 
-void runScenario()
+void runScenario(TempEnv& env)
 {
-    ScriptedMessages messages;
-    RecordedEnd end;
-    Form1 form;
+    ScriptedMessages& messages = env.messages();
+    RecordedEnd& end = env.end();
+    Form1 form(env.session());
     EXPECT_TRUE(form.Form_Load());
     EXPECT_TRUE(messages.shown().empty()) << messages.texts().join("|").toStdString();
     ASSERT_EQ(form.rowCount(), 2);
@@ -98,10 +99,10 @@ void runScenario()
     // Add: refused by the file system, reported once, the editor keeps its input.
     bool closed = true;
     addContactCommand(form, [&](Form2& editor) {
-        editor.txtContactName->setText("Carl");
+        control<QLineEdit>(editor, "txtContactName").setText("Carl");
         editor.PushButton1_Click();
         closed = editor.result() == QDialog::Accepted;
-        EXPECT_EQ(editor.txtContactName->text(), "Carl");
+        EXPECT_EQ(control<QLineEdit>(editor, "txtContactName").text(), "Carl");
     });
     EXPECT_FALSE(closed);
     ASSERT_EQ(messages.shown().size(), 1u);
@@ -111,7 +112,7 @@ void runScenario()
 
     // Delete: reported, and the list reloads with both contacts still there.
     messages.clear();
-    form.ListView1->selectRow(0);
+    control<QTableView>(form, "ListView1").selectRow(0);
     messages.answer(MsgAnswer::Yes);
     form.PushButton2_Click();
     EXPECT_EQ(lines(messages), QStringList({"", "104"}));
@@ -130,7 +131,7 @@ void runScenario()
     EXPECT_TRUE(end.ended());
     EXPECT_FALSE(messages.shown().empty());
     EXPECT_TRUE(lines(messages).contains("106"));
-    EXPECT_FALSE(gConn);
+    EXPECT_FALSE(env.gConn());
 }
 
 } // namespace
@@ -138,11 +139,11 @@ void runScenario()
 TEST(ReadOnly, DataFileThatCannotBeWritten)
 {
     ReadOnlySetup setup(true, false);
-    asOrdinaryUser(runScenario);
+    asOrdinaryUser([&] { runScenario(setup.env); });
 }
 
 TEST(ReadOnly, DataFolderThatCannotBeWritten)
 {
     ReadOnlySetup setup(false, true);
-    asOrdinaryUser(runScenario);
+    asOrdinaryUser([&] { runScenario(setup.env); });
 }

@@ -13,9 +13,10 @@
 #include <QTest>
 #include <QTimer>
 
-#include "shell/shellandwait.h"
+#include "platform/shellandwait.h"
 #include "store/connection.h"
 #include "store/contacttable.h"
+#include "support/controls.h"
 #include "support/fakes.h"
 #include "support/tempenv.h"
 #include "ui/main/form1.h"
@@ -58,12 +59,11 @@ public:
 private:
     void clickEverything()
     {
-        QPushButton* const buttons[] = {mForm.PushButton1, mForm.PushButton3, mForm.PushButton2, mForm.PushButton4,
-                                        mForm.PushButton5, mForm.PushButton6, mForm.PushButton7, mForm.PushButton8};
-        for (QPushButton* button : buttons) {
-            mForm.ListView1->selectRow(0);
+        for (const char* button : {"PushButton1", "PushButton3", "PushButton2", "PushButton4", "PushButton5",
+                                   "PushButton6", "PushButton7", "PushButton8"}) {
+            control<QTableView>(mForm, "ListView1").selectRow(0);
             mMessages.answer(MsgAnswer::Yes);
-            button->click();
+            control<QPushButton>(mForm, button).click();
             ++mClicks;
         }
         mForm.close();
@@ -106,8 +106,11 @@ protected:
                      QStringLiteral("p%1@example.com").arg(i), "", "a remark=that is long enough"}));
             seed.execute("COMMIT");
         }
-        ASSERT_TRUE(form.Form_Load());
-        form.show();
+        messages = &env->messages();
+        end = &env->end();
+        form = std::make_unique<Form1>(env->session());
+        ASSERT_TRUE(form->Form_Load());
+        form->show();
     }
     void TearDown() override
     {
@@ -116,9 +119,9 @@ protected:
     }
 
     std::unique_ptr<TempEnv> env;
-    ScriptedMessages messages;
-    RecordedEnd end;
-    Form1 form;
+    ScriptedMessages* messages = nullptr;
+    RecordedEnd* end = nullptr;
+    std::unique_ptr<Form1> form;
     QByteArray mOldPath;
 };
 
@@ -126,23 +129,23 @@ protected:
 
 TEST_F(Reentrancy, EveryCommandAndACloseDuringAnExport)
 {
-    Clicker clicker(form, messages);
+    Clicker clicker(*form, *messages);
     clicker.start();
-    form.PushButton7_Click();
+    form->PushButton7_Click();
     // Every command, the second export and the close ran inside this one.
     EXPECT_TRUE(clicker.finished()) << clicker.clicks() << " clicks before the export ended";
-    EXPECT_TRUE(end.ended());
-    EXPECT_FALSE(gConn);
+    EXPECT_TRUE(end->ended());
+    EXPECT_FALSE(env->gConn());
     EXPECT_EQ(integrity(env->dataFile()), "ok");
 }
 
 TEST_F(Reentrancy, EveryCommandAndACloseDuringARunAndWait)
 {
-    Clicker clicker(form, messages);
+    Clicker clicker(*form, *messages);
     clicker.start();
     const int code = ShellAndWait("/bin/sh -c '/bin/sleep 1; exit 4'", 0);
     EXPECT_EQ(code, 4);
     EXPECT_TRUE(clicker.finished()) << clicker.clicks();
-    EXPECT_TRUE(end.ended());
+    EXPECT_TRUE(end->ended());
     EXPECT_EQ(integrity(env->dataFile()), "ok");
 }

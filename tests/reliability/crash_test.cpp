@@ -29,19 +29,22 @@ const int kKills = 50;
 
 // Every field follows from the name, so a row that is there can be checked
 // to be whole and not only present.
-contact::Values crashContact(int run, int number)
+Contact crashContact(int run, int number)
 {
     const QString name =
         QStringLiteral("Crash %1-%2 O'Neil").arg(run, 2, 10, QLatin1Char('0')).arg(number, 4, 10, QLatin1Char('0'));
-    contact::Values values;
-    values[0] = name;
-    values[1] = QStringLiteral("03/04/1975");
-    for (size_t i = 2; i < 12; ++i)
-        values[i] = QStringLiteral("%1 #%2").arg(name).arg(i);
+    Contact values;
+    values[contact::Field::Name] = name;
+    values[contact::Field::DateOfBirth] = QStringLiteral("03/04/1975");
+    for (const contact::FieldInfo& field : contact::fields()) {
+        const int c = contact::indexOf(field.field);
+        if (c >= contact::indexOf(contact::Field::Mobile1) && c <= contact::indexOf(contact::Field::Website))
+            values[field.field] = QStringLiteral("%1 #%2").arg(name).arg(c);
+    }
     // From one line to a few pages: some saves need overflow pages and some
     // a new leaf, so kills land in different kinds of write.
     const int length = (number * 977 + run * 131) % 7000;
-    values[12] = name + QLatin1Char('\n') + QString(length, QLatin1Char('r'));
+    values[contact::Field::Remark] = name + QLatin1Char('\n') + QString(length, QLatin1Char('r'));
     return values;
 }
 
@@ -115,8 +118,8 @@ sqlite3_file* real(sqlite3_file* file)
 int xWrite(sqlite3_file* file, const void* data, int amount, sqlite3_int64 offset)
 {
     const bool dataFile = reinterpret_cast<File*>(file)->kind == SQLITE_OPEN_MAIN_DB;
-    const bool here = dataFile && gPoint && gPoint->where != PausePoint::Where::JournalSync &&
-                      gPoint->dataWritesToLetThrough-- == 0;
+    const bool here =
+        dataFile && gPoint && gPoint->where != PausePoint::Where::JournalSync && gPoint->dataWritesToLetThrough-- == 0;
     if (here && gPoint->where == PausePoint::Where::BeforeDataWrite)
         stopHere();
     const int rc = real(file)->pMethods->xWrite(real(file), data, amount, offset);
@@ -269,9 +272,12 @@ TEST(CrashDuringWrites, KilledWriterLeavesAWholeFileWithEverySavedContact)
         for (const StoredRow& row : rows) {
             const CrashName crash = parseCrashName(row[1]);
             ASSERT_TRUE(crash.run >= 0 && crash.run <= run) << "a row nobody saved: " << row[1].toStdString();
-            const contact::Values expected = crashContact(crash.run, crash.number);
-            for (size_t i = 0; i < expected.size(); ++i)
-                ASSERT_EQ(row[i + 1], expected[i]) << "torn row " << row[1].toStdString() << ", column " << i + 1;
+            const Contact expected = crashContact(crash.run, crash.number);
+            size_t column = 1;
+            for (const QString& value : expected) {
+                ASSERT_EQ(row[column], value) << "torn row " << row[1].toStdString() << ", column " << column;
+                ++column;
+            }
             // Numbers of one run are saved in order: the ones present are the
             // first so many.
             ASSERT_EQ(crash.number, present[static_cast<size_t>(crash.run)]) << row[1].toStdString();

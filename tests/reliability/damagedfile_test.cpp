@@ -36,19 +36,22 @@ struct StartOutcome {
     QStringList sideFiles;
 };
 
-contact::Values soundContact(int i)
+Contact soundContact(int i)
 {
-    contact::Values values;
-    values[0] = QStringLiteral("Person %1 O'Hara").arg(i, 3, 10, QLatin1Char('0'));
-    values[1] = QStringLiteral("%1/%2/19%3")
-                    .arg(1 + i % 12, 2, 10, QLatin1Char('0'))
-                    .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
-                    .arg(50 + i);
-    for (size_t c = 2; c < 12; ++c)
-        values[c] = QStringLiteral("+1 555 %1%2").arg(i).arg(c);
+    Contact values;
+    values[contact::Field::Name] = QStringLiteral("Person %1 O'Hara").arg(i, 3, 10, QLatin1Char('0'));
+    values[contact::Field::DateOfBirth] = QStringLiteral("%1/%2/19%3")
+                                              .arg(1 + i % 12, 2, 10, QLatin1Char('0'))
+                                              .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
+                                              .arg(50 + i);
+    for (const contact::FieldInfo& field : contact::fields()) {
+        const int c = contact::indexOf(field.field);
+        if (c >= contact::indexOf(contact::Field::Mobile1) && c <= contact::indexOf(contact::Field::Website))
+            values[field.field] = QStringLiteral("+1 555 %1%2").arg(i).arg(c);
+    }
     // Long enough remarks that the table spans a tree of many pages, some of
     // them overflow pages.
-    values[12] = QString((i * 613) % 6000, QChar(u'é'));
+    values[contact::Field::Remark] = QString((i * 613) % 6000, QChar(u'é'));
     return values;
 }
 
@@ -74,7 +77,7 @@ protected:
         // would show this contact.
         Connection templateConnection;
         templateConnection.open(connectionStringFor(env->templateFile()));
-        templateConnection.execute(contact::insertStatement(contact::Values{QStringLiteral("Template Marker")}));
+        templateConnection.execute(contact::insertStatement(Contact{QStringLiteral("Template Marker")}));
         templateConnection.close();
         templateDigest = fileDigest(env->templateFile());
     }
@@ -92,15 +95,18 @@ protected:
         }
         StartOutcome outcome;
         {
-            ScriptedMessages messages;
-            RecordedEnd end;
-            Form1 form;
+            // Each start is a new run of the program with its own messages.
+            ScriptedMessages& messages = env->messages();
+            messages.clear();
+            RecordedEnd& end = env->end();
+            end.reset();
+            Form1 form(env->session());
             outcome.loaded = form.Form_Load();
             outcome.ended = end.ended();
             outcome.reports = messages.texts();
             outcome.listedRows = form.listModel().rowCount();
-            outcome.connectionOpen = gConn && gConn->state() != 0;
-            gConn.reset();
+            outcome.connectionOpen = env->gConn() && env->gConn()->state() != 0;
+            env->gConn().reset();
         }
         outcome.digest = fileDigest(env->dataFile());
         outcome.sideFiles = sideFiles(env->dataFile());
@@ -263,9 +269,9 @@ TEST_F(DamagedDataFile, TableThatCannotTakeTheStatementsIsRefusedAtStart)
          databaseFrom(scratch.path(),
                       {QStringLiteral("CREATE TABLE tblContact (%1) WITHOUT ROWID").arg(columns.join(','))})},
         {"a unique e-mail that replaces the other contact on a clash",
-         databaseFrom(scratch.path(), {QStringLiteral("CREATE TABLE tblContact (%1)")
-                                           .arg(columns.join(',').replace(
-                                               "Email TEXT", "Email TEXT UNIQUE ON CONFLICT REPLACE"))})},
+         databaseFrom(scratch.path(),
+                      {QStringLiteral("CREATE TABLE tblContact (%1)")
+                           .arg(columns.join(',').replace("Email TEXT", "Email TEXT UNIQUE ON CONFLICT REPLACE"))})},
     };
     for (const DamagedVariant& variant : variants) {
         const QStringList problems = refusalProblems(startWith(variant.bytes), variant.bytes);

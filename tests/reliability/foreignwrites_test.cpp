@@ -10,9 +10,10 @@
 
 #include "editorinput.h"
 #include "storeprobe.h"
-#include "ui/editor/contactcommands.h"
+#include "support/controls.h"
+#include "support/editorfixture.h"
+#include "ui/commands/contactcommands.h"
 #include "ui/editor/form2.h"
-#include "ui_editor/editorfixture.h"
 
 namespace {
 
@@ -55,8 +56,9 @@ protected:
     }
     QString storedOf(const QString& name, const char* column)
     {
-        return stockTool(env->dataFile(), QStringLiteral("select %1 from tblContact where ContactName = '%2'")
-                                              .arg(QLatin1String(column), name));
+        return stockTool(
+            env->dataFile(),
+            QStringLiteral("select %1 from tblContact where ContactName = '%2'").arg(QLatin1String(column), name));
     }
 
     // Another copy of the program on the same file.
@@ -65,9 +67,9 @@ protected:
 
 TEST_F(ForeignWrites, AnEditorNeverUndoesNorLosesWhatAnotherCopySaved)
 {
-    contact::Values ann = named(QStringLiteral("Ann"));
-    ann[2] = QStringLiteral("555-OLD");
-    ann[10] = QStringLiteral("ann@old.example");
+    Contact ann = named(QStringLiteral("Ann"));
+    ann[contact::Field::Mobile1] = QStringLiteral("555-OLD");
+    ann[contact::Field::Email] = QStringLiteral("ann@old.example");
     seed(ann);
     seed(named(QStringLiteral("Bob")));
 
@@ -79,16 +81,16 @@ TEST_F(ForeignWrites, AnEditorNeverUndoesNorLosesWhatAnotherCopySaved)
     updateContactCommand(*form, [&](Form2& editor) {
         editor.show();
         other.execute(QStringLiteral("update tblContact set Mobile1='555-NEW' where ContactName='Ann'"));
-        editor.txtEmailAdd->setText(QStringLiteral("ann@new.example"));
+        control<QLineEdit>(editor, "txtEmailAdd").setText(QStringLiteral("ann@new.example"));
         editor.PushButton1_Click();
         openAfterConflict = editor.isVisible();
         ASSERT_EQ(messages->shown().size(), 1u);
         EXPECT_TRUE(messages->shown()[0].text.contains("changed elsewhere"));
         EXPECT_EQ(storedOf("Ann", "Mobile1 || ' ' || Email"), "555-NEW ann@old.example");
         // The fields left alone show what is stored; what was typed stays.
-        EXPECT_EQ(editor.txtMobile1->text(), "555-NEW");
-        EXPECT_EQ(editor.txtEmailAdd->text(), "ann@new.example");
-        EXPECT_EQ(form->text(rowOf(QStringLiteral("Ann")), 3), "555-NEW");
+        EXPECT_EQ(control<QLineEdit>(editor, "txtMobile1").text(), "555-NEW");
+        EXPECT_EQ(control<QLineEdit>(editor, "txtEmailAdd").text(), "ann@new.example");
+        EXPECT_EQ(form->text(rowOf(QStringLiteral("Ann")), contact::Field::Mobile1), "555-NEW");
 
         messages->clear();
         editor.PushButton1_Click();
@@ -106,12 +108,12 @@ TEST_F(ForeignWrites, AnEditorNeverUndoesNorLosesWhatAnotherCopySaved)
     updateContactCommand(*form, [&](Form2& editor) {
         editor.show();
         other.execute(QStringLiteral("delete from tblContact where ContactName='Bob'"));
-        editor.txtMobile2->setText(QStringLiteral("typed here"));
+        control<QLineEdit>(editor, "txtMobile2").setText(QStringLiteral("typed here"));
         editor.PushButton1_Click();
         openAfterGone = editor.isVisible();
         ASSERT_EQ(messages->shown().size(), 1u);
         EXPECT_TRUE(messages->shown()[0].text.contains("deleted elsewhere"));
-        EXPECT_EQ(editor.txtMobile2->text(), "typed here");
+        EXPECT_EQ(control<QLineEdit>(editor, "txtMobile2").text(), "typed here");
         EXPECT_EQ(listedNames(), QStringList({"Ann"}));
     });
     EXPECT_TRUE(openAfterGone);
@@ -125,7 +127,8 @@ TEST_F(ForeignWrites, AnEditorNeverUndoesNorLosesWhatAnotherCopySaved)
     select(rowOf(QStringLiteral("Cid")));
     deleteContactCommand(*form);
     ASSERT_EQ(messages->shown().size(), 2u);
-    EXPECT_TRUE(messages->shown()[1].text.contains("already been deleted")) << messages->texts().join(" | ").toStdString();
+    EXPECT_TRUE(messages->shown()[1].text.contains("already been deleted"))
+        << messages->texts().join(" | ").toStdString();
     EXPECT_EQ(listedNames(), QStringList({"Ann"}));
 }
 
@@ -147,7 +150,7 @@ TEST_F(ForeignWrites, AnUpdateRewritesOnlyWhatTheUserChanged)
         "'w', 'line1' || char(13,10) || 'line2' || char(13) || 'line3'), "
         "(9223372036854775807, 'No Date', NULL, '2', NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL), "
         "(-9223372036854775808, 'Empty Date', '', '3', '', '', '', '', '', '', '', '', '', '')"));
-    form = std::make_unique<Form1>();
+    form = std::make_unique<Form1>(env->session());
     ASSERT_TRUE(form->Form_Load());
     ASSERT_TRUE(messages->shown().empty()) << messages->texts().join(" | ").toStdString();
     const QString before = exactRows(env->dataFile());
@@ -158,7 +161,8 @@ TEST_F(ForeignWrites, AnUpdateRewritesOnlyWhatTheUserChanged)
         SCOPED_TRACE(name);
         select(rowOf(QLatin1String(name)));
         updateContactCommand(*form, [&](Form2& editor) {
-            editor.txtMobile1->setText(editor.txtMobile1->text() + QStringLiteral("-changed"));
+            control<QLineEdit>(editor, "txtMobile1")
+                .setText(control<QLineEdit>(editor, "txtMobile1").text() + QStringLiteral("-changed"));
             editor.PushButton1_Click();
         });
     }
@@ -191,27 +195,26 @@ TEST_F(ForeignWrites, IndexesMadeByTheStockToolStayValid)
         seed(named(QString::fromUtf8(name)));
     other.close();
     form.reset();
-    const QString made = stockTool(env->dataFile(),
-                                   "create index ixName on tblContact(ContactName);"
-                                   "create index ixMail on tblContact(Email collate nocase, Remark);"
-                                   "create index ixLower on tblContact(lower(Website));"
-                                   "create index ixLike on tblContact(Home1) where Home2 like '%x%';");
+    const QString made = stockTool(env->dataFile(), "create index ixName on tblContact(ContactName);"
+                                                    "create index ixMail on tblContact(Email collate nocase, Remark);"
+                                                    "create index ixLower on tblContact(lower(Website));"
+                                                    "create index ixLike on tblContact(Home1) where Home2 like '%x%';");
     ASSERT_TRUE(made.isEmpty()) << made.toStdString();
-    form = std::make_unique<Form1>();
+    form = std::make_unique<Form1>(env->session());
     ASSERT_TRUE(form->Form_Load());
     other.open(env->connectionString());
     messages->clear();
 
     addContactCommand(*form, [](Form2& editor) {
-        editor.txtContactName->setText(QString::fromUtf8("Ödön"));
-        editor.txtEmailAdd->setText(QString::fromUtf8("ÖDÖN@EXAMPLE.ORG"));
-        editor.txtHome2->setText(QStringLiteral("xx"));
+        control<QLineEdit>(editor, "txtContactName").setText(QString::fromUtf8("Ödön"));
+        control<QLineEdit>(editor, "txtEmailAdd").setText(QString::fromUtf8("ÖDÖN@EXAMPLE.ORG"));
+        control<QLineEdit>(editor, "txtHome2").setText(QStringLiteral("xx"));
         editor.PushButton1_Click();
     });
     select(rowOf(QString::fromUtf8("Ørjan")));
     updateContactCommand(*form, [](Form2& editor) {
-        editor.txtContactName->setText(QString::fromUtf8("ØRJAN Ålund"));
-        editor.txtWebsite->setText(QString::fromUtf8("WWW.ÅLUND.EXAMPLE"));
+        control<QLineEdit>(editor, "txtContactName").setText(QString::fromUtf8("ØRJAN Ålund"));
+        control<QLineEdit>(editor, "txtWebsite").setText(QString::fromUtf8("WWW.ÅLUND.EXAMPLE"));
         editor.PushButton1_Click();
     });
     messages->answer(MsgAnswer::Yes);
@@ -220,8 +223,9 @@ TEST_F(ForeignWrites, IndexesMadeByTheStockToolStayValid)
     searchCommand(*form, QString::fromUtf8("ÖD"));
     EXPECT_EQ(listedNames(), QStringList({QString::fromUtf8("Ödön")}));
 
-    EXPECT_EQ(messages->texts(), QStringList({"Record Successfully Saved.", QString::fromUtf8("Are you sure you want to "
-                                                                                             "delete Émile?")}));
+    EXPECT_EQ(messages->texts(),
+              QStringList({"Record Successfully Saved.", QString::fromUtf8("Are you sure you want to "
+                                                                           "delete Émile?")}));
     EXPECT_EQ(stockTool(env->dataFile(), "pragma integrity_check"), "ok");
     EXPECT_EQ(stockTool(env->dataFile(), "select count(*) from tblContact indexed by ixName where ContactName > ''"),
               "5");

@@ -6,29 +6,32 @@
 
 #include "editorinput.h"
 #include "storeprobe.h"
-#include "ui/editor/contactcommands.h"
+#include "support/editorfixture.h"
+#include "ui/commands/contactcommands.h"
 #include "ui/editor/form2.h"
-#include "ui_editor/editorfixture.h"
 
 namespace {
 
-contact::Values everyday(int i)
+Contact everyday(int i)
 {
-    contact::Values values;
-    values[0] = QStringLiteral("Saved Before %1").arg(i, 2, 10, QLatin1Char('0'));
-    values[1] = QStringLiteral("0%1/1%1/1980").arg(1 + i % 9);
-    for (size_t c = 2; c < 12; ++c)
-        values[c] = QStringLiteral("0%1 55 %2").arg(c).arg(i * 7);
-    values[12] = QStringLiteral("line one\nline two ") + QString(i * 37, QLatin1Char('-'));
+    Contact values;
+    values[contact::Field::Name] = QStringLiteral("Saved Before %1").arg(i, 2, 10, QLatin1Char('0'));
+    values[contact::Field::DateOfBirth] = QStringLiteral("0%1/1%1/1980").arg(1 + i % 9);
+    for (const contact::FieldInfo& field : contact::fields()) {
+        const int c = contact::indexOf(field.field);
+        if (c >= contact::indexOf(contact::Field::Mobile1) && c <= contact::indexOf(contact::Field::Website))
+            values[field.field] = QStringLiteral("0%1 55 %2").arg(c).arg(i * 7);
+    }
+    values[contact::Field::Remark] = QStringLiteral("line one\nline two ") + QString(i * 37, QLatin1Char('-'));
     return values;
 }
 
 // A contact that cannot fit in the free space of any page.
-contact::Values tooBigForTheDisk(const QString& name)
+Contact tooBigForTheDisk(const QString& name)
 {
-    contact::Values values = everyday(99);
-    values[0] = name;
-    values[12] = QStringLiteral("A long story.\n").repeated(1500);
+    Contact values = everyday(99);
+    values[contact::Field::Name] = name;
+    values[contact::Field::Remark] = QStringLiteral("A long story.\n").repeated(1500);
     return values;
 }
 
@@ -40,18 +43,18 @@ protected:
     {
         EditorFixture::SetUp();
         for (int i = 0; i < 30; ++i)
-            gConn->execute(contact::insertStatement(everyday(i)));
+            env->gConn()->execute(contact::insertStatement(everyday(i)));
         form->loadRondexa();
-        before = rowsById(*gConn);
+        before = rowsById(*env->gConn());
     }
 
     void capAtCurrentSize()
     {
-        const QString pages = firstColumn(gConn->handle(), "PRAGMA page_count").value(0);
-        gConn->execute(QStringLiteral("PRAGMA max_page_count=") + pages);
-        ASSERT_EQ(firstColumn(gConn->handle(), "PRAGMA max_page_count").value(0), pages);
+        const QString pages = firstColumn(env->gConn()->handle(), "PRAGMA page_count").value(0);
+        env->gConn()->execute(QStringLiteral("PRAGMA max_page_count=") + pages);
+        ASSERT_EQ(firstColumn(env->gConn()->handle(), "PRAGMA max_page_count").value(0), pages);
     }
-    void freeSomeSpace() { gConn->execute(QStringLiteral("PRAGMA max_page_count=1000000")); }
+    void freeSomeSpace() { env->gConn()->execute(QStringLiteral("PRAGMA max_page_count=1000000")); }
 
     // The one report of a save that hit the full disk.
     void expectOneFullDiskReport(int line)
@@ -68,7 +71,7 @@ protected:
 
     void expectSoundFile()
     {
-        EXPECT_EQ(integrityCheck(*gConn), QStringList({"ok"}));
+        EXPECT_EQ(integrityCheck(*env->gConn()), QStringList({"ok"}));
         EXPECT_TRUE(sideFiles(env->dataFile()).isEmpty());
     }
 
@@ -78,7 +81,7 @@ protected:
 TEST_F(FullDisk, InsertFailsInOneReportKeepsTheEditorAndSavesOnceThereIsRoom)
 {
     capAtCurrentSize();
-    const contact::Values typed = tooBigForTheDisk(QStringLiteral("Newcomer O'Shea"));
+    const Contact typed = tooBigForTheDisk(QStringLiteral("Newcomer O'Shea"));
     bool openAfterFailure = false;
     bool openAfterRetry = true;
     addContactCommand(*form, [&](Form2& editor) {
@@ -89,7 +92,7 @@ TEST_F(FullDisk, InsertFailsInOneReportKeepsTheEditorAndSavesOnceThereIsRoom)
         EXPECT_EQ(readFrom(editor), typed);
         EXPECT_EQ(editor.mousePointer(), 0);
         expectOneFullDiskReport(108);
-        EXPECT_EQ(rowsById(*gConn), before);
+        EXPECT_EQ(rowsById(*env->gConn()), before);
         EXPECT_EQ(form->rowCount(), 30);
         expectSoundFile();
 
@@ -103,7 +106,7 @@ TEST_F(FullDisk, InsertFailsInOneReportKeepsTheEditorAndSavesOnceThereIsRoom)
     EXPECT_TRUE(openAfterFailure);
     EXPECT_FALSE(openAfterRetry);
 
-    const std::vector<StoredRow> after = rowsById(*gConn);
+    const std::vector<StoredRow> after = rowsById(*env->gConn());
     ASSERT_EQ(after.size(), before.size() + 1);
     EXPECT_TRUE(std::equal(before.begin(), before.end(), after.begin()));
     EXPECT_TRUE(std::equal(typed.begin(), typed.end(), after.back().begin() + 1));
@@ -116,8 +119,8 @@ TEST_F(FullDisk, UpdateFailsInOneReportKeepsTheEditorAndTheOldContact)
     const int row = rowOf(QStringLiteral("Saved Before 07"));
     ASSERT_GE(row, 0);
     select(row);
-    const QString id = form->text(row, 0);
-    const contact::Values typed = tooBigForTheDisk(QStringLiteral("Saved Before 07, renamed"));
+    const QString id = form->id(row);
+    const Contact typed = tooBigForTheDisk(QStringLiteral("Saved Before 07, renamed"));
     bool openAfterFailure = false;
     bool openAfterRetry = true;
     updateContactCommand(*form, [&](Form2& editor) {
@@ -128,8 +131,8 @@ TEST_F(FullDisk, UpdateFailsInOneReportKeepsTheEditorAndTheOldContact)
         EXPECT_EQ(readFrom(editor), typed);
         EXPECT_EQ(editor.mContactID, id);
         expectOneFullDiskReport(116);
-        EXPECT_EQ(rowsById(*gConn), before);
-        EXPECT_EQ(form->text(row, 1), "Saved Before 07");
+        EXPECT_EQ(rowsById(*env->gConn()), before);
+        EXPECT_EQ(form->text(row, contact::Field::Name), "Saved Before 07");
         expectSoundFile();
 
         freeSomeSpace();
@@ -141,7 +144,7 @@ TEST_F(FullDisk, UpdateFailsInOneReportKeepsTheEditorAndTheOldContact)
     EXPECT_TRUE(openAfterFailure);
     EXPECT_FALSE(openAfterRetry);
 
-    const std::vector<StoredRow> after = rowsById(*gConn);
+    const std::vector<StoredRow> after = rowsById(*env->gConn());
     ASSERT_EQ(after.size(), before.size());
     for (size_t i = 0; i < after.size(); ++i) {
         if (after[i][0] != id) {

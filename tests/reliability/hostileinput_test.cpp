@@ -8,9 +8,11 @@
 
 #include "editorinput.h"
 #include "storeprobe.h"
-#include "ui/editor/contactcommands.h"
+#include "support/contacts.h"
+#include "support/controls.h"
+#include "support/editorfixture.h"
+#include "ui/commands/contactcommands.h"
 #include "ui/editor/form2.h"
-#include "ui_editor/editorfixture.h"
 
 namespace {
 
@@ -65,12 +67,12 @@ QStringList moreSearchTexts()
 
 // Every field but the date holds the text, marked by its column so that a
 // value landing in the wrong column shows.
-contact::Values everywhere(const QString& text, const QString& mark = QString())
+Contact everywhere(const QString& text, const QString& mark = QString())
 {
-    contact::Values values;
-    for (size_t c = 0; c < values.size(); ++c)
-        values[c] = mark.isEmpty() ? text : text + mark + QString::number(c + 1);
-    values[1] = QStringLiteral("12/31/1999");
+    Contact values;
+    for (size_t c = 0; c < kFields; ++c)
+        values[fieldAt(c)] = mark.isEmpty() ? text : text + mark + QString::number(c + 1);
+    values[contact::Field::DateOfBirth] = QStringLiteral("12/31/1999");
     return values;
 }
 
@@ -91,11 +93,11 @@ protected:
     void SetUp() override
     {
         EditorFixture::SetUp();
-        schemaBefore = schemaOf(*gConn);
+        schemaBefore = schemaOf(*env->gConn());
     }
 
     // Saves through the editor; true when it closed after saying so.
-    bool addThroughTheEditor(const contact::Values& values)
+    bool addThroughTheEditor(const Contact& values)
     {
         bool closed = false;
         messages->clear();
@@ -110,25 +112,25 @@ protected:
 
     // What the list and a fresh query hold for the contact listed under the
     // name; empty when the list has no such name.
-    QString mismatches(const contact::Values& values)
+    QString mismatches(const Contact& values)
     {
-        const int row = rowOf(values[0]);
+        const int row = rowOf(values[contact::Field::Name]);
         if (row < 0)
             return QStringLiteral("not listed");
         QString found;
-        const QString id = form->text(row, 0);
+        const QString id = form->id(row);
         std::optional<StoredRow> stored;
-        for (const StoredRow& candidate : rowsById(*gConn)) {
+        for (const StoredRow& candidate : rowsById(*env->gConn())) {
             if (candidate[0] == id)
                 stored = candidate;
         }
         if (!stored)
             return QStringLiteral("not stored");
-        for (size_t c = 0; c < values.size(); ++c) {
+        for (size_t c = 0; c < kFields; ++c) {
             const int column = static_cast<int>(c) + 1;
-            if (form->text(row, column) != values[c])
+            if (form->text(row, fieldAt(c)) != values[fieldAt(c)])
                 found += QStringLiteral(" list column %1;").arg(column);
-            if ((*stored)[c + 1] != values[c])
+            if ((*stored)[c + 1] != values[fieldAt(c)])
                 found += QStringLiteral(" stored column %1;").arg(column);
         }
         return found;
@@ -136,8 +138,8 @@ protected:
 
     void expectSchemaUnchanged()
     {
-        EXPECT_EQ(schemaOf(*gConn), schemaBefore);
-        EXPECT_EQ(integrityCheck(*gConn), QStringList({"ok"}));
+        EXPECT_EQ(schemaOf(*env->gConn()), schemaBefore);
+        EXPECT_EQ(integrityCheck(*env->gConn()), QStringList({"ok"}));
     }
 
     QStringList schemaBefore;
@@ -147,7 +149,7 @@ TEST_F(HostileInput, EveryFieldKeepsWhatWasTypedOnInsertAndUpdate)
 {
     for (const QString& text : hostileTexts()) {
         SCOPED_TRACE(text.toStdString());
-        const contact::Values typed = everywhere(text);
+        const Contact typed = everywhere(text);
         ASSERT_TRUE(addThroughTheEditor(typed)) << messages->texts().join(" | ").toStdString();
         EXPECT_EQ(mismatches(typed), QString());
 
@@ -155,7 +157,7 @@ TEST_F(HostileInput, EveryFieldKeepsWhatWasTypedOnInsertAndUpdate)
         const int row = rowOf(text);
         ASSERT_GE(row, 0);
         select(row);
-        const contact::Values edited = everywhere(text, QStringLiteral(" #"));
+        const Contact edited = everywhere(text, QStringLiteral(" #"));
         messages->clear();
         bool closed = false;
         updateContactCommand(*form, [&](Form2& editor) {
@@ -175,11 +177,12 @@ TEST_F(HostileInput, EveryFieldKeepsWhatWasTypedOnInsertAndUpdate)
 
 TEST_F(HostileInput, HugeNameAndRemarkComeBackWhole)
 {
-    contact::Values typed = everywhere(QStringLiteral("O'Brien"));
+    Contact typed = everywhere(QStringLiteral("O'Brien"));
     // Units that differ from their first character on, so that a search for
     // one does not scan the other at every position.
-    typed[0] = repeatedTo(QStringLiteral("O'Brien ''); drop table tblContact;-- %_\\ 😀 שלום e\u0301 "), 64 * 1024);
-    typed[12] = repeatedTo(QStringLiteral("Remark line ') -- \\ 🇩🇪 مرحبا %\n"), 1024 * 1024);
+    typed[contact::Field::Name] =
+        repeatedTo(QStringLiteral("O'Brien ''); drop table tblContact;-- %_\\ 😀 שלום e\u0301 "), 64 * 1024);
+    typed[contact::Field::Remark] = repeatedTo(QStringLiteral("Remark line ') -- \\ 🇩🇪 مرحبا %\n"), 1024 * 1024);
     ASSERT_TRUE(addThroughTheEditor(typed)) << messages->texts().join(" | ").left(300).toStdString();
     EXPECT_EQ(mismatches(typed), QString());
 
@@ -188,9 +191,9 @@ TEST_F(HostileInput, HugeNameAndRemarkComeBackWhole)
     EXPECT_FALSE(addThroughTheEditor(typed));
     EXPECT_EQ(messages->texts(), QStringList({"Contact name already exists in the database."}));
 
-    for (const QString& search : {typed[0].left(100), typed[0]}) {
+    for (const QString& search : {typed[contact::Field::Name].left(100), typed[contact::Field::Name]}) {
         messages->clear();
-        form->Text1->setText(search);
+        control<QLineEdit>(*form, "Text1").setText(search);
         form->PushButton4_Click();
         EXPECT_TRUE(messages->shown().empty()) << messages->texts().join(" | ").left(300).toStdString();
         EXPECT_EQ(form->rowCount(), 1);
@@ -207,7 +210,7 @@ TEST_F(HostileInput, NoSearchTextMakesTheQueryFail)
     for (const QString& search : hostileTexts() + moreSearchTexts()) {
         SCOPED_TRACE(search.toStdString());
         messages->clear();
-        form->Text1->setText(search);
+        control<QLineEdit>(*form, "Text1").setText(search);
         form->PushButton4_Click();
         EXPECT_TRUE(messages->shown().empty()) << messages->texts().join(" | ").toStdString();
         EXPECT_EQ(form->mousePointer(), 0);
@@ -229,28 +232,28 @@ TEST_F(HostileInput, NoSearchTextMakesTheQueryFail)
 TEST_F(HostileInput, LeadingZeroWidthNoBreakSpaceIsListedAndKeptByAnUpdate)
 {
     const QString text = QStringLiteral("\uFEFFCopied From A File");
-    const contact::Values typed = everywhere(text);
+    const Contact typed = everywhere(text);
     ASSERT_TRUE(addThroughTheEditor(typed)) << messages->texts().join(" | ").toStdString();
-    const std::vector<StoredRow> stored = rowsById(*gConn);
+    const std::vector<StoredRow> stored = rowsById(*env->gConn());
     ASSERT_EQ(stored.size(), 1u);
     EXPECT_EQ(stored[0][1], text);
-    EXPECT_EQ(form->text(0, 1), text);
+    EXPECT_EQ(form->text(0, contact::Field::Name), text);
 
     select(0);
     updateContactCommand(*form, [&](Form2& editor) {
-        EXPECT_EQ(editor.txtContactName->text(), text);
+        EXPECT_EQ(control<QLineEdit>(editor, "txtContactName").text(), text);
         editor.PushButton1_Click();
     });
-    EXPECT_EQ(rowsById(*gConn)[0][1], text);
-    EXPECT_EQ(rowsById(*gConn)[0][13], text);
+    EXPECT_EQ(rowsById(*env->gConn())[0][1], text);
+    EXPECT_EQ(rowsById(*env->gConn())[0][13], text);
 }
 
 // The notes box is a text document: what it hands back as plain text has
 // no-break spaces turned into spaces and line separators into line feeds.
 TEST_F(HostileInput, NotesKeepNoBreakSpacesAndLineSeparators)
 {
-    contact::Values typed = everywhere(QStringLiteral("Mr.\u00A0Smith"));
-    typed[12] = QStringLiteral("Mr.\u00A0Smith, 10\u00A0km away\u2028second line");
+    Contact typed = everywhere(QStringLiteral("Mr.\u00A0Smith"));
+    typed[contact::Field::Remark] = QStringLiteral("Mr.\u00A0Smith, 10\u00A0km away\u2028second line");
     ASSERT_TRUE(addThroughTheEditor(typed)) << messages->texts().join(" | ").toStdString();
     EXPECT_EQ(mismatches(typed), QString());
 }

@@ -7,7 +7,7 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
-#include "app/apperror.h"
+#include "base/apperror.h"
 #include "store/connection.h"
 #include "store/sqlitehandles.h"
 

@@ -14,7 +14,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
-#include "app/apperror.h"
+#include "base/apperror.h"
 #include "childprocess.h"
 #include "editorinput.h"
 #include "store/connection.h"
@@ -23,7 +23,7 @@
 #include "storeprobe.h"
 #include "support/fakes.h"
 #include "support/tempenv.h"
-#include "ui/editor/contactcommands.h"
+#include "ui/commands/contactcommands.h"
 #include "ui/editor/form2.h"
 #include "ui/main/form1.h"
 
@@ -31,13 +31,14 @@ namespace {
 
 const int kContactsPerCopy = 200;
 
-contact::Values copyContact(char copy, int number)
+Contact copyContact(char copy, int number)
 {
-    contact::Values values;
-    values[0] = QStringLiteral("Copy %1 %2").arg(QLatin1Char(copy)).arg(number, 3, 10, QLatin1Char('0'));
-    values[1] = QStringLiteral("05/06/1990");
-    values[2] = QStringLiteral("+44 20 %1").arg(number);
-    values[12] = QStringLiteral("saved by copy %1").arg(QLatin1Char(copy));
+    Contact values;
+    values[contact::Field::Name] =
+        QStringLiteral("Copy %1 %2").arg(QLatin1Char(copy)).arg(number, 3, 10, QLatin1Char('0'));
+    values[contact::Field::DateOfBirth] = QStringLiteral("05/06/1990");
+    values[contact::Field::Mobile1] = QStringLiteral("+44 20 %1").arg(number);
+    values[contact::Field::Remark] = QStringLiteral("saved by copy %1").arg(QLatin1Char(copy));
     return values;
 }
 
@@ -152,8 +153,8 @@ TEST(TwoCopies, BothSavingAtOnceLoseNothing)
     }
     for (const char copy : {'A', 'B'}) {
         for (int number = 0; number < kContactsPerCopy; ++number) {
-            const contact::Values expected = copyContact(copy, number);
-            EXPECT_EQ(names.count(expected[0]), 1u) << expected[0].toStdString();
+            const Contact expected = copyContact(copy, number);
+            EXPECT_EQ(names.count(expected[contact::Field::Name]), 1u) << expected[contact::Field::Name].toStdString();
         }
     }
     // Both copies were at work at the same time. Their saves need not
@@ -188,20 +189,19 @@ TEST(TwoCopies, LockHeldLongerThanTheBusyTimeoutEndsTheSaveInOneReport)
         return 0;
     });
 
-    ScriptedMessages messages;
-    RecordedEnd end;
-    Form1 form;
+    ScriptedMessages& messages = env.messages();
+    Form1 form(env.session());
     ASSERT_TRUE(form.Form_Load());
-    gConn->execute(contact::insertStatement(copyContact('Z', 1)));
+    env.gConn()->execute(contact::insertStatement(copyContact('Z', 1)));
     form.loadRondexa();
-    const std::vector<StoredRow> before = rowsById(*gConn);
+    const std::vector<StoredRow> before = rowsById(*env.gConn());
 
     other.send('g');
     const std::optional<QByteArray> locked = other.readLine(30000);
     ASSERT_TRUE(locked && *locked == "locked") << (locked ? locked->constData() : "no answer");
 
-    contact::Values typed = copyContact('W', 7);
-    typed[0] = QStringLiteral("Waited For");
+    Contact typed = copyContact('W', 7);
+    typed[contact::Field::Name] = QStringLiteral("Waited For");
     qint64 waitedMs = -1;
     bool openAfterFailure = false;
     bool openAfterRetry = true;
@@ -235,7 +235,7 @@ TEST(TwoCopies, LockHeldLongerThanTheBusyTimeoutEndsTheSaveInOneReport)
     EXPECT_GE(waitedMs, 4500);
     EXPECT_LT(waitedMs, 6900);
 
-    const std::vector<StoredRow> after = rowsById(*gConn);
+    const std::vector<StoredRow> after = rowsById(*env.gConn());
     ASSERT_EQ(after.size(), 2u);
     EXPECT_EQ(after[0], before[0]);
     EXPECT_TRUE(std::equal(typed.begin(), typed.end(), after[1].begin() + 1));

@@ -10,7 +10,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "app/apperror.h"
+#include "base/apperror.h"
 #include "output/spreadsheetfolder.h"
 #include "store/connection.h"
 #include "store/contacttable.h"
@@ -70,10 +70,9 @@ TEST(Privacy, FirstStartAndAWriteInProgressAreOwnerOnly)
 {
     TempEnv env;
     const OpenUmask open;
-    ScriptedMessages messages;
-    RecordedEnd end;
-    const DataPaths paths = dataPaths();
-    Form1 form;
+    ScriptedMessages& messages = env.messages();
+    const DataPaths paths = dataPaths(env.appFolder());
+    Form1 form(env.session());
     ASSERT_TRUE(form.Form_Load());
     EXPECT_TRUE(messages.shown().empty()) << messages.texts().join("|").toStdString();
     EXPECT_EQ(mode(paths.makerFolder), 0700);
@@ -85,15 +84,15 @@ TEST(Privacy, FirstStartAndAWriteInProgressAreOwnerOnly)
 
     // While a save is under way its journal holds the old pages of the file:
     // contacts too, so just as private.
-    ASSERT_TRUE(gConn);
-    gConn->execute("begin");
-    contact::Values values;
-    values[0] = "Kept Private";
-    gConn->execute(contact::insertStatement(values));
+    ASSERT_TRUE(env.gConn());
+    env.gConn()->execute("begin");
+    Contact values;
+    values[contact::Field::Name] = "Kept Private";
+    env.gConn()->execute(contact::insertStatement(values));
     const QString journal = paths.dataFile + "-journal";
     ASSERT_TRUE(QFileInfo::exists(journal));
     EXPECT_EQ(mode(journal), 0600);
-    gConn->execute("rollback");
+    env.gConn()->execute("rollback");
 
     form.Form_QueryUnload();
     EXPECT_TRUE(messages.shown().empty()) << messages.texts().join("|").toStdString();

@@ -15,14 +15,15 @@
 #include <QRegularExpression>
 #include <QTableView>
 
-#include "app/apperror.h"
+#include "base/apperror.h"
 #include "store/connection.h"
+#include "store/viewsettings.h"
+#include "support/controls.h"
 #include "support/fakes.h"
 #include "support/tempenv.h"
 #include "ui/main/contactlistmodel.h"
 #include "ui/main/form1.h"
 #include "ui/main/layout.h"
-#include "ui/main/viewsettings.h"
 #include "ui/twips.h"
 
 namespace {
@@ -424,18 +425,18 @@ TEST_P(SettingsAtStartUp, ReportsOnlyWhatItCannotTakeAndClosesCleanly)
     const SettingsCase& c = allCases()[GetParam()];
     TempEnv env;
     writeFile(ViewSettings::filePath(), c.file);
-    ScriptedMessages messages;
-    RecordedEnd end;
+    ScriptedMessages& messages = env.messages();
+    RecordedEnd& end = env.end();
 
     std::array<float, 15> closingWidths{};
     int closingState = -1;
     {
-        Form1 form;
+        Form1 form(env.session());
         ASSERT_TRUE(form.Form_Load());
         EXPECT_FALSE(end.ended());
         EXPECT_EQ(loadReports(messages), c.reports);
         ASSERT_EQ(form.listModel().columnCount(), 14);
-        QHeaderView* header = form.ListView1->horizontalHeader();
+        QHeaderView* header = control<QTableView>(form, "ListView1").horizontalHeader();
         for (int n = 1; n <= 14; ++n) {
             SCOPED_TRACE(n);
             const std::optional<float>& width = c.widths[static_cast<size_t>(n)];
@@ -457,7 +458,7 @@ TEST_P(SettingsAtStartUp, ReportsOnlyWhatItCannotTakeAndClosesCleanly)
         messages.clear();
         form.Form_QueryUnload();
         EXPECT_TRUE(messages.shown().empty()) << messages.texts().join("|").left(2000).toStdString();
-        EXPECT_FALSE(gConn);
+        EXPECT_FALSE(env.gConn());
     }
 
     // What the closing wrote reads back without a single error.

@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "app/apperror.h"
+#include "base/apperror.h"
 #include "store/connection.h"
 #include "store/contacttable.h"
 #include "store/recordset.h"

@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "app/apperror.h"
+#include "base/apperror.h"
 #include "output/sampledata.h"
 #include "store/contacttable.h"
+#include "support/contacts.h"
 
 namespace {
 
@@ -10,10 +11,11 @@ const QString kInsertPrefix = QStringLiteral(
     "insert into tblContact (ContactName,DateOfBirth,Mobile1,Mobile2,Work1,Work2,Fax1,Fax2,Home1,Home2,Email,"
     "Website,Remark) values ('");
 
-contact::Values allValues(const QString& value)
+Contact allValues(const QString& value)
 {
-    contact::Values values;
-    values.fill(value);
+    Contact values;
+    for (size_t c = 0; c < kFields; ++c)
+        values[fieldAt(c)] = value;
     return values;
 }
 
@@ -40,7 +42,7 @@ TEST(Statements, QueriesAndUpdateAreExact)
               "'12%' or Mobile2 like '12%' or Work1 like '12%' or Work2 like '12%' or Fax1 like '12%' or Fax2 like "
               "'12%' or Home1 like '12%' or Home2 like '12%' or email like '12%' or website like '%12%' or remark "
               "like '%12%' order by contactname");
-    contact::Values values = sampleContacts()[0];
+    Contact values = sampleContacts()[0];
     EXPECT_EQ(contact::updateStatement(values, "7"),
               "update tblContact set ContactName='Martin Oakes',DateOfBirth='04/04/1978',Mobile1='18011358542',"
               "Mobile2='',Work1='18015813542',Work2='',Fax1='',Fax2='',Home1='18015425813',Home2='',"
@@ -54,7 +56,7 @@ TEST(Statements, EveryValueHasItsApostrophesDoubled)
     const QString tail = QStringLiteral("O'Brien'); drop table tblContact;--");
     const QString doubled = QStringLiteral("O''Brien''); drop table tblContact;--");
     QString expected = kInsertPrefix;
-    for (int i = 0; i < contact::kDataColumns; ++i)
+    for (int i = 0; i < contact::kFieldCount; ++i)
         expected += (i ? QStringLiteral("','") : QString()) + doubled;
     EXPECT_EQ(contact::insertStatement(allValues(tail)), expected + "')");
     EXPECT_EQ(contact::updateStatement(allValues(tail), "1").count("O''Brien''"), 13);
@@ -67,10 +69,9 @@ TEST(Statements, EveryValueHasItsApostrophesDoubled)
 
 TEST(Statements, IdMustBeAWholeNumber)
 {
-    const contact::Values values = allValues("x");
-    for (const char* bad :
-         {"", " 1", "1 ", "1;drop table tblContact", "-", "--1", "+1", "1.5", "0x10", "abc", "9223372036854775808",
-          "-9223372036854775809", "123456789012345678901"}) {
+    const Contact values = allValues("x");
+    for (const char* bad : {"", " 1", "1 ", "1;drop table tblContact", "-", "--1", "+1", "1.5", "0x10", "abc",
+                            "9223372036854775808", "-9223372036854775809", "123456789012345678901"}) {
         EXPECT_THROW(contact::deleteStatement(bad), AppError) << bad;
         EXPECT_THROW(contact::updateStatement(values, bad), AppError) << bad;
     }

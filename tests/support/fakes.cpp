@@ -1,17 +1,5 @@
 #include "support/fakes.h"
 
-#include "app/programend.h"
-
-ScriptedMessages::ScriptedMessages()
-{
-    setMessageSink(this);
-}
-
-ScriptedMessages::~ScriptedMessages()
-{
-    setMessageSink(nullptr);
-}
-
 MsgAnswer ScriptedMessages::show(const MessageRequest& request)
 {
     mShown.push_back(request);
@@ -30,17 +18,4 @@ QStringList ScriptedMessages::texts() const
     for (const auto& request : mShown)
         all << request.text;
     return all;
-}
-
-RecordedEnd::RecordedEnd()
-{
-    setProgramEndHandler([this](int status) {
-        mEnded = true;
-        mStatus = status;
-    });
-}
-
-RecordedEnd::~RecordedEnd()
-{
-    setProgramEndHandler(nullptr);
 }

@@ -6,15 +6,13 @@
 
 #include <QStringList>
 
-#include "app/messagebox.h"
+#include "base/messages.h"
+#include "base/programend.h"
 
 // Stands in for the user at every message box: records what was shown and
 // answers questions from a queue (No when the queue runs dry).
 class ScriptedMessages : public MessageSink {
 public:
-    ScriptedMessages();
-    ~ScriptedMessages() override;
-
     MsgAnswer show(const MessageRequest& request) override;
 
     void answer(MsgAnswer next) { mAnswers.push_back(next); }
@@ -28,12 +26,16 @@ private:
 };
 
 // Records the program's end instead of ending the test process.
-class RecordedEnd {
+class RecordedEnd : public ProgramEnd {
 public:
-    RecordedEnd();
-    ~RecordedEnd();
+    void endProgram(int status) override
+    {
+        mEnded = true;
+        mStatus = status;
+    }
     bool ended() const { return mEnded; }
     int status() const { return mStatus; }
+    void reset() { *this = RecordedEnd(); }
 
 private:
     bool mEnded = false;

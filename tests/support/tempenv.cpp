@@ -4,9 +4,9 @@
 #include <QFile>
 #include <QStandardPaths>
 
-#include "app/messagebox.h"
 #include "store/connection.h"
 #include "store/paths.h"
+#include "store/session.h"
 
 QString builtTemplate()
 {
@@ -29,16 +29,15 @@ TempEnv::TempEnv(bool withTemplate)
     qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome()));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
     qputenv("HOME", QFile::encodeName(root()));
-    setApplicationFolder(appFolder());
-    setApplicationTitle(QStringLiteral("Rondexa"));
+    // After the environment: the session's view settings take their file from it.
+    mSession = std::make_unique<Session>(mMessages, mEnd, appFolder());
     if (withTemplate)
         QFile::copy(builtTemplate(), templateFile());
 }
 
 TempEnv::~TempEnv()
 {
-    gConn.reset();
-    setApplicationFolder(QString());
+    mSession.reset();
     qputenv("XDG_DATA_HOME", mOldData);
     qputenv("XDG_CONFIG_HOME", mOldConfig);
     qputenv("HOME", mOldHome);

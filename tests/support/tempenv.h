@@ -1,10 +1,20 @@
 #pragma once
 
+#include <memory>
+
 #include <QString>
 #include <QTemporaryDir>
 
-// A fresh home for one test: XDG data and config folders of its own and an
-// application folder holding a copy of the built template database.
+#include "base/messages.h"
+#include "store/session.h"
+#include "support/fakes.h"
+
+class Connection;
+
+// A fresh home for one test: XDG data and config folders of its own, an
+// application folder holding a copy of the built template database, and a
+// session over them whose message boxes are scripted and whose end is
+// recorded.
 class TempEnv {
 public:
     explicit TempEnv(bool withTemplate = true);
@@ -18,12 +28,22 @@ public:
     QString templateFile() const { return appFolder() + QStringLiteral("/dbContacts.mdb"); }
     QString connectionString() const;
 
+    Session& session() { return *mSession; }
+    ScriptedMessages& messages() { return mScript; }
+    Messages& seam() { return mMessages; }
+    RecordedEnd& end() { return mEnd; }
+    std::unique_ptr<Connection>& gConn() { return mSession->gConn; }
+
     // Creates the data folders and copies the template into place.
     void installDataFile() const;
 
 private:
     QTemporaryDir mRoot;
     QByteArray mOldData, mOldConfig, mOldHome;
+    ScriptedMessages mScript;
+    Messages mMessages{mScript};
+    RecordedEnd mEnd;
+    std::unique_ptr<Session> mSession;
 };
 
 // The template database the build made.

@@ -1,6 +1,7 @@
 #include "ui/editor/form2.h"
 
 #include <limits>
+#include <vector>
 
 #include <QDateEdit>
 #include <QGroupBox>
@@ -11,24 +12,55 @@
 #include <QScreen>
 #include <QTextDocument>
 
-#include "app/apperror.h"
-#include "app/errortrap.h"
-#include "app/messagebox.h"
-#include "app/skin.h"
+#include "base/apperror.h"
+#include "base/errortrap.h"
+#include "base/messages.h"
+#include "base/mousepointer.h"
+#include "model/storeddate.h"
+#include "model/storedtext.h"
 #include "store/casefolding.h"
 #include "store/connection.h"
 #include "store/contacttable.h"
 #include "store/paths.h"
-#include "store/textrules.h"
+#include "store/session.h"
 #include "ui/appicon.h"
+#include "ui/commands/mainlist.h"
 #include "ui/cursorfile.h"
-#include "ui/editor/mainlist.h"
 #include "ui/editor/notesbox.h"
-#include "ui/editor/storeddate.h"
 #include "ui/pointerfeedback.h"
+#include "ui/skin.h"
 #include "ui/twips.h"
 
 namespace {
+
+using contact::Field;
+
+// Where each field's caption and control sit, in twips: in the window, or in
+// the frame of the phone numbers or of the rest.
+enum class Parent { Window, Phones, Other };
+struct Place {
+    Field field;
+    Parent parent;
+    double labelLeft, labelTop, labelWidth;
+    double left, top, width, height;
+};
+// clang-format off
+const Place kPlaces[] = {
+    {Field::Name,        Parent::Window, 120,  180,  1245, 1440, 120,  6480, 345},
+    {Field::DateOfBirth, Parent::Window, 120,  720,  1125, 1440, 645,  6480, 375},
+    {Field::Mobile1,     Parent::Phones, 240,  420,  825,  1320, 360,  2400, 345},
+    {Field::Mobile2,     Parent::Phones, 4080, 420,  825,  5160, 360,  2400, 345},
+    {Field::Work1,       Parent::Phones, 240,  900,  1020, 1320, 840,  2400, 345},
+    {Field::Work2,       Parent::Phones, 4080, 900,  1020, 5160, 840,  2400, 345},
+    {Field::Fax1,        Parent::Phones, 240,  1380, 810,  1320, 1320, 2400, 345},
+    {Field::Fax2,        Parent::Phones, 4080, 1380, 810,  5160, 1320, 2400, 345},
+    {Field::Home1,       Parent::Phones, 240,  1860, 1005, 1320, 1800, 2400, 345},
+    {Field::Home2,       Parent::Phones, 4080, 1860, 1005, 5160, 1800, 2400, 345},
+    {Field::Email,       Parent::Other,  120,  420,  510,  1320, 360,  6255, 345},
+    {Field::Website,     Parent::Other,  120,  900,  750,  1320, 840,  6255, 345},
+    {Field::Remark,      Parent::Other,  120,  1380, 1020, 1320, 1320, 6255, 1425},
+};
+// clang-format on
 
 QFont arial(int points, bool bold)
 {
@@ -75,7 +107,7 @@ bool DoesNameExist(const MainList& list, const QString& name)
     bool found = false;
     const int rows = list.rowCount();
     for (int row = 0; row < rows; ++row) {
-        const QByteArrayView listed = list.textUtf8(row, 1);
+        const QByteArrayView listed = list.textUtf8(row, contact::Field::Name);
         // An ASCII name folds to ASCII: it can only match an ASCII text, and
         // byte by byte without any case tables. The list may hold a hundred
         // thousand names and this runs on every save.
@@ -97,7 +129,7 @@ bool DoesNameExist(const MainList& list, const QString& name)
     return found;
 }
 
-Form2::Form2(MainList& list, QWidget* owner) : QDialog(owner), mList(list)
+Form2::Form2(MainList& list, QWidget* owner) : QDialog(owner), mList(list), mSession(list.session())
 {
     setObjectName(QStringLiteral("Form2"));
     buildControls();
@@ -106,31 +138,16 @@ Form2::Form2(MainList& list, QWidget* owner) : QDialog(owner), mList(list)
 
 Form2::~Form2() = default;
 
-QLabel* Form2::addLabel(QWidget* parent, const char* name, const QString& caption, double left, double top,
-                        double width)
+QLabel* Form2::addLabel(QWidget* parent, const contact::FieldInfo& field, double left, double top, double width)
 {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(QLatin1String(name));
+    auto* label = new QLabel(QString::fromUtf8(field.editorLabel), parent);
+    label->setObjectName(QLatin1String(field.editorLabelControl));
     label->setGeometry(twipsRect(left, top, width, 225));
     // Liberation Sans renders a few pixels wider than the designed widths
     // allow; a caption may use the gap up to its field rather than lose its
     // colon.
     label->setMinimumWidth(label->sizeHint().width());
     return label;
-}
-
-QLineEdit* Form2::addField(QWidget* parent, const char* labelName, const QString& caption, double labelLeft,
-                           double labelTop, double labelWidth, const char* fieldName, double left, double top,
-                           double width)
-{
-    QLabel* label = addLabel(parent, labelName, caption, labelLeft, labelTop, labelWidth);
-    auto* field = new QLineEdit(parent);
-    field->setObjectName(QLatin1String(fieldName));
-    field->setGeometry(twipsRect(left, top, width, 345));
-    field->setMaxLength(std::numeric_limits<int>::max());
-    label->setBuddy(field);
-    field->setAccessibleName(caption);
-    return field;
 }
 
 void Form2::buildControls()
@@ -144,50 +161,45 @@ void Form2::buildControls()
     setPalette(white);
     setFixedSize(twipsToPixels(8040), twipsToPixels(7260));
 
-    txtContactName =
-        addField(this, "Label1", QStringLiteral("Contact Name:"), 120, 180, 1245, "txtContactName", 1440, 120, 6480);
-    Label1 = findChild<QLabel*>(QStringLiteral("Label1"));
-    Label2 = addLabel(this, "Label2", QStringLiteral("Date Of Birth:"), 120, 720, 1125);
-    dtpDOB = new QDateEdit(this);
-    dtpDOB->setObjectName(QStringLiteral("dtpDOB"));
-    dtpDOB->setGeometry(twipsRect(1440, 645, 6480, 375));
-    dtpDOB->setCalendarPopup(true);
-    dtpDOB->setDateRange(earliestDate(), latestDate());
-    dtpDOB->setDisplayFormat(pickerFormat());
-    dtpDOB->setDate(QDate::currentDate());
-    Label2->setBuddy(dtpDOB);
-    dtpDOB->setAccessibleName(Label2->text());
+    auto* phones = new QGroupBox(QStringLiteral("Phone Numbers"), this);
+    phones->setObjectName(QStringLiteral("Frame1"));
+    phones->setGeometry(twipsRect(120, 1200, 7800, 2415));
+    auto* other = new QGroupBox(this);
+    other->setObjectName(QStringLiteral("Frame2"));
+    other->setGeometry(twipsRect(120, 3720, 7800, 2895));
 
-    Frame1 = new QGroupBox(QStringLiteral("Phone Numbers"), this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(twipsRect(120, 1200, 7800, 2415));
-    txtMobile1 =
-        addField(Frame1, "Label3", QStringLiteral("Cell No. 1:"), 240, 420, 825, "txtMobile1", 1320, 360, 2400);
-    txtMobile2 =
-        addField(Frame1, "Label4", QStringLiteral("Cell No. 2:"), 4080, 420, 825, "txtMobile2", 5160, 360, 2400);
-    txtOffice1 =
-        addField(Frame1, "Label5", QStringLiteral("Office No. 1:"), 240, 900, 1020, "txtOffice1", 1320, 840, 2400);
-    txtOffice2 =
-        addField(Frame1, "Label6", QStringLiteral("Office No. 2:"), 4080, 900, 1020, "txtOffice2", 5160, 840, 2400);
-    txtFax1 = addField(Frame1, "Label7", QStringLiteral("Fax No. 1:"), 240, 1380, 810, "txtFax1", 1320, 1320, 2400);
-    txtFax2 = addField(Frame1, "Label8", QStringLiteral("Fax No. 2:"), 4080, 1380, 810, "txtFax2", 5160, 1320, 2400);
-    txtHome1 = addField(Frame1, "Label9", QStringLiteral("Home No. 1:"), 240, 1860, 1005, "txtHome1", 1320, 1800, 2400);
-    txtHome2 =
-        addField(Frame1, "Label10", QStringLiteral("Home No. 2:"), 4080, 1860, 1005, "txtHome2", 5160, 1800, 2400);
-
-    Frame2 = new QGroupBox(this);
-    Frame2->setObjectName(QStringLiteral("Frame2"));
-    Frame2->setGeometry(twipsRect(120, 3720, 7800, 2895));
-    txtEmailAdd = addField(Frame2, "Label11", QStringLiteral("Email:"), 120, 420, 510, "txtEmailAdd", 1320, 360, 6255);
-    txtWebsite = addField(Frame2, "Label12", QStringLiteral("Website:"), 120, 900, 750, "txtWebsite", 1320, 840, 6255);
-    QLabel* notes = addLabel(Frame2, "Label13", QStringLiteral("Addn Notes:"), 120, 1380, 1020);
-    txtRemarks = new NotesBox(Frame2);
-    txtRemarks->setObjectName(QStringLiteral("txtRemarks"));
-    txtRemarks->setGeometry(twipsRect(1320, 1320, 6255, 1425));
-    txtRemarks->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    txtRemarks->setTabChangesFocus(true);
-    notes->setBuddy(txtRemarks);
-    txtRemarks->setAccessibleName(notes->text());
+    std::vector<QWidget*> order;
+    for (const Place& place : kPlaces) {
+        const contact::FieldInfo& field = contact::info(place.field);
+        QWidget* parent = place.parent == Parent::Window   ? static_cast<QWidget*>(this)
+                          : place.parent == Parent::Phones ? phones
+                                                           : other;
+        QLabel* label = addLabel(parent, field, place.labelLeft, place.labelTop, place.labelWidth);
+        QWidget* control = nullptr;
+        if (place.field == Field::DateOfBirth) {
+            dtpDOB = new QDateEdit(parent);
+            dtpDOB->setCalendarPopup(true);
+            dtpDOB->setDateRange(earliestDate(), latestDate());
+            dtpDOB->setDisplayFormat(pickerFormat());
+            dtpDOB->setDate(QDate::currentDate());
+            control = dtpDOB;
+        } else if (place.field == Field::Remark) {
+            txtRemarks = new NotesBox(parent);
+            txtRemarks->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            txtRemarks->setTabChangesFocus(true);
+            control = txtRemarks;
+        } else {
+            auto* line = new QLineEdit(parent);
+            line->setMaxLength(std::numeric_limits<int>::max());
+            mLines[static_cast<size_t>(contact::indexOf(place.field))] = line;
+            control = line;
+        }
+        control->setObjectName(QLatin1String(field.editorControl));
+        control->setGeometry(twipsRect(place.left, place.top, place.width, place.height));
+        label->setBuddy(control);
+        control->setAccessibleName(label->text());
+        order.push_back(control);
+    }
 
     PushButton1 = new QPushButton(QStringLiteral("Save Contact"), this);
     PushButton1->setObjectName(QStringLiteral("PushButton1"));
@@ -198,16 +210,14 @@ void Form2::buildControls()
     for (QPushButton* button : {PushButton1, PushButton2}) {
         button->setFont(arial(9, false));
         button->setAutoDefault(false);
+        order.push_back(button);
     }
-
-    QWidget* order[] = {txtContactName, dtpDOB,   txtMobile1,  txtMobile2, txtOffice1, txtOffice2,  txtFax1,    txtFax2,
-                        txtHome1,       txtHome2, txtEmailAdd, txtWebsite, txtRemarks, PushButton1, PushButton2};
-    for (size_t i = 1; i < std::size(order); ++i)
+    for (size_t i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 
     mPointer = new PointerFeedback(this);
-    mPointer->watchSurface(Frame1);
-    mPointer->watchSurface(Frame2);
+    mPointer->watchSurface(phones);
+    mPointer->watchSurface(other);
     mPointer->watchButton(PushButton1);
     mPointer->watchButton(PushButton2);
 
@@ -228,93 +238,129 @@ void Form2::setMousePointer(int pointer)
     mPointer->setPointer(pointer);
 }
 
+QString Form2::fieldText(Field field) const
+{
+    if (field == Field::DateOfBirth)
+        return formatStoredDate(dtpDOB->date());
+    if (field == Field::Remark)
+        return notesAsTyped(txtRemarks);
+    return mLines[static_cast<size_t>(contact::indexOf(field))]->text();
+}
+
+void Form2::setField(Field field, const QString& text)
+{
+    if (field == Field::DateOfBirth)
+        dtpDOB->setDate(readStoredDate(text));
+    else if (field == Field::Remark)
+        txtRemarks->setNotes(text);
+    else
+        mLines[static_cast<size_t>(contact::indexOf(field))]->setText(text);
+}
+
+Contact Form2::contact() const
+{
+    Contact contact;
+    contact.id = mContactID;
+    for (const contact::FieldInfo& field : contact::fields())
+        contact[field.field] = fieldText(field.field);
+    return contact;
+}
+
+void Form2::setContact(const Contact& contact)
+{
+    mContactID = contact.id;
+    for (const contact::FieldInfo& field : contact::fields()) {
+        if (field.field != Field::DateOfBirth)
+            setField(field.field, contact[field.field]);
+    }
+    setField(Field::DateOfBirth, contact[Field::DateOfBirth]);
+}
+
+void Form2::setMode(Mode mode)
+{
+    mMode = mode;
+    PushButton1->setText(mode == Mode::Update ? QStringLiteral("Update") : QStringLiteral("Save Contact"));
+}
+
 void Form2::Form_Load()
 {
-    ErrorTrap trap(locationTag("Form2", "Form_Load"));
+    ErrorTrap trap(mSession.messages, locationTag("Form2", "Form_Load"));
     trap.step(100, [&] { SetFormColors(this); });
     trap.step(102, [&] { setWindowIcon(applicationIcon()); });
-    const QString handCursor = applicationFolder() + QStringLiteral("/HAND-M.CUR");
-    if (trap.test(104, [&] { return fileExists(handCursor); }))
+    const QString handCursor = mSession.applicationFolder + QStringLiteral("/HAND-M.CUR");
+    if (trap.test(104, [&] { return FileExists(handCursor); }))
         trap.step(106, [&] { mPointer->setHandCursor(loadCursorFile(handCursor)); });
 }
 
 void Form2::PushButton1_Click()
 {
-    ErrorTrap trap(locationTag("Form2", "PushButton1_Click"));
-    if (trap.test(100, [&] { return txtContactName->text().trimmed().isEmpty(); })) {
-        trap.step(126, [] { msgBox(QStringLiteral("You forgot to input contact name.")); });
+    ErrorTrap trap(mSession.messages, locationTag("Form2", "PushButton1_Click"));
+    Messages& messages = mSession.messages;
+    const QString name = fieldText(Field::Name);
+    if (trap.test(100, [&] { return name.trimmed().isEmpty(); })) {
+        trap.step(126, [&] { messages.msgBox(QStringLiteral("You forgot to input contact name.")); });
         return;
     }
     // Computed in both modes; an update may keep its name or take another's.
-    if (trap.test(102, [&] {
-            return DoesNameExist(mList, txtContactName->text()) && PushButton1->text() != QLatin1String("Update");
-        })) {
-        trap.step(124, [] { msgBox(QStringLiteral("Contact name already exists in the database.")); });
+    if (trap.test(102, [&] { return DoesNameExist(mList, name) && mMode != Mode::Update; })) {
+        trap.step(124, [&] { messages.msgBox(QStringLiteral("Contact name already exists in the database.")); });
         return;
     }
-    trap.step(104, [&] { setMousePointer(11); });
+    trap.step(104, [&] { setMousePointer(pointer::kHourglass); });
 
-    const contact::Values values = fieldValues();
+    const Contact values = contact();
     // A statement the database refused must not be followed by a success
     // message or a closed window: the user keeps everything typed and can try
     // again or cancel.
-    if (trap.test(106, [&] { return mContactID.isEmpty(); })) {
-        if (!trap.attempt(108, [&] { sharedConnection().execute(contact::insertStatement(values)); })) {
-            setMousePointer(0);
+    if (trap.test(106, [&] { return mMode == Mode::Add; })) {
+        if (!trap.attempt(108, [&] { mSession.connection().execute(contact::insertStatement(values)); })) {
+            setMousePointer(pointer::kDefault);
             return;
         }
-        trap.step(110, [&] { setMousePointer(0); });
+        trap.step(110, [&] { setMousePointer(pointer::kDefault); });
         trap.step(112, [&] { mList.loadRondexa(); });
-        trap.step(114, [] { msgBox(QStringLiteral("Record Successfully Saved.")); });
+        trap.step(114, [&] { messages.msgBox(QStringLiteral("Record Successfully Saved.")); });
     } else if (!saveUpdate(trap, values)) {
-        setMousePointer(0);
+        setMousePointer(pointer::kDefault);
         return;
     }
-    trap.step(120, [&] { setMousePointer(0); });
+    trap.step(120, [&] { setMousePointer(pointer::kDefault); });
     trap.step(122, [&] { accept(); });
-}
-
-contact::Values Form2::fieldValues() const
-{
-    return {txtContactName->text(), formatStoredDate(dtpDOB->date()),
-            txtMobile1->text(),     txtMobile2->text(),
-            txtOffice1->text(),     txtOffice2->text(),
-            txtFax1->text(),        txtFax2->text(),
-            txtHome1->text(),       txtHome2->text(),
-            txtEmailAdd->text(),    txtWebsite->text(),
-            notesAsTyped(txtRemarks)};
 }
 
 void Form2::rememberFilled(const StoredTexts& stored)
 {
     mStored = stored;
-    mFilled = fieldValues();
+    mFilled = contact();
     mFilledDate = dtpDOB->date();
     mForced.fill(false);
 }
 
-std::array<bool, contact::kDataColumns> Form2::changedFields() const
+contact::FieldFlags Form2::changedFields() const
 {
-    std::array<bool, contact::kDataColumns> changed;
+    contact::FieldFlags changed;
     changed.fill(true);
     if (!mStored)
         return changed;
-    const contact::Values now = fieldValues();
-    for (size_t i = 0; i < changed.size(); ++i)
-        changed[i] = mForced[i] || now[i] != mFilled[i];
+    for (const contact::FieldInfo& field : contact::fields()) {
+        const auto at = static_cast<size_t>(contact::indexOf(field.field));
+        changed[at] = mForced[at] || fieldText(field.field) != mFilled[field.field];
+    }
     // The date as picked, not as formatted: a stored date the picker could
     // not read, or one written with another separator, stays as it is until
     // the user picks a date.
-    changed[1] = mForced[1] || dtpDOB->date() != mFilledDate;
+    const auto date = static_cast<size_t>(contact::indexOf(Field::DateOfBirth));
+    changed[date] = mForced[date] || dtpDOB->date() != mFilledDate;
     return changed;
 }
 
-bool Form2::saveUpdate(ErrorTrap& trap, const contact::Values& values)
+bool Form2::saveUpdate(ErrorTrap& trap, const Contact& values)
 {
+    Messages& messages = mSession.messages;
     if (!mStored) {
         // Not filled from a stored contact: the whole row is written, as
         // every field is the user's.
-        if (!trap.attempt(116, [&] { sharedConnection().execute(contact::updateStatement(values, mContactID)); }))
+        if (!trap.attempt(116, [&] { mSession.connection().execute(contact::updateStatement(values, mContactID)); }))
             return false;
         trap.step(118, [&] { mList.loadRondexa(); });
         return true;
@@ -322,7 +368,7 @@ bool Form2::saveUpdate(ErrorTrap& trap, const contact::Values& values)
     WriteOutcome outcome = WriteOutcome::Written;
     std::optional<StoredTexts> current;
     if (!trap.attempt(116, [&] {
-            outcome = updateIfUnchanged(sharedConnection(), mContactID, *mStored,
+            outcome = updateIfUnchanged(mSession.connection(), mContactID, *mStored,
                                         contact::updateStatement(values, changedFields(), mContactID), current);
         }))
         return false;
@@ -333,36 +379,31 @@ bool Form2::saveUpdate(ErrorTrap& trap, const contact::Values& values)
     trap.step(118, [&] { mList.refreshRow(mContactID); });
     if (outcome == WriteOutcome::ChangedElsewhere) {
         takeStoredValues(*current);
-        msgBox(QStringLiteral("This contact was changed elsewhere (in another window or program) while you were "
-                              "editing it, so nothing was saved.\n\nThe fields you did not change now show the "
-                              "stored values; your own changes are kept. Click Update again to save them, or Cancel."));
+        messages.msgBox(QStringLiteral("This contact was changed elsewhere (in another window or program) while you "
+                                       "were editing it, so nothing was saved.\n\nThe fields you did not change now "
+                                       "show the stored values; your own changes are kept. Click Update again to save "
+                                       "them, or Cancel."));
     } else {
-        msgBox(QStringLiteral("This contact was deleted elsewhere (in another window or program) while you were "
-                              "editing it, so nothing was saved.\n\nWhat you typed is still here; click Cancel to "
-                              "close the editor."));
+        messages.msgBox(QStringLiteral("This contact was deleted elsewhere (in another window or program) while you "
+                                       "were editing it, so nothing was saved.\n\nWhat you typed is still here; "
+                                       "click Cancel to close the editor."));
     }
     return false;
 }
 
 void Form2::takeStoredValues(const StoredTexts& stored)
 {
-    const std::array<bool, contact::kDataColumns> changed = changedFields();
-    QLineEdit* const boxes[] = {txtContactName, nullptr,   txtMobile1,  txtMobile2, txtOffice1, txtOffice2, txtFax1,
-                                txtFax2,        txtHome1,  txtHome2,    txtEmailAdd, txtWebsite};
-    for (size_t i = 0; i < std::size(boxes); ++i) {
-        if (boxes[i] && !changed[i])
-            boxes[i]->setText(textFromUtf8(stored[i]));
-    }
-    if (!changed[1]) {
+    const contact::FieldFlags changed = changedFields();
+    for (const contact::FieldInfo& field : contact::fields()) {
+        if (changed[static_cast<size_t>(contact::indexOf(field.field))])
+            continue;
         try {
-            dtpDOB->setDate(readStoredDate(textFromUtf8(stored[1])));
+            setField(field.field, textFromUtf8(stored[static_cast<size_t>(contact::indexOf(field.field))]));
         } catch (const AppError&) {
             // A date the picker cannot show stays stored as it is: the field
             // is only written once the user picks a date.
         }
     }
-    if (!changed[12])
-        txtRemarks->setNotes(textFromUtf8(stored[12]));
     // The stored contact is the new baseline; what the user changed stays a
     // change against it.
     rememberFilled(stored);
@@ -371,6 +412,6 @@ void Form2::takeStoredValues(const StoredTexts& stored)
 
 void Form2::PushButton2_Click()
 {
-    ErrorTrap trap(locationTag("Form2", "PushButton2_Click"));
+    ErrorTrap trap(mSession.messages, locationTag("Form2", "PushButton2_Click"));
     trap.step(100, [&] { reject(); });
 }

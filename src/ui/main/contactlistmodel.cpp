@@ -8,7 +8,7 @@
 #include <unicode/ucol.h>
 #include <unicode/ustring.h>
 
-#include "app/apperror.h"
+#include "base/apperror.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
-#include "store/listrow.h"
+#include "model/listrow.h"
 
 // The contact list's rows, as a table for the view. Sorting by a column is a
 // permutation of view rows over the rows as they were given, so the rows

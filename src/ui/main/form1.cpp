@@ -3,18 +3,21 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
 
-#include "app/apperror.h"
-#include "app/messagebox.h"
-#include "app/programend.h"
+#include "base/apperror.h"
+#include "base/errortrap.h"
+#include "base/messages.h"
+#include "base/programend.h"
 #include "output/excelexport.h"
 #include "output/excelexportrows.h"
 #include "output/reportcommand.h"
 #include "output/samplecommand.h"
-#include "ui/editor/contactcommands.h"
+#include "store/session.h"
+#include "ui/commands/contactcommands.h"
 #include "ui/main/contactlistmodel.h"
 #include "ui/pointerfeedback.h"
 #include "ui/twips.h"
@@ -45,12 +48,12 @@ QString shortenedTitle(const QString& productName)
     return title;
 }
 
-void SetAppTitle()
+void SetAppTitle(Messages& messages)
 {
-    setApplicationTitle(shortenedTitle(QLatin1String(kProductName)));
+    messages.setApplicationTitle(shortenedTitle(QLatin1String(kProductName)));
 }
 
-Form1::Form1(QWidget* parent) : QWidget(parent)
+Form1::Form1(Session& session, QWidget* parent) : QWidget(parent), mSession(session)
 {
     setObjectName(QStringLiteral("Form1"));
     mColumnTwips.fill(-1);
@@ -135,7 +138,7 @@ void Form1::buildControls()
     connect(ListView1->horizontalHeader(), &QHeaderView::sectionClicked, this,
             [this](int logical) { ListView1_ColumnClick(logical + 1); });
     connect(ListView1, &QTableView::doubleClicked, this, &Form1::PushButton3_Click);
-    connect(Text1, &QLineEdit::returnPressed, this, &Form1::PushButton4_Click);
+    Text1->installEventFilter(this);
 }
 
 QPushButton* Form1::makeButton(QWidget* parent, const char* name, const QString& caption, double left, double top,
@@ -201,19 +204,29 @@ int Form1::selectedRow() const
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
-QString Form1::text(int row, int column) const
+QString Form1::id(int row) const
 {
-    return mModel->row(row)[static_cast<size_t>(column)];
+    return mModel->row(row)[0];
 }
 
-QByteArrayView Form1::textUtf8(int row, int column) const
+QString Form1::text(int row, contact::Field field) const
 {
-    return mModel->row(row).utf8(static_cast<size_t>(column));
+    return mModel->row(row)[ListRow::column(field)];
+}
+
+QByteArrayView Form1::textUtf8(int row, contact::Field field) const
+{
+    return mModel->row(row).utf8(field);
 }
 
 void Form1::clearRows()
 {
     mModel->setRows({});
+}
+
+void Form1::showRows(std::vector<ListRow> rows)
+{
+    mModel->setRowsInNameOrder(std::move(rows));
 }
 
 void Form1::PushButton1_Click()
@@ -236,21 +249,46 @@ void Form1::PushButton4_Click()
     searchCommand(*this, Text1->text());
 }
 
+void Form1::Text1_KeyPress(int keyAscii)
+{
+    if (keyAscii == 13)
+        PushButton4_Click();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    // The key is never taken away from the box: it still gets it after the
+    // search.
+    if (watched == Text1 && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            Text1_KeyPress(13);
+        else if (!key->text().isEmpty())
+            Text1_KeyPress(key->text().at(0).unicode());
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void Form1::PushButton6_Click()
 {
-    runReportCommand(this);
+    ErrorTrap trap(mSession.messages, locationTag("Form1", "PushButton6_Click"));
+    runReportCommand(trap, mSession, this);
 }
 
 void Form1::PushButton7_Click()
 {
-    ExcelExportRows list(mModel->headings(), mModel->shownRows(), this,
-                         [this](int pointer) { setMousePointer(pointer); });
-    runExcelExport(list);
+    ErrorTrap trap(mSession.messages, locationTag("Form1", "PushButton7_Click"));
+    QStringList headings;
+    for (const contact::FieldInfo& field : contact::fields())
+        headings << QLatin1String(field.spreadsheetHeading);
+    ExcelExportRows list(headings, mModel->shownRows(), this, [this](int pointer) { setMousePointer(pointer); });
+    runExcelExport(list, trap);
 }
 
 void Form1::PushButton8_Click()
 {
-    runSampleDataCommand([this] { loadRondexa(); });
+    ErrorTrap trap(mSession.messages, locationTag("Form1", "PushButton8_Click"));
+    runSampleDataCommand(trap, mSession, [this] { loadRondexa(); });
 }
 
 void Form1::closeEvent(QCloseEvent* event)
@@ -265,5 +303,5 @@ void Form1::Form_Unload()
     if (mUnloaded)
         return;
     mUnloaded = true;
-    endProgram(0);
+    mSession.programEnd.endProgram(0);
 }

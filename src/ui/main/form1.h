@@ -4,22 +4,25 @@
 
 #include <QWidget>
 
-#include "app/skin.h"
-#include "ui/editor/mainlist.h"
+#include "store/viewsettings.h"
+#include "ui/commands/mainlist.h"
+#include "ui/skin.h"
 
+class ContactListModel;
+class ErrorTrap;
+class Messages;
+class PointerFeedback;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class QTableView;
-class ContactListModel;
-class ErrorTrap;
-class PointerFeedback;
+class Recordset;
 
 // The main window: the contact list and the buttons that start every command.
 class Form1 : public QWidget, public MainList {
     Q_OBJECT
 public:
-    explicit Form1(QWidget* parent = nullptr);
+    explicit Form1(Session& session, QWidget* parent = nullptr);
     ~Form1() override;
 
     // The start-up sequence; runs while the window is still hidden. Returns
@@ -44,6 +47,9 @@ public:
     void PushButton6_Click();
     void PushButton7_Click();
     void PushButton8_Click();
+    // A key typed into the search box; Enter (13) runs the search, and the
+    // box then handles the key as it always does.
+    void Text1_KeyPress(int keyAscii);
 
     // Arranges the controls for the window's state; runs on every change of
     // size or state.
@@ -52,12 +58,14 @@ public:
     bool maximizedLayout() const { return mMaximizedLayout; }
 
     // The list as the commands see it.
+    Session& session() override { return mSession; }
     int rowCount() const override;
     int selectedRow() const override;
-    QString text(int row, int column) const override;
-    QByteArrayView textUtf8(int row, int column) const override;
+    QString id(int row) const override;
+    QString text(int row, contact::Field field) const override;
+    QByteArrayView textUtf8(int row, contact::Field field) const override;
     void clearRows() override;
-    void fillFrom(Recordset& recordset) override;
+    void showRows(std::vector<ListRow> rows) override;
     QWidget* ownerWidget() override { return this; }
 
     // 0 the default arrow, 11 the hourglass, 99 the hand.
@@ -69,6 +77,25 @@ public:
     double columnWidthTwips(int column) const;
     void setColumnWidthTwips(int column, double twips);
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Every contact the recordset still has to deliver, in name order.
+    void fillFrom(Recordset& recordset);
+
+    void buildControls();
+    QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, double left, double top,
+                            double width, double height);
+    void columnResized(int column, int oldSize, int newSize);
+    // Lines 100 to 106 of the closing: the column widths and the window state.
+    void saveView(ErrorTrap& trap);
+    int stateNumber() const;
+
+    Session& mSession;
     QTableView* ListView1 = nullptr;
     QGroupBox* Frame1 = nullptr;
     QLineEdit* Text1 = nullptr;
@@ -80,27 +107,12 @@ public:
     QPushButton* PushButton6 = nullptr;
     QPushButton* PushButton7 = nullptr;
     QPushButton* PushButton8 = nullptr;
-
     SkinFramework SkinFramework1;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void changeEvent(QEvent* event) override;
-
-private:
-    void buildControls();
-    QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, double left, double top,
-                            double width, double height);
-    void columnResized(int column, int oldSize, int newSize);
-    // Lines 100 to 106 of the closing: the column widths and the window state.
-    void saveView(ErrorTrap& trap);
-    int stateNumber() const;
 
     ContactListModel* mModel = nullptr;
     // Widths in twips as set or as the user dragged them: a 1-twip column
     // shows as 0 pixels but is still remembered as 1.
-    std::array<double, 14> mColumnTwips{};
+    std::array<double, ViewSettings::kColumns> mColumnTwips{};
     bool mSettingWidth = false;
     bool mMaximizedLayout = false;
     PointerFeedback* mPointer = nullptr;
@@ -110,4 +122,4 @@ private:
 // The application title: the product name without its last word, words
 // dropped until at most 40 characters remain; a name of one word stays whole.
 QString shortenedTitle(const QString& productName);
-void SetAppTitle();
+void SetAppTitle(Messages& messages);

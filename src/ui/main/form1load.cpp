@@ -8,75 +8,70 @@
 #include <QCoreApplication>
 #include <QTableView>
 
-#include "app/errortrap.h"
-#include "app/messagebox.h"
-#include "app/programend.h"
-#include "app/runtimecheck.h"
+#include "base/errortrap.h"
+#include "base/messages.h"
+#include "base/mousepointer.h"
+#include "base/programend.h"
+#include "platform/runtimecheck.h"
 #include "store/connection.h"
 #include "store/contacttable.h"
 #include "store/datafiles.h"
 #include "store/paths.h"
 #include "store/recordset.h"
+#include "store/session.h"
+#include "store/viewsettings.h"
 #include "ui/appicon.h"
 #include "ui/cursorfile.h"
 #include "ui/main/contactlistmodel.h"
 #include "ui/main/layout.h"
-#include "ui/main/viewsettings.h"
 #include "ui/pointerfeedback.h"
-
-namespace {
-
-const char* const kHeadings[] = {"ID",           "Name",         "Date Of Birth", "Mobile No. 1", "Mobile No. 2",
-                                 "Office No. 1", "Office No. 2", "Fax No. 1",     "Fax No. 2",    "Home No. 1",
-                                 "Home No. 2",   "Email",        "Website",       "Remarks"};
-
-} // namespace
 
 bool Form1::Form_Load()
 {
-    ErrorTrap trap(locationTag("Form1", "Form_Load"));
-    const DataPaths paths = dataPaths();
+    ErrorTrap trap(mSession.messages, locationTag("Form1", "Form_Load"));
+    Messages& messages = mSession.messages;
+    const DataPaths paths = dataPaths(mSession.applicationFolder);
 
     if (trap.test(100, [&] { return !fileOrFolderExists(paths.makerFolder); }))
         trap.step(102, [&] { makeFolder(paths.makerFolder); });
     if (trap.test(104, [&] { return !fileOrFolderExists(paths.dataFolder); }))
         trap.step(106, [&] { makeFolder(paths.dataFolder); });
-    if (trap.test(108, [&] { return !fileExists(paths.dataFile); })) {
+    if (trap.test(108, [&] { return !FileExists(paths.dataFile); })) {
         if (trap.test(110, [&] { return !plainFileExists(paths.templateFile); })) {
-            trap.step(112, [&] { msgBox(paths.templateFile + QStringLiteral(" not found")); });
-            endProgram(0);
+            trap.step(112, [&] { messages.msgBox(paths.templateFile + QStringLiteral(" not found")); });
+            mSession.programEnd.endProgram(0);
             return false;
         }
         trap.step(116, [&] { copyTemplate(paths.templateFile, paths.dataFile); });
     }
 
-    trap.step(118, [&] { ApplySkin(this, SkinFramework1); });
-    const QString handCursor = applicationFolder() + QStringLiteral("/HAND-M.CUR");
-    if (trap.test(120, [&] { return fileExists(handCursor); })) {
+    trap.step(118, [&] { ApplySkin(this, SkinFramework1, mSession.applicationFolder); });
+    const QString handCursor = mSession.applicationFolder + QStringLiteral("/HAND-M.CUR");
+    if (trap.test(120, [&] { return FileExists(handCursor); })) {
         trap.step(122, [&] { mPointer->setHandCursor(loadCursorFile(handCursor)); });
     }
 
     bool goOn = true;
-    trap.step(144, [&] { goOn = IsADOInstalled(); });
+    trap.step(144, [&] { goOn = IsADOInstalled(mSession); });
     if (!goOn)
         return false;
 
     trap.step(146, [&] { setWindowTitle(QStringLiteral("Rondexa")); });
     trap.step(146, [&] { setWindowIcon(applicationIcon()); });
-    trap.step(146, [] { SetAppTitle(); });
+    trap.step(146, [&] { SetAppTitle(messages); });
 
-    trap.step(148, [] { gConn = std::make_unique<Connection>(); });
-    if (trap.test(150, [] { return sharedConnection().state() != 0; }))
-        trap.step(150, [] { sharedConnection().close(); });
-    trap.step(152, [&] { sharedConnection().open(paths.connectionString); });
+    std::unique_ptr<Connection>& gConn = mSession.gConn;
+    trap.step(148, [&] { gConn = std::make_unique<Connection>(); });
+    if (trap.test(150, [&] { return mSession.connection().state() != 0; }))
+        trap.step(150, [&] { mSession.connection().close(); });
+    trap.step(152, [&] { mSession.connection().open(paths.connectionString); });
 
-    int line = 154;
-    for (const char* heading : kHeadings) {
-        trap.step(line, [&] { mModel->addColumn(QLatin1String(heading)); });
-        line += 2;
-    }
+    trap.step(154, [&] { mModel->addColumn(QLatin1String(contact::kIdHeading)); });
+    for (const contact::FieldInfo& field : contact::fields())
+        trap.step(156 + 2 * contact::indexOf(field.field),
+                  [&] { mModel->addColumn(QLatin1String(field.listHeading)); });
 
-    const ViewSettings settings;
+    const ViewSettings& settings = mSession.settings;
     trap.step(182, [&] { setColumnWidthTwips(0, settings.columnWidth(1)); });
     for (int n = 2; n <= mModel->columnCount(); ++n)
         trap.step(186, [&] { setColumnWidthTwips(n - 1, settings.columnWidth(n)); });
@@ -99,13 +94,13 @@ bool Form1::Form_Load()
 void Form1::loadRondexa()
 {
     Recordset recordset;
-    setMousePointer(11);
+    setMousePointer(pointer::kHourglass);
     clearRows();
-    recordset.open(contact::listQuery(), sharedConnection(), 3, 1);
+    recordset.open(contact::listQuery(), mSession.connection(), 3, 1);
     fillFrom(recordset);
     if (recordset.state() != 0)
         recordset.close();
-    setMousePointer(0);
+    setMousePointer(pointer::kDefault);
 }
 
 void Form1::fillFrom(Recordset& recordset)
@@ -131,7 +126,7 @@ void Form1::fillFrom(Recordset& recordset)
 void Form1::refreshRow(const QString& id)
 {
     Recordset recordset;
-    recordset.open(contact::rowQuery(id), sharedConnection(), 3, 1);
+    recordset.open(contact::rowQuery(id), mSession.connection(), 3, 1);
     std::optional<ListRow> stored;
     if (!recordset.eof()) {
         ListRow::Builder row;
@@ -145,11 +140,11 @@ void Form1::refreshRow(const QString& id)
 
 void Form1::Form_QueryUnload()
 {
-    ErrorTrap trap(locationTag("Form1", "Form_QueryUnload"));
+    ErrorTrap trap(mSession.messages, locationTag("Form1", "Form_QueryUnload"));
     saveView(trap);
-    if (trap.test(108, [] { return sharedConnection().state() != 0; }))
-        trap.step(108, [] { sharedConnection().close(); });
-    trap.step(110, [] { gConn.reset(); });
+    if (trap.test(108, [&] { return mSession.connection().state() != 0; }))
+        trap.step(108, [&] { mSession.connection().close(); });
+    trap.step(110, [&] { mSession.gConn.reset(); });
     trap.step(112, [] { QCoreApplication::processEvents(); });
     trap.step(114, [] { QCoreApplication::processEvents(); });
 }

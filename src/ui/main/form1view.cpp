@@ -2,6 +2,8 @@
 // view and its help message.
 #include "ui/main/form1.h"
 
+#include <utility>
+
 #include <QEvent>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -9,11 +11,12 @@
 #include <QScreen>
 #include <QTableView>
 
-#include "app/errortrap.h"
-#include "app/messagebox.h"
+#include "base/errortrap.h"
+#include "base/messages.h"
+#include "store/session.h"
+#include "store/viewsettings.h"
 #include "ui/main/contactlistmodel.h"
 #include "ui/main/layout.h"
-#include "ui/main/viewsettings.h"
 #include "ui/twips.h"
 
 namespace {
@@ -43,26 +46,25 @@ void Form1::Form_Resize()
         input.screenWidth = static_cast<float>(pixelsToTwips(here->geometry().width()));
         input.screenHeight = static_cast<float>(pixelsToTwips(here->geometry().height()));
     }
-    QWidget* const widgets[] = {ListView1,   Frame1,      Text1,       PushButton1, PushButton2, PushButton3,
-                                PushButton4, PushButton5, PushButton6, PushButton7, PushButton8};
-    TwipsRect* const rects[] = {&input.controls.listView1,   &input.controls.frame1,      &input.controls.text1,
-                                &input.controls.pushButton1, &input.controls.pushButton2, &input.controls.pushButton3,
-                                &input.controls.pushButton4, &input.controls.pushButton5, &input.controls.pushButton6,
-                                &input.controls.pushButton7, &input.controls.pushButton8};
-    for (size_t i = 0; i < std::size(widgets); ++i)
-        *rects[i] = TwipsRect::fromPixels(widgets[i]->geometry());
+    // Each control beside its place in the arrangement, for reading the
+    // widgets in and writing the result back out.
+    const std::pair<QWidget*, TwipsRect MainControls::*> places[] = {
+        {ListView1, &MainControls::listView1},     {Frame1, &MainControls::frame1},
+        {Text1, &MainControls::text1},             {PushButton1, &MainControls::pushButton1},
+        {PushButton2, &MainControls::pushButton2}, {PushButton3, &MainControls::pushButton3},
+        {PushButton4, &MainControls::pushButton4}, {PushButton5, &MainControls::pushButton5},
+        {PushButton6, &MainControls::pushButton6}, {PushButton7, &MainControls::pushButton7},
+        {PushButton8, &MainControls::pushButton8},
+    };
+    for (const auto& [widget, place] : places)
+        input.controls.*place = TwipsRect::fromPixels(widget->geometry());
 
-    LayoutResult result = arrangeMainWindow(input);
+    const LayoutResult result = arrangeMainWindow(input);
     mMaximizedLayout = result.maximizedLayout;
     if (!result.arranged)
         return;
-    const TwipsRect* const arranged[] = {
-        &result.controls.listView1,   &result.controls.frame1,      &result.controls.text1,
-        &result.controls.pushButton1, &result.controls.pushButton2, &result.controls.pushButton3,
-        &result.controls.pushButton4, &result.controls.pushButton5, &result.controls.pushButton6,
-        &result.controls.pushButton7, &result.controls.pushButton8};
-    for (size_t i = 0; i < std::size(widgets); ++i)
-        widgets[i]->setGeometry(arranged[i]->pixels());
+    for (const auto& [widget, place] : places)
+        widget->setGeometry((result.controls.*place).pixels());
     if (result.centred)
         move(twipsToPixels(result.windowLeft), twipsToPixels(result.windowTop));
 }
@@ -87,15 +89,16 @@ void Form1::ListView1_ColumnClick(int index)
 
 void Form1::PushButton5_Click()
 {
-    ErrorTrap trap(locationTag("Form1", "PushButton5_Click"));
-    trap.step(100, [] {
-        msgBox(QStringLiteral("Questions? Please contact Team Marrowind at ") + QLatin1String(kContactPage));
+    ErrorTrap trap(mSession.messages, locationTag("Form1", "PushButton5_Click"));
+    trap.step(100, [&] {
+        mSession.messages.msgBox(QStringLiteral("Questions? Please contact Team Marrowind at ") +
+                                 QLatin1String(kContactPage));
     });
 }
 
 void Form1::saveView(ErrorTrap& trap)
 {
-    ViewSettings settings;
+    ViewSettings& settings = mSession.settings;
     for (int n = 1; n <= mModel->columnCount(); ++n) {
         trap.step(102, [&] { settings.setColumnWidth(n, static_cast<float>(columnWidthTwips(n - 1))); });
     }
@@ -104,6 +107,6 @@ void Form1::saveView(ErrorTrap& trap)
 
 void Form1::sessionEnding()
 {
-    ErrorTrap trap(locationTag("Form1", "Form_QueryUnload"));
+    ErrorTrap trap(mSession.messages, locationTag("Form1", "Form_QueryUnload"));
     saveView(trap);
 }

@@ -93,7 +93,7 @@ TEST_F(ExportTest, WorkbookHoldsTheShownRowsInTheirOrderAsText)
     ExcelExportRows list(model.headings(), std::move(shown), &window,
                          [&](int pointer) { pointers.push_back(pointer); });
 
-    runExcelExport(list);
+    exportList(list);
 
     EXPECT_TRUE(mMessages.shown().empty()) << mMessages.texts().join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(pointers, std::vector<int>({11, 0}));
@@ -150,7 +150,7 @@ TEST_F(ExportTest, EmptyListLeavesAtOnce)
     addSpreadsheetProgram(QStringLiteral("soffice"));
     ScriptedList list;
     list.headers = contactHeadings();
-    runExcelExport(list);
+    exportList(list);
     EXPECT_TRUE(mMessages.shown().empty());
     EXPECT_TRUE(list.pointers.empty());
     EXPECT_EQ(list.reads, 0);
@@ -164,7 +164,7 @@ TEST_F(ExportTest, WithoutASpreadsheetProgramOnlyTheTwoMessages)
     list.headers = contactHeadings();
     list.rows = 3;
     list.cell = [](int, int) { return QStringLiteral("x"); };
-    runExcelExport(list);
+    exportList(list);
 
     ASSERT_EQ(mMessages.shown().size(), 2u);
     EXPECT_EQ(mMessages.shown()[0].text, QStringLiteral("Excel is not installed on this computer. You need to have "
@@ -202,7 +202,7 @@ TEST_F(ExportTest, HandsTheWorkbookOverAsANewDocumentWithoutWaiting)
             addSpreadsheetProgram(name, 3);
         QElapsedTimer clock;
         clock.start();
-        runExcelExport(list);
+        exportList(list);
         // The stand-in stays running for three seconds.
         EXPECT_LT(clock.elapsed(), 2000);
         const std::vector<QStringList> launched = starts(c.started);
@@ -234,7 +234,7 @@ TEST_F(ExportTest, RowsThatVanishAreReportedAndTheExportGoesOn)
         if (reads == 2 * 13)
             list.rows = 2;
     };
-    runExcelExport(list);
+    exportList(list);
 
     // Each cell of the three vanished rows: its read (140) and the write that
     // reads it anew (142).
@@ -291,7 +291,7 @@ TEST_F(ExportTest, CommandsClickedDuringAnExportChangeNothingItWrites)
     std::vector<std::function<void()>> clicks = {
         [&] { model->setRows(std::vector<ListRow>(rows.begin(), rows.begin() + 300)); },
         [&] { model->setRows(std::vector<ListRow>(rows.begin(), rows.begin() + 1)); },
-        [&] { runExcelExport(list); },
+        [&] { exportList(list); },
         [&] {
             model.reset();
             window.reset();
@@ -308,7 +308,7 @@ TEST_F(ExportTest, CommandsClickedDuringAnExportChangeNothingItWrites)
         clicks[next++]();
     });
     clicker.start();
-    runExcelExport(list);
+    exportList(list);
 
     EXPECT_EQ(next, clicks.size());
     EXPECT_FALSE(model);
@@ -339,7 +339,7 @@ TEST_F(ExportTest, OverlongTextIsCutWithOneReport)
             return QString(32766, QLatin1Char('y')) + emoji + QStringLiteral("tail");
         return QString();
     };
-    runExcelExport(list);
+    exportList(list);
 
     ASSERT_EQ(mMessages.shown().size(), 1u);
     EXPECT_EQ(reportedLines(), std::vector<int>({142}));
@@ -365,7 +365,7 @@ TEST_F(ExportTest, AtMostASheetOfRows)
     list.cell = [sheetRows](int row, int) {
         return row == 1 || row >= sheetRows - 1 ? QStringLiteral("row %1").arg(row) : QString();
     };
-    runExcelExport(list);
+    exportList(list);
 
     ASSERT_EQ(mMessages.shown().size(), 1u);
     EXPECT_EQ(reportedLines(), std::vector<int>({130}));
@@ -406,7 +406,7 @@ TEST_F(ExportTest, WorkbookFolderStaysPrivateAndOldWorkbooksGo)
     list.headers = contactHeadings();
     list.rows = 1;
     list.cell = [](int, int) { return QStringLiteral("x"); };
-    runExcelExport(list);
+    exportList(list);
 
     EXPECT_TRUE(mMessages.shown().empty());
     const std::vector<QStringList> launched = starts(QStringLiteral("soffice"));
@@ -439,7 +439,7 @@ TEST_F(ExportTest, AWorkbookThatCannotBeWrittenCostsOneReportPerStep)
     list.headers = contactHeadings();
     list.rows = 50;
     list.cell = [](int, int) { return QStringLiteral("x"); };
-    runExcelExport(list);
+    exportList(list);
 
     EXPECT_EQ(reportedLines(), std::vector<int>({112, 154}));
     EXPECT_EQ(list.pointers, std::vector<int>({11, 0}));

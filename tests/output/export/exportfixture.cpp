@@ -5,7 +5,9 @@
 #include <QRegularExpression>
 #include <QThread>
 
-#include "app/apperror.h"
+#include "base/apperror.h"
+#include "base/errortrap.h"
+#include "output/excelexport.h"
 
 int ScriptedList::columnCount() const
 {
@@ -125,4 +127,10 @@ std::vector<int> ExportTest::reportedLines() const
                                                                                             : -1);
     }
     return lines;
+}
+
+void ExportTest::exportList(ExcelExportList& list)
+{
+    ErrorTrap trap(mSeam, locationTag("Form1", "PushButton7_Click"));
+    runExcelExport(list, trap);
 }

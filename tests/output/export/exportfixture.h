@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "base/messages.h"
 #include "output/excelexportlist.h"
 #include "support/fakes.h"
 
@@ -55,9 +56,12 @@ protected:
     QStringList workbooks() const;
     // The texts of the error reports, in order, and the line each names.
     std::vector<int> reportedLines() const;
+    // Runs the export as the "Save Database To Excel" button does.
+    void exportList(ExcelExportList& list);
 
     QTemporaryDir mRoot;
     QByteArray mOldPath;
     QByteArray mOldCache;
     ScriptedMessages mMessages;
+    Messages mSeam{mMessages};
 };

@@ -27,7 +27,7 @@
 #include "store/recordset.h"
 #include "support/fakes.h"
 #include "support/tempenv.h"
-#include "ui/editor/contactcommands.h"
+#include "ui/commands/contactcommands.h"
 #include "ui/main/form1.h"
 
 namespace {
@@ -59,10 +59,10 @@ private:
     bool mSeen = false;
 };
 
-contact::Values contactNamed(const QString& name)
+Contact contactNamed(const QString& name)
 {
-    contact::Values values;
-    values[0] = name;
+    Contact values;
+    values[contact::Field::Name] = name;
     return values;
 }
 
@@ -85,21 +85,16 @@ class ReportCommand : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        messages = std::make_unique<ScriptedMessages>();
-        form = std::make_unique<Form1>();
+        form = std::make_unique<Form1>(env.session());
         ASSERT_TRUE(form->Form_Load());
         ASSERT_TRUE(messages->shown().empty());
         form->show();
     }
-    void TearDown() override
-    {
-        form.reset();
-        messages.reset();
-    }
+    void TearDown() override { form.reset(); }
     void seed(const std::vector<QString>& names)
     {
         for (const QString& name : names)
-            gConn->execute(contact::insertStatement(contactNamed(name)));
+            env.gConn()->execute(contact::insertStatement(contactNamed(name)));
         form->loadRondexa();
     }
     // Presses the button; returns the names the preview held, in order.
@@ -111,14 +106,13 @@ protected:
             ASSERT_NE(preview, nullptr);
             names = reportedNames(preview->renderer());
         });
-        runReportCommand(form.get());
+        form->PushButton6_Click();
         EXPECT_TRUE(watcher.seen());
         return names;
     }
 
     TempEnv env;
-    RecordedEnd end;
-    std::unique_ptr<ScriptedMessages> messages;
+    ScriptedMessages* messages = &env.messages();
     std::unique_ptr<Form1> form;
 };
 
@@ -141,7 +135,7 @@ TEST_F(ReportCommand, PreviewIsModalCaptionedAndOwnedByTheMainWindowAndDrawsItsF
         EXPECT_EQ(count->text(), "of 1");
         checked = true;
     });
-    runReportCommand(form.get());
+    form->PushButton6_Click();
     EXPECT_TRUE(checked);
     EXPECT_TRUE(messages->shown().empty());
     // The preview is gone once the command has ended.
@@ -152,7 +146,7 @@ TEST_F(ReportCommand, PreviewIsModalCaptionedAndOwnedByTheMainWindowAndDrawsItsF
 TEST_F(ReportCommand, ReportHoldsEveryContactInTheTablesOwnOrderWhateverTheListShows)
 {
     seed({"Zed", "anna", QString::fromUtf8("Борис"), "Bob"});
-    gConn->execute(contact::deleteStatement("2"));
+    env.gConn()->execute(contact::deleteStatement("2"));
     seed({"Carl"});
     searchCommand(*form, "Zed");
     ASSERT_EQ(form->rowCount(), 1);
@@ -169,9 +163,9 @@ TEST_F(ReportCommand, ReportHoldsEveryContactInTheTablesOwnOrderWhateverTheListS
 
 TEST_F(ReportCommand, RecordsetThatCannotOpenIsReportedAtEveryStepThatNeedsIt)
 {
-    gConn->execute("drop table tblContact");
+    env.gConn()->execute("drop table tblContact");
     ModalWatcher watcher([](QWidget*) {});
-    runReportCommand(form.get());
+    form->PushButton6_Click();
     EXPECT_FALSE(watcher.seen());
     const QString tag = "in Rondexa2021/08/31.Form1.PushButton6_Click at line ";
     EXPECT_EQ(messages->texts(),
@@ -188,9 +182,9 @@ TEST_F(ReportCommand, RecordsetThatCannotOpenIsReportedAtEveryStepThatNeedsIt)
 
 TEST_F(ReportCommand, WithoutTheConnectionTheOpenFailsFirst)
 {
-    gConn.reset();
+    env.gConn().reset();
     ModalWatcher watcher([](QWidget*) {});
-    runReportCommand(form.get());
+    form->PushButton6_Click();
     EXPECT_FALSE(watcher.seen());
     const QStringList texts = messages->texts();
     ASSERT_EQ(texts.size(), 4);
@@ -205,18 +199,18 @@ TEST_F(ReportCommand, PdfHoldsTheLabelsAndEveryValueAsStored)
         GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
 
     // Values the old display formats would have turned into amounts and dates.
-    const std::vector<contact::Values> contacts = {
+    const std::vector<Contact> contacts = {
         {"12/05/2001", "04/04/1978", "18011358542", "07700900123", "18015813542", "0", "1.5", "-12", "18015425813",
          "+44 20 7946 0958", "martin.oakes@example.com", "www.example.com/m", "VODE Manager"},
         {QString::fromUtf8("Борис Яковлев"), "09/10/1987", "1112357845710", "", "", "", "", "", "", "",
          "boris@example.net", "", QString::fromUtf8("звонить после шести")},
     };
-    for (const contact::Values& values : contacts)
-        gConn->execute(contact::insertStatement(values));
+    for (const Contact& values : contacts)
+        env.gConn()->execute(contact::insertStatement(values));
 
     Recordset recordset;
-    recordset.open(contact::reportQuery(), sharedConnection(), 3, 1);
-    rptMain report;
+    recordset.open(contact::reportQuery(), env.session().connection(), 3, 1);
+    rptMain report(env.seam());
     report.setDataSource(recordset);
     recordset.close();
     QTemporaryDir folder;
@@ -229,7 +223,7 @@ TEST_F(ReportCommand, PdfHoldsTheLabelsAndEveryValueAsStored)
     const QString text = QString::fromUtf8(process.readAllStandardOutput());
     for (const char* label : {"Name", "DateOfBirth", "Mobile", "Work", "Fax", "Home", "Email", "Website", "Remark"})
         EXPECT_TRUE(text.contains(QString(label))) << label;
-    for (const contact::Values& values : contacts) {
+    for (const Contact& values : contacts) {
         for (const QString& value : values)
             EXPECT_TRUE(text.contains(value)) << value.toStdString();
     }
@@ -277,6 +271,7 @@ TEST_F(ReportCommand, PdfHoldsTheLabelsAndEveryValueAsStored)
 TEST(ReportPreviewWindow, PagesAreFoundAfterTheFirstIsShownAndTheWholeReportGoesToPdf)
 {
     ScriptedMessages messages;
+    Messages seam(messages);
     ReportRows rows(rptMain::design().dataFields());
     for (int i = 0; i < 4000; ++i) {
         QStringList texts(13);
@@ -284,7 +279,7 @@ TEST(ReportPreviewWindow, PagesAreFoundAfterTheFirstIsShownAndTheWholeReportGoes
         texts[12] = QStringLiteral("remark %1").arg(i);
         rows.append(texts);
     }
-    ReportPreview preview(rptMain::design(), rows, nullptr);
+    ReportPreview preview(rptMain::design(), rows, seam, nullptr);
     int knownAtFirstPaint = -1;
     QObject::connect(preview.pageView(), &ReportPageView::pagePainted, [&] {
         if (knownAtFirstPaint < 0)

@@ -8,13 +8,14 @@
 
 #include <QRegularExpression>
 
+#include "base/errortrap.h"
 #include "output/samplecommand.h"
 #include "store/connection.h"
 #include "store/contacttable.h"
 #include "store/recordset.h"
 #include "support/fakes.h"
 #include "support/tempenv.h"
-#include "ui/editor/contactcommands.h"
+#include "ui/commands/contactcommands.h"
 #include "ui/main/form1.h"
 
 namespace {
@@ -44,29 +45,35 @@ protected:
     void SetUp() override
     {
         env.installDataFile();
-        gConn = std::make_unique<Connection>();
-        gConn->open(env.connectionString());
-        sqlite3_trace_v2(gConn->handle(), SQLITE_TRACE_STMT, traceStatement, &statements);
+        env.gConn() = std::make_unique<Connection>();
+        env.gConn()->open(env.connectionString());
+        sqlite3_trace_v2(env.gConn()->handle(), SQLITE_TRACE_STMT, traceStatement, &statements);
     }
 
     // Every stored row, ID left out, in the table's order.
-    std::vector<QStringList> storedRows() const
+    std::vector<QStringList> storedRows()
     {
         std::vector<QStringList> rows;
         Recordset recordset;
-        recordset.open(contact::reportQuery(), *gConn, 3, 1);
+        recordset.open(contact::reportQuery(), *env.gConn(), 3, 1);
         for (; !recordset.eof(); recordset.moveNext()) {
             QStringList row;
-            for (int i = 1; i <= contact::kDataColumns; ++i)
+            for (int i = 1; i <= contact::kFieldCount; ++i)
                 row << recordset.field(i);
             rows.push_back(row);
         }
         return rows;
     }
     QStringList inserts() const { return statements.filter(QRegularExpression("^insert")); }
+    // The command as the "Load Sample/Example Data" button runs it.
+    void press(const std::function<void()>& loadRondexa)
+    {
+        ErrorTrap trap(env.seam(), locationTag("Form1", "PushButton8_Click"));
+        runSampleDataCommand(trap, env.session(), loadRondexa);
+    }
 
     TempEnv env;
-    ScriptedMessages messages;
+    ScriptedMessages& messages = env.messages();
     QStringList statements;
 };
 
@@ -74,7 +81,7 @@ TEST_F(SampleData, RunsTheThreeInsertsAsWrittenThenReloadsSilently)
 {
     int reloads = 0;
     size_t rowsAtReload = 0;
-    runSampleDataCommand([&] {
+    press([&] {
         ++reloads;
         rowsAtReload = storedRows().size();
     });
@@ -98,8 +105,8 @@ TEST_F(SampleData, RunsTheThreeInsertsAsWrittenThenReloadsSilently)
 
 TEST_F(SampleData, TwoPressesGiveTwoRowsPerSampleName)
 {
-    runSampleDataCommand([] {});
-    runSampleDataCommand([] {});
+    press([] {});
+    press([] {});
     QStringList names;
     for (const QStringList& row : storedRows())
         names << row[0];
@@ -111,13 +118,13 @@ TEST_F(SampleData, TwoPressesGiveTwoRowsPerSampleName)
 TEST_F(SampleData, RejectedInsertIsReportedAndTheOthersStillRun)
 {
     // A file whose names must be unique refuses the second sample.
-    gConn->execute("create unique index OneName on tblContact (ContactName)");
-    contact::Values gareth;
-    gareth[0] = "Gareth Lowe";
-    gConn->execute(contact::insertStatement(gareth));
+    env.gConn()->execute("create unique index OneName on tblContact (ContactName)");
+    Contact gareth;
+    gareth[contact::Field::Name] = "Gareth Lowe";
+    env.gConn()->execute(contact::insertStatement(gareth));
 
     int reloads = 0;
-    runSampleDataCommand([&] { ++reloads; });
+    press([&] { ++reloads; });
     EXPECT_EQ(messages.texts(), QStringList({"UNIQUE constraint failed: tblContact.ContactName" + kReport.arg(106)}));
     ASSERT_EQ(messages.shown().size(), 1U);
     EXPECT_EQ(messages.shown()[0].title, "Application Error");
@@ -131,9 +138,9 @@ TEST_F(SampleData, RejectedInsertIsReportedAndTheOthersStillRun)
 
 TEST_F(SampleData, EveryStepFailsOnItsOwnLineAndTheListIsStillReloaded)
 {
-    gConn.reset();
+    env.gConn().reset();
     int reloads = 0;
-    runSampleDataCommand([&] {
+    press([&] {
         ++reloads;
         throw std::runtime_error("the list could not be filled");
     });
@@ -149,21 +156,20 @@ TEST_F(SampleData, EveryStepFailsOnItsOwnLineAndTheListIsStillReloaded)
 TEST(SampleDataInTheMainWindow, TheListIsReloadedWholeAfterASearchNarrowedIt)
 {
     TempEnv env;
-    RecordedEnd end;
-    ScriptedMessages messages;
-    Form1 form;
+    ScriptedMessages& messages = env.messages();
+    Form1 form(env.session());
     ASSERT_TRUE(form.Form_Load());
-    contact::Values zed;
-    zed[0] = "Zed";
-    gConn->execute(contact::insertStatement(zed));
+    Contact zed;
+    zed[contact::Field::Name] = "Zed";
+    env.gConn()->execute(contact::insertStatement(zed));
     form.loadRondexa();
     searchCommand(form, "Zed");
     ASSERT_EQ(form.rowCount(), 1);
 
-    runSampleDataCommand([&form] { form.loadRondexa(); });
+    form.PushButton8_Click();
     QStringList names;
     for (int row = 0; row < form.rowCount(); ++row)
-        names << form.text(row, 1);
+        names << form.text(row, contact::Field::Name);
     EXPECT_EQ(names, QStringList({"Gareth Lowe", "Martin Oakes", "Stuart Penn", "Zed"}));
     EXPECT_TRUE(messages.shown().empty());
 }

@@ -1,0 +1,27 @@
+#include "app/application.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QSessionManager>
+
+#include "output/spreadsheetfolder.h"
+#include "ui/main/form1.h"
+
+Application::Application() : mMessages(mSink), mSession(mMessages, mEnd, QCoreApplication::applicationDirPath()) {}
+
+int Application::run()
+{
+    SpreadsheetFolder::removeLeftovers();
+    auto* form = new Form1(mSession);
+    if (!form->Form_Load())
+        return 0;
+    // Designed to open in the centre of the screen.
+    if (const QScreen* screen = form->screen()) {
+        const QRect available = screen->availableGeometry();
+        form->move(available.center() - form->rect().center());
+    }
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, form,
+                     [form](QSessionManager&) { form->sessionEnding(); });
+    form->show();
+    return QApplication::exec();
+}

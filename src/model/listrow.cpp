@@ -1,0 +1,95 @@
+#include "model/listrow.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/apperror.h"
+#include "model/storedtext.h"
+
+ListRow::ListRow(const std::array<QString, kFields>& texts)
+{
+    std::array<QByteArray, kFields> utf8;
+    Builder builder;
+    for (size_t i = 0; i < kFields; ++i) {
+        utf8[i] = texts[i].toUtf8();
+        builder.add(utf8[i]);
+    }
+    *this = builder.take();
+}
+
+ListRow::ListRow(const Contact& contact)
+{
+    std::array<QString, kFields> texts;
+    texts[0] = contact.id;
+    for (const contact::FieldInfo& info : contact::fields())
+        texts[column(info.field)] = contact[info.field];
+    *this = ListRow(texts);
+}
+
+Contact ListRow::contact() const
+{
+    Contact contact;
+    contact.id = (*this)[0];
+    for (const contact::FieldInfo& info : contact::fields())
+        contact[info.field] = (*this)[column(info.field)];
+    return contact;
+}
+
+QByteArrayView ListRow::utf8(size_t field) const
+{
+    if (field >= kFields)
+        throw AppError(QStringLiteral("Index out of bounds"), 35600);
+    const uint32_t begin = field == 0 ? 0 : mEnds[field - 1];
+    return QByteArrayView(mText.constData() + begin, mEnds[field] - begin);
+}
+
+QString ListRow::operator[](size_t field) const
+{
+    return textFromUtf8(utf8(field));
+}
+
+QString ListRow::shownText(size_t field, qsizetype maxCharacters) const
+{
+    const QByteArrayView text = utf8(field);
+    // A UTF-8 character takes at most four bytes: only as much is decoded as
+    // can be shown.
+    if (text.size() <= maxCharacters)
+        return textFromUtf8(text);
+    qsizetype end = std::min(text.size(), maxCharacters * 4);
+    while (end > 0 && end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    QString shown = textFromUtf8(text.first(end));
+    if (shown.size() <= maxCharacters && end == text.size())
+        return shown;
+    shown.truncate(maxCharacters);
+    if (shown.size() > 0 && shown.back().isHighSurrogate())
+        shown.chop(1);
+    return shown + QChar(0x2026);
+}
+
+void ListRow::Builder::add(QByteArrayView text)
+{
+    if (mCount >= kFields)
+        throw AppError(QStringLiteral("Index out of bounds"), 35600);
+    mTexts[mCount++] = text;
+}
+
+ListRow ListRow::Builder::take()
+{
+    qsizetype total = 0;
+    for (size_t i = 0; i < mCount; ++i)
+        total += mTexts[i].size();
+    ListRow row;
+    row.mText.resize(total);
+    char* out = row.mText.data();
+    uint32_t end = 0;
+    for (size_t i = 0; i < kFields; ++i) {
+        if (i < mCount && !mTexts[i].isEmpty()) {
+            std::memcpy(out + end, mTexts[i].data(), static_cast<size_t>(mTexts[i].size()));
+            end += static_cast<uint32_t>(mTexts[i].size());
+        }
+        row.mEnds[i] = end;
+    }
+    mCount = 0;
+    return row;
+}

@@ -1,0 +1,129 @@
+#include "ui/commands/contactcommands.h"
+
+#include "base/errortrap.h"
+#include "base/messages.h"
+#include "base/mousepointer.h"
+#include "store/contacttable.h"
+#include "store/contactwrites.h"
+#include "store/recordset.h"
+#include "store/session.h"
+#include "ui/commands/mainlist.h"
+#include "ui/editor/form2.h"
+
+namespace {
+
+// The line of the step that fills a field: the name at first, then every
+// field in table order, two apart.
+int fillLine(int firstLine, contact::Field field)
+{
+    return firstLine + 2 * contact::indexOf(field);
+}
+
+} // namespace
+
+void showEditorModally(Form2& editor)
+{
+    editor.exec();
+}
+
+void addContactCommand(MainList& list, const EditorPresenter& present)
+{
+    ErrorTrap trap(list.session().messages, locationTag("Form1", "PushButton1_Click"));
+    Form2 editor(list, list.ownerWidget());
+    trap.step(100, [&] { editor.setContactId(QString()); });
+    trap.step(102, [&] { editor.setCaption(QStringLiteral("Add New Contact")); });
+    trap.step(104, [&] { present(editor); });
+}
+
+void updateContactCommand(MainList& list, const EditorPresenter& present)
+{
+    ErrorTrap trap(list.session().messages, locationTag("Form1", "PushButton3_Click"));
+    if (trap.test(100, [&] { return list.rowCount() == 0; }))
+        return;
+    // Rows but none selected: an editor in update mode without a chosen
+    // contact could overwrite one the user never picked, so nothing happens.
+    const int row = list.selectedRow();
+    if (row < 0)
+        return;
+    Form2 editor(list, list.ownerWidget());
+    // What the row holds byte for byte, before anything can change the list.
+    StoredTexts stored;
+    for (const contact::FieldInfo& field : contact::fields())
+        stored[static_cast<size_t>(contact::indexOf(field.field))] = list.textUtf8(row, field.field).toByteArray();
+    trap.step(102, [&] { editor.setContactId(list.id(row)); });
+    for (const contact::FieldInfo& field : contact::fields())
+        trap.step(fillLine(104, field.field), [&] { editor.setField(field.field, list.text(row, field.field)); });
+    trap.step(130, [&] { editor.setCaption(QStringLiteral("Update Contact")); });
+    trap.step(132, [&] { editor.setMode(ContactEditor::Mode::Update); });
+    editor.rememberFilled(stored);
+    trap.step(134, [&] { present(editor); });
+}
+
+void deleteContactCommand(MainList& list)
+{
+    Session& session = list.session();
+    ErrorTrap trap(session.messages, locationTag("Form1", "PushButton2_Click"));
+    if (trap.test(100, [&] { return list.rowCount() == 0; }))
+        return;
+    const int row = list.selectedRow();
+    if (row < 0)
+        return;
+    if (trap.test(102, [&] {
+            return session.messages.msgBox(QStringLiteral("Are you sure you want to delete ") +
+                                               list.text(row, contact::Field::Name) + QStringLiteral("?"),
+                                           MsgButtons::YesNo) != MsgAnswer::Yes;
+        }))
+        return;
+    WriteOutcome outcome = WriteOutcome::Written;
+    trap.step(104, [&] {
+        const QString id = list.id(row);
+        contact::checkedId(id);
+        list.setMousePointer(pointer::kHourglass);
+        outcome = deleteContact(session.connection(), id);
+    });
+    trap.step(106, [&] { list.loadRondexa(); });
+    if (outcome == WriteOutcome::Gone)
+        session.messages.msgBox(
+            QStringLiteral("This contact had already been deleted elsewhere (in another window or program)."));
+}
+
+void searchCommand(MainList& list, const QString& text)
+{
+    Session& session = list.session();
+    ErrorTrap trap(session.messages, locationTag("Form1", "PushButton4_Click"));
+    Recordset recordset;
+    trap.step(102, [&] { list.setMousePointer(pointer::kHourglass); });
+    trap.step(104, [&] { list.clearRows(); });
+    // A query that cannot run is reported once; the search then ends with an
+    // empty list instead of failing at every step of the fill.
+    if (!trap.attempt(106, [&] { recordset.open(contact::searchQuery(text), session.connection(), 3, 1); })) {
+        list.setMousePointer(pointer::kDefault);
+        return;
+    }
+    std::vector<ListRow> rows;
+    // A loop test that cannot be answered would enter the loop for good: it
+    // ends the fill instead, as a move to the next row that fails does.
+    bool atEnd = false;
+    while (trap.attempt(108, [&] { atEnd = recordset.eof(); }) && !atEnd) {
+        // A cell that cannot be read is reported and stays empty.
+        ListRow::Builder row;
+        QByteArrayView id;
+        trap.step(110, [&] { id = recordset.fieldUtf8(0); });
+        row.add(id);
+        for (const contact::FieldInfo& field : contact::fields()) {
+            QByteArrayView cell;
+            trap.step(fillLine(112, field.field),
+                      [&] { cell = recordset.fieldUtf8(static_cast<int>(ListRow::column(field.field))); });
+            row.add(cell);
+        }
+        rows.push_back(row.take());
+        if (!trap.attempt(138, [&] { recordset.moveNext(); }))
+            break;
+    }
+    list.showRows(std::move(rows));
+    trap.step(140, [&] {
+        if (recordset.state() != 0)
+            recordset.close();
+    });
+    trap.step(142, [&] { list.setMousePointer(pointer::kDefault); });
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <vector>
+
+#include <QByteArrayView>
+#include <QString>
+
+#include "model/contact.h"
+#include "model/listrow.h"
+
+class QWidget;
+struct Session;
+
+// What the editing commands and the editor need of the main window's list.
+// Rows are counted as shown.
+class MainList {
+public:
+    virtual ~MainList() = default;
+
+    virtual Session& session() = 0;
+
+    virtual int rowCount() const = 0;
+    // The row the user selected; -1 when none is.
+    virtual int selectedRow() const = 0;
+    // The row's "ID" text.
+    virtual QString id(int row) const = 0;
+    virtual QString text(int row, contact::Field field) const = 0;
+    // The same text as stored, as UTF-8, valid until the list changes.
+    virtual QByteArrayView textUtf8(int row, contact::Field field) const = 0;
+
+    // Empties the list and refills it with every contact in name order.
+    virtual void loadRondexa() = 0;
+    // Shows the contact of that ID as it is stored now, or takes it out of
+    // the list when it is gone; other rows stay as they are.
+    virtual void refreshRow(const QString& id) = 0;
+    virtual void clearRows() = 0;
+    // Shows these rows instead of the list's, in name order.
+    virtual void showRows(std::vector<ListRow> rows) = 0;
+
+    // 0 the default arrow, 11 the hourglass.
+    virtual void setMousePointer(int pointer) = 0;
+    virtual QWidget* ownerWidget() = 0;
+};

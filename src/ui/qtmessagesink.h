@@ -1,0 +1,11 @@
+#pragma once
+
+#include "base/messages.h"
+
+class QtMessageSink : public MessageSink {
+public:
+    MsgAnswer show(const MessageRequest& request) override;
+};
+
+// "\r\n", "\r" and "\n" each stand for one line break in a message text.
+QString displayedMessageText(const QString& text);

@@ -1,0 +1,267 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+#include <QItemSelectionModel>
+
+#include "base/apperror.h"
+#include "ui/main/contactlistmodel.h"
+
+namespace {
+
+const int kId = 0;
+const int kName = 1;
+const int kBirth = 2;
+const int kEmail = 11;
+
+struct Person {
+    const char* id;
+    const char* name;
+    const char* birth = "";
+    const char* email = "";
+};
+
+ListRow listRow(const Person& c)
+{
+    std::array<QString, ListRow::kFields> texts;
+    texts[kId] = QString::fromUtf8(c.id);
+    texts[kName] = QString::fromUtf8(c.name);
+    texts[kBirth] = QString::fromUtf8(c.birth);
+    texts[kEmail] = QString::fromUtf8(c.email);
+    return ListRow(texts);
+}
+
+std::vector<ListRow> rows(const std::vector<Person>& contacts)
+{
+    std::vector<ListRow> out;
+    for (const Person& c : contacts)
+        out.push_back(listRow(c));
+    return out;
+}
+
+// The fourteen headings, as the main window adds them.
+void addHeadings(ContactListModel& model)
+{
+    for (const char* h : {"ID", "Name", "Date Of Birth", "Mobile No. 1", "Mobile No. 2", "Office No. 1", "Office No. 2",
+                          "Fax No. 1", "Fax No. 2", "Home No. 1", "Home No. 2", "Email", "Website", "Remarks"})
+        model.addColumn(QLatin1String(h));
+}
+
+// One column as shown, top to bottom, read through the view's own interface.
+QStringList shown(const ContactListModel& model, int column)
+{
+    QStringList texts;
+    for (int r = 0; r < model.rowCount(); ++r)
+        texts << model.data(model.index(r, column)).toString();
+    return texts;
+}
+
+QStringList strings(std::initializer_list<const char*> texts)
+{
+    QStringList list;
+    for (const char* t : texts)
+        list << QString::fromUtf8(t);
+    return list;
+}
+
+// Rows in the list query's order (by name) with e-mail addresses in another.
+std::vector<Person> people()
+{
+    return {{"4", "Anna", "", "zed@example.org"},
+            {"2", "Bob", "", "anna@example.org"},
+            {"7", "Carla", "", "Mia@example.org"},
+            {"1", "Dmitri", "", "bob@example.org"}};
+}
+
+} // namespace
+
+TEST(ColumnSort, ClicksSortAscendingFlipAndStartAgainOnAnotherColumn)
+{
+    ContactListModel model;
+    addHeadings(model);
+    model.setRows(rows(people()));
+    EXPECT_FALSE(model.sorted());
+
+    int layoutChanges = 0;
+    QObject::connect(&model, &QAbstractItemModel::layoutChanged, [&] { ++layoutChanges; });
+
+    model.columnClick(kName + 1);
+    EXPECT_TRUE(model.sorted());
+    EXPECT_EQ(model.sortKey(), kName);
+    EXPECT_EQ(model.sortOrder(), 0);
+    EXPECT_EQ(shown(model, kName), strings({"Anna", "Bob", "Carla", "Dmitri"}));
+
+    model.columnClick(kName + 1);
+    EXPECT_EQ(model.sortOrder(), 1);
+    EXPECT_EQ(shown(model, kName), strings({"Dmitri", "Carla", "Bob", "Anna"}));
+
+    model.columnClick(kEmail + 1);
+    EXPECT_EQ(model.sortKey(), kEmail);
+    EXPECT_EQ(model.sortOrder(), 0);
+    // Letter case does not count: "Mia" between "bob" and "zed".
+    EXPECT_EQ(shown(model, kEmail),
+              strings({"anna@example.org", "bob@example.org", "Mia@example.org", "zed@example.org"}));
+
+    // Back on Name: ascending again, not the descending it had before.
+    model.columnClick(kName + 1);
+    EXPECT_EQ(model.sortOrder(), 0);
+    EXPECT_EQ(shown(model, kName), strings({"Anna", "Bob", "Carla", "Dmitri"}));
+
+    model.columnClick(kName + 1);
+    model.columnClick(kName + 1);
+    EXPECT_EQ(model.sortOrder(), 0);
+    EXPECT_EQ(shown(model, kName), strings({"Anna", "Bob", "Carla", "Dmitri"}));
+    // Every click re-sorted once, even the one that changed nothing visible.
+    EXPECT_EQ(layoutChanges, 6);
+}
+
+TEST(ColumnSort, CellsCompareAsTextNeverAsNumbersOrDates)
+{
+    ContactListModel model;
+    addHeadings(model);
+    model.setRows(rows({{"9", "a", "12/01/1950"},
+                        {"10", "b", "01/31/1999"},
+                        {"2", "c", "10/10/1910"},
+                        {"100", "d", "02/15/1980"},
+                        {"19", "e", "01/02/2003"}}));
+    model.columnClick(kId + 1);
+    EXPECT_EQ(shown(model, kId), strings({"10", "100", "19", "2", "9"}));
+    model.columnClick(kId + 1);
+    EXPECT_EQ(shown(model, kId), strings({"9", "2", "19", "100", "10"}));
+
+    // Dates kept as "mm/dd/yyyy" text order by month, then day, then year.
+    model.columnClick(kBirth + 1);
+    EXPECT_EQ(shown(model, kBirth), strings({"01/02/2003", "01/31/1999", "02/15/1980", "10/10/1910", "12/01/1950"}));
+}
+
+TEST(ColumnSort, EveryAlphabetInItsOwnOrderWithCaseIgnored)
+{
+    ContactListModel model;
+    addHeadings(model);
+    model.setRows(rows({{"1", "Яков"},
+                        {"2", "Zed"},
+                        {"3", "борис"},
+                        {"4", "Ève"},
+                        {"5", "émile"},
+                        {"6", "Bob"},
+                        {"7", "anna"},
+                        {"8", "Eva"},
+                        {"9", "Ёжик"},
+                        {"10", "Жанна"},
+                        {"11", "Евгений"},
+                        {"12", "Emma"},
+                        {"13", "Νίκος"},
+                        {"14", "άλφα"}}));
+    model.columnClick(kName + 1);
+    // Latin before Greek before Cyrillic; an accent only decides between
+    // otherwise equal names, and Ё sorts with Е.
+    EXPECT_EQ(shown(model, kName), strings({"anna", "Bob", "émile", "Emma", "Eva", "Ève", "Zed", "άλφα", "Νίκος",
+                                            "борис", "Евгений", "Ёжик", "Жанна", "Яков"}));
+}
+
+TEST(ColumnSort, NamesEqualButForCaseKeepTheirShownOrder)
+{
+    ContactListModel model;
+    addHeadings(model);
+    model.setRows(rows({{"1", "bob", "03/01/2000"},
+                        {"2", "Al", "01/01/2000"},
+                        {"3", "BOB", "02/01/2000"},
+                        {"4", "Bob", "01/01/2000"}}));
+    model.columnClick(kBirth + 1);
+    // Sorting by name now keeps the date order among the three Bobs.
+    model.columnClick(kName + 1);
+    EXPECT_EQ(shown(model, kId), strings({"2", "4", "3", "1"}));
+    model.columnClick(kName + 1);
+    EXPECT_EQ(shown(model, kId), strings({"4", "3", "1", "2"}));
+}
+
+TEST(ColumnSort, SortSurvivesRefillAndSearch)
+{
+    ContactListModel model;
+    addHeadings(model);
+    model.setRows(rows(people()));
+    model.columnClick(kEmail + 1);
+    model.columnClick(kEmail + 1);
+    ASSERT_EQ(model.sortOrder(), 1);
+
+    // A refill after an insert: the new contact appears in sort order at once.
+    std::vector<Person> refill = people();
+    refill.push_back({"9", "Eve", "", "carol@example.org"});
+    model.setRows(rows(refill));
+    EXPECT_TRUE(model.sorted());
+    EXPECT_EQ(model.sortKey(), kEmail);
+    EXPECT_EQ(model.sortOrder(), 1);
+    EXPECT_EQ(shown(model, kEmail), strings({"zed@example.org", "Mia@example.org", "carol@example.org",
+                                             "bob@example.org", "anna@example.org"}));
+
+    // A search leaves fewer rows, still in the same order.
+    model.setRows(rows({{"2", "Bob", "", "anna@example.org"}, {"4", "Anna", "", "zed@example.org"}}));
+    EXPECT_EQ(shown(model, kName), strings({"Anna", "Bob"}));
+
+    // An empty result and a click on it are fine too.
+    model.setRows({});
+    model.columnClick(kName + 1);
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_THROW(model.row(0), AppError);
+}
+
+TEST(ColumnSort, RowsAreReadWhereTheyAreShownAndTheSelectionFollowsItsContact)
+{
+    ContactListModel model;
+    addHeadings(model);
+    model.setRows(rows(people()));
+    QItemSelectionModel selection(&model);
+    // The user selects Bob, second in name order, then sorts by e-mail:
+    // Bob's address comes first.
+    selection.select(model.index(1, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    model.columnClick(kEmail + 1);
+
+    const QModelIndexList selected = selection.selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected.first().row(), 0);
+    // Update and Delete read the selected view row: it must be Bob, ID 2.
+    const ListRow& picked = model.row(selected.first().row());
+    EXPECT_EQ(picked[kName], "Bob");
+    EXPECT_EQ(picked[kId], "2");
+    EXPECT_EQ(model.sourceRow(0), 1);
+
+    // Descending: Bob is now last, and still the selected contact.
+    model.columnClick(kEmail + 1);
+    ASSERT_EQ(selection.selectedRows().size(), 1);
+    EXPECT_EQ(selection.selectedRows().first().row(), 3);
+    EXPECT_EQ(model.row(3)[kId], "2");
+    // Every view row maps to a different source row that holds what is shown.
+    std::vector<bool> seen(4, false);
+    for (int view = 0; view < model.rowCount(); ++view) {
+        const int source = model.sourceRow(view);
+        ASSERT_GE(source, 0);
+        ASSERT_LT(source, 4);
+        EXPECT_FALSE(seen[static_cast<size_t>(source)]);
+        seen[static_cast<size_t>(source)] = true;
+        EXPECT_EQ(model.row(view)[kName], QString::fromUtf8(people()[static_cast<size_t>(source)].name));
+    }
+    EXPECT_THROW(model.sourceRow(4), AppError);
+    EXPECT_THROW(model.sourceRow(-1), AppError);
+}
+
+TEST(ColumnSort, SortPropertiesRefuseValuesTheListCannotTake)
+{
+    ContactListModel model;
+    addHeadings(model);
+    model.setRows(rows(people()));
+    EXPECT_THROW(model.setSortKey(14), AppError);
+    EXPECT_THROW(model.setSortKey(-1), AppError);
+    EXPECT_THROW(model.setSortOrder(2), AppError);
+    EXPECT_FALSE(model.sorted());
+    EXPECT_EQ(shown(model, kName), strings({"Anna", "Bob", "Carla", "Dmitri"}));
+
+    // Unsorting leaves the rows where they are; a refill then shows the
+    // rows in the order they come.
+    model.columnClick(kName + 1);
+    model.columnClick(kName + 1);
+    model.setSorted(false);
+    EXPECT_EQ(shown(model, kName), strings({"Dmitri", "Carla", "Bob", "Anna"}));
+    model.setRows(rows(people()));
+    EXPECT_EQ(shown(model, kName), strings({"Anna", "Bob", "Carla", "Dmitri"}));
+}
