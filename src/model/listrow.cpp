@@ -35,12 +35,33 @@ Contact ListRow::contact() const
     return contact;
 }
 
+namespace {
+
+uint32_t endAt(const char* header, size_t field)
+{
+    uint32_t end;
+    std::memcpy(&end, header + 1 + 4 * field, sizeof end);
+    return end;
+}
+
+} // namespace
+
+size_t ListRow::heldColumns() const
+{
+    return mData.isEmpty() ? 0 : static_cast<unsigned char>(mData[0]);
+}
+
 QByteArrayView ListRow::utf8(size_t field) const
 {
     if (field >= kFields)
         throw AppError(QStringLiteral("Index out of bounds"), 35600);
-    const uint32_t begin = field == 0 ? 0 : mEnds[field - 1];
-    return QByteArrayView(mText.constData() + begin, mEnds[field] - begin);
+    const size_t held = heldColumns();
+    if (field >= held)
+        return QByteArrayView("", 0);
+    const char* data = mData.constData();
+    const char* texts = data + 1 + 4 * held;
+    const uint32_t begin = field == 0 ? 0 : endAt(data, field - 1);
+    return QByteArrayView(texts + begin, endAt(data, field) - begin);
 }
 
 QString ListRow::operator[](size_t field) const
@@ -79,16 +100,20 @@ ListRow ListRow::Builder::take()
     qsizetype total = 0;
     for (size_t i = 0; i < mCount; ++i)
         total += mTexts[i].size();
+    const qsizetype header = 1 + 4 * static_cast<qsizetype>(mCount);
     ListRow row;
-    row.mText.resize(total);
-    char* out = row.mText.data();
+    // Exactly the size asked for: resize() would round the capacity up.
+    row.mData = QByteArray(header + total, Qt::Uninitialized);
+    char* out = row.mData.data();
+    out[0] = static_cast<char>(mCount);
+    char* texts = out + header;
     uint32_t end = 0;
-    for (size_t i = 0; i < kFields; ++i) {
-        if (i < mCount && !mTexts[i].isEmpty()) {
-            std::memcpy(out + end, mTexts[i].data(), static_cast<size_t>(mTexts[i].size()));
+    for (size_t i = 0; i < mCount; ++i) {
+        if (!mTexts[i].isEmpty()) {
+            std::memcpy(texts + end, mTexts[i].data(), static_cast<size_t>(mTexts[i].size()));
             end += static_cast<uint32_t>(mTexts[i].size());
         }
-        row.mEnds[i] = end;
+        std::memcpy(out + 1 + 4 * i, &end, sizeof end);
     }
     mCount = 0;
     return row;

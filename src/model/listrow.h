@@ -9,9 +9,12 @@
 #include "model/contact.h"
 
 // One contact as the list holds it, column by column: the ID's text, then
-// every field in table order. The texts share one UTF-8 buffer: a list of a
-// hundred thousand contacts then costs one allocation a row, and a text is
-// only turned into a QString when something reads it.
+// every field in table order. The texts share one UTF-8 buffer of exactly
+// their size, behind a header of where each one ends: a list of a hundred
+// thousand contacts then costs one allocation a row, and a text is only
+// turned into a QString when something reads it. A row may hold only its
+// first columns (the ID and the name, say); the others read as empty until
+// the whole row is fetched.
 class ListRow {
 public:
     static constexpr size_t kFields = 1 + contact::kFieldCount;
@@ -31,8 +34,11 @@ public:
     QString shownText(size_t field, qsizetype maxCharacters) const;
     QByteArrayView utf8(size_t field) const;
     static constexpr size_t size() { return kFields; }
+    // How many columns the row holds, from the first; kFields when whole.
+    size_t heldColumns() const;
+    bool complete() const { return heldColumns() == kFields; }
 
-    // Fields are added in order, fourteen in all; take() copies them into
+    // Fields are added in order, up to all fourteen; take() copies them into
     // one buffer of exactly their size.
     class Builder {
     public:
@@ -45,7 +51,7 @@ public:
     };
 
 private:
-    QByteArray mText;
-    // mEnds[i] is where field i ends; field i starts where field i - 1 ended.
-    std::array<uint32_t, kFields> mEnds{};
+    // One byte, the number of columns held; then, for each, a 32-bit offset
+    // where its text ends; then the texts one after another.
+    QByteArray mData;
 };

@@ -1,18 +1,28 @@
 #include "store/casefolding.h"
 
+#include <algorithm>
+
 #include <QLocale>
 
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
 #include <unicode/utf16.h>
+#include <unicode/utf8.h>
 
-CaseFolding::CaseFolding(bool turkic) : mTurkic(turkic), mSingle(new uint32_t[0x10000])
+CaseFolding::CaseFolding(bool turkic) : mTurkic(turkic), mSingle(new uint32_t[0x10000]), mToAscii(0x10000, false)
 {
     // The whole plane at once (a few milliseconds): the table is then only
-    // read, from any thread.
+    // read, from any thread. No character past it folds to ASCII.
     for (UChar32 c = 0; c < 0x10000; ++c) {
         UChar32 out[3];
         const int count = foldUncached(c, out);
+        if (c >= 0x80 && std::any_of(out, out + count, [](UChar32 f) { return f < 0x80; })) {
+            mToAscii[static_cast<size_t>(c)] = true;
+            uint8_t utf8[4];
+            int32_t length = 0;
+            U8_APPEND_UNSAFE(utf8, length, c);
+            mRiskyLead[utf8[0]] = true;
+        }
         if (count == 1) {
             mSingle[static_cast<size_t>(c)] = static_cast<uint32_t>(out[0]);
         } else {
@@ -22,6 +32,11 @@ CaseFolding::CaseFolding(bool turkic) : mTurkic(turkic), mSingle(new uint32_t[0x
                 mExpanded.push_back(out[i]);
         }
     }
+}
+
+bool CaseFolding::foldsToAscii(UChar32 c) const
+{
+    return c >= 0 && c < 0x10000 && mToAscii[static_cast<size_t>(c)];
 }
 
 const CaseFolding& CaseFolding::standard()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -25,6 +26,11 @@ public:
     int fold(UChar32 c, UChar32 out[3]) const;
     QString fold(const QString& text) const;
     bool isTurkic() const { return mTurkic; }
+    // True for the few characters beyond ASCII whose folding holds an ASCII
+    // one ("ß" to "ss", the Kelvin sign to "k", the "fi" ligature, ...).
+    bool foldsToAscii(UChar32 c) const;
+    // True for a first byte of UTF-8 that such a character may start with.
+    bool mayFoldToAscii(unsigned char leadByte) const { return mRiskyLead[leadByte]; }
 
 private:
     explicit CaseFolding(bool turkic);
@@ -36,4 +42,6 @@ private:
     static constexpr uint32_t kExpands = 0x80000000u;
     std::unique_ptr<uint32_t[]> mSingle;
     std::vector<UChar32> mExpanded;
+    std::vector<bool> mToAscii;
+    std::array<bool, 256> mRiskyLead{};
 };

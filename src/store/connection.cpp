@@ -1,5 +1,7 @@
 #include "store/connection.h"
 
+#include <future>
+
 #include <sqlite3.h>
 
 #include <QFile>
@@ -69,15 +71,41 @@ Affinity affinityOf(const QString& declared)
     throw AppError(reason, SQLITE_CORRUPT);
 }
 
-// Returns false when the file holds no tblContact yet; throws a description
-// of what is wrong when the file is damaged or its tblContact cannot take the
-// program's statements without losing or changing what is stored.
-bool verifyContactFile(sqlite3* db)
+// The verdict on the whole file: "ok", or what is damaged.
+QString wholeFileVerdict(sqlite3* db)
 {
-    const QString verdict = firstText(db, "PRAGMA quick_check");
+    return firstText(db, "PRAGMA quick_check");
+}
+
+void requireWholeFile(sqlite3* db)
+{
+    const QString verdict = wholeFileVerdict(db);
     if (verdict != QLatin1String("ok"))
         throw AppError(verdict, SQLITE_CORRUPT);
+}
 
+// Bytes 18 and 19 of the header say 2 for a file in WAL mode.
+bool markedForWal(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray header = file.read(20);
+    return header.size() == 20 && (header[18] == 2 || header[19] == 2);
+}
+
+AppError damaged(const QString& path, const AppError& reason)
+{
+    return AppError(QStringLiteral("The data file %1 is damaged or is not a contact file: ").arg(path) +
+                        reason.description(),
+                    reason.number());
+}
+
+// Returns false when the file holds no tblContact yet; throws a description
+// of what is wrong when its tblContact cannot take the program's statements
+// without losing or changing what is stored. Reads the schema only.
+bool verifyContactTable(sqlite3* db)
+{
     const QString kind = firstText(db, "select type from sqlite_master where lower(name) = 'tblcontact'");
     if (kind.isEmpty())
         return false;
@@ -139,34 +167,84 @@ bool verifyContactFile(sqlite3* db)
 
 } // namespace
 
-void Connection::open(const QString& connectionString)
+void Connection::open(const QString& connectionString, Check checking)
 {
     if (mDb)
         throw AppError(QStringLiteral("Operation is not allowed when the object is open."));
     const QString path = dataSourceOf(connectionString);
-    DatabaseHandle db = openHandle(QFile::encodeName(path), SQLITE_OPEN_READWRITE);
+    // One thread uses a connection at a time: SQLite's own locking of it
+    // would cost a mutex on every cell read.
+    DatabaseHandle db = openHandle(QFile::encodeName(path), SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
     // A single data file, safe to copy while the program is closed, that a
     // crash at any moment leaves whole.
     bool hasTable = false;
     try {
-        hasTable = verifyContactFile(db.get());
+        hasTable = verifyContactTable(db.get());
+        // A file without the table is about to be written, and one in WAL
+        // mode to be turned back to a journal: such files are checked first.
+        if (checking == Check::BeforeReturning || !hasTable || markedForWal(path)) {
+            checking = Check::BeforeReturning;
+            requireWholeFile(db.get());
+        }
         check(sqlite3_exec(db.get(), "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL", nullptr, nullptr, nullptr),
               db.get());
     } catch (const AppError& e) {
         // A file another copy of the program holds locked is not damaged.
         if (e.number() == SQLITE_BUSY || e.number() == SQLITE_LOCKED)
             throw;
-        throw AppError(QStringLiteral("The data file %1 is damaged or is not a contact file: ").arg(path) +
-                           e.description(),
-                       e.number());
+        throw damaged(path, e);
     }
     if (!hasTable) {
         // A new, empty database (a 0-byte file included) gets its table.
         check(sqlite3_exec(db.get(), contact::createTableStatement().toUtf8().constData(), nullptr, nullptr, nullptr),
               db.get());
+    } else if (checking == Check::InBackground) {
+        // A connection of its own, read-only, on another thread; the schema
+        // read above has already rolled back any hot journal.
+        const QByteArray file = QFile::encodeName(path);
+        mVerdict = std::async(std::launch::async, [file]() -> QString {
+            DatabaseHandle reader = openHandle(file, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX);
+            return wholeFileVerdict(reader.get());
+        });
     }
     registerTextRules(db.get(), CaseFolding::forUserLocale());
+    mPath = path;
     mDb = std::move(db);
+}
+
+void Connection::awaitCheck()
+{
+    if (!mVerdict.valid())
+        return;
+    QString verdict;
+    int number = SQLITE_CORRUPT;
+    try {
+        verdict = mVerdict.get();
+    } catch (const AppError& e) {
+        verdict = e.description();
+        number = e.number();
+    }
+    if (verdict == QLatin1String("ok"))
+        return;
+    mDb.reset();
+    if (number == SQLITE_BUSY || number == SQLITE_LOCKED)
+        throw AppError(verdict, number);
+    throw damaged(mPath, AppError(verdict, number));
+}
+
+qint64 Connection::dataVersion() const
+{
+    sqlite3_stmt* raw = nullptr;
+    sqlite3* db = handle();
+    check(sqlite3_prepare_v2(db, "PRAGMA data_version", -1, &raw, nullptr), db);
+    StatementHandle statement(raw);
+    check(sqlite3_step(statement.get()), db);
+    return sqlite3_column_int64(statement.get(), 0);
+}
+
+qint64 Connection::lastInsertId() const
+{
+    return sqlite3_last_insert_rowid(handle());
 }
 
 void Connection::openMemory()
@@ -182,11 +260,16 @@ void Connection::close()
 {
     if (!mDb)
         throw AppError(QStringLiteral("Operation is not allowed when the object is closed."));
+    if (mVerdict.valid())
+        mVerdict.wait();
+    mVerdict = {};
     mDb.reset();
 }
 
 void Connection::execute(const QString& sql)
 {
+    // Nothing is written to a file whose check is still out.
+    awaitCheck();
     sqlite3* db = handle();
     StatementHandle statement = prepareOne(db, sql);
     while (check(sqlite3_step(statement.get()), db) == SQLITE_ROW) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <future>
 #include <memory>
 
 #include <QString>
@@ -18,9 +19,19 @@ public:
     // 0 closed, 1 open.
     int state() const { return mDb ? 1 : 0; }
 
+    // The whole-file check takes time in proportion to the file; it may run
+    // beside the first reads instead of before them.
+    enum class Check { BeforeReturning, InBackground };
+
     // Opens the file named after "Data Source=" and checks that it is a sound
     // contact file; a file that is not stays closed and the reason is thrown.
-    void open(const QString& connectionString);
+    // With the check in the background only the table's layout is checked
+    // before returning: reads may start, and the first write (or
+    // awaitCheck()) waits for the verdict on the rest.
+    void open(const QString& connectionString, Check checking = Check::BeforeReturning);
+    // Waits for a check still running; a damaged file is closed and the
+    // reason thrown, as open() would have.
+    void awaitCheck();
     // Opens an in-memory database with the same text rules.
     void openMemory();
     void close();
@@ -28,7 +39,18 @@ public:
 
     // Throws when the connection is closed.
     sqlite3* handle() const;
+    // The file it was opened on; empty for one in memory.
+    const QString& path() const { return mPath; }
+
+    // Changes whenever another connection (another copy of the program, the
+    // sqlite3 tool) has committed since; this connection's own writes leave
+    // it as it is.
+    qint64 dataVersion() const;
+    // The key of the row this connection inserted last.
+    qint64 lastInsertId() const;
 
 private:
     DatabaseHandle mDb;
+    QString mPath;
+    std::future<QString> mVerdict;
 };

@@ -32,6 +32,16 @@ QString listQuery()
     return QStringLiteral("select * from tblContact order by contactname");
 }
 
+QString namesQuery()
+{
+    return fieldQuery(Field::Name);
+}
+
+QString fieldQuery(Field field)
+{
+    return QStringLiteral("select %1, %2 from tblContact").arg(QLatin1String(kIdColumn), QLatin1String(info(field).column));
+}
+
 QString reportQuery()
 {
     return QStringLiteral("select * from tblContact");

@@ -15,6 +15,11 @@ QStringList columnNames();
 QString createTableStatement();
 
 QString listQuery();
+// What the list holds of every contact before a cell is shown: the key and
+// the name, in the table's own order.
+QString namesQuery();
+// The key and one field of every contact, in the table's own (key) order.
+QString fieldQuery(Field field);
 QString reportQuery();
 QString searchQuery(const QString& text);
 QString insertStatement(const Contact& contact);

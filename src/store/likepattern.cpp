@@ -58,6 +58,18 @@ LikePattern::LikePattern(const char* pattern, int size, char32_t escape, const C
         current.items.insert(current.items.end(), folded, folded + count);
     }
     closeSegment();
+    // Turkic folding turns the ASCII "I" into a dotless i: no byte shortcut.
+    mAsciiPattern = !mFolding.isTurkic() && !mSegments.empty() &&
+                    std::all_of(mSegments.begin(), mSegments.end(), [](const Segment& s) { return s.asciiOnly; });
+    mPrefixOnly = mAsciiPattern && !mLeadingPercent && mTrailingPercent && mSegments.size() == 1;
+    if (mAsciiPattern) {
+        for (Segment& segment : mSegments) {
+            for (int b = 0x80; b < 256; ++b)
+                segment.stopAt[static_cast<size_t>(b)] = mFolding.mayFoldToAscii(static_cast<unsigned char>(b));
+            for (int b = 0; b < 128; ++b)
+                segment.stopAt[static_cast<size_t>(b)] = (segment.byteMask[static_cast<size_t>(b)] & 1) != 0;
+        }
+    }
 }
 
 void LikePattern::Segment::buildMasks()
@@ -94,6 +106,24 @@ void LikePattern::Segment::buildMasks()
         for (size_t w = 0; w < words; ++w)
             otherMasks[at + w] |= anyOne[w];
     }
+    if (words == 1) {
+        std::copy_n(ascii.begin(), 128, ascii1.begin());
+        anyOne1 = anyOne[0];
+        asciiOnly = anyOne1 == 0 && others.empty();
+        for (size_t b = 0; b < 128; ++b)
+            byteMask[b] = ascii1[b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b];
+    }
+}
+
+uint64_t LikePattern::Segment::maskFor1(UChar32 c) const
+{
+    if (c >= 0 && c < 128)
+        return ascii1[static_cast<size_t>(c)];
+    for (const auto& [other, at] : others) {
+        if (other == c)
+            return otherMasks[at];
+    }
+    return anyOne1;
 }
 
 const uint64_t* LikePattern::Segment::maskFor(UChar32 c) const
@@ -163,8 +193,173 @@ void LikePattern::foldText(const char* text, int size, size_t limit, std::vector
     }
 }
 
+namespace {
+
+// The text's characters after case folding, one at a time.
+class FoldedReader {
+public:
+    FoldedReader(const char* text, int size, const CaseFolding& folding)
+        : mText(text), mSize(size), mFolding(folding), mAsciiFast(!folding.isTurkic())
+    {
+    }
+
+    bool next(UChar32& c)
+    {
+        if (mPendingAt < mPending) {
+            c = mFolded[mPendingAt++];
+            return true;
+        }
+        if (mAt >= mSize)
+            return false;
+        const auto byte = static_cast<unsigned char>(mText[mAt]);
+        if (byte < 0x80 && mAsciiFast) {
+            ++mAt;
+            c = byte >= 'A' && byte <= 'Z' ? byte + ('a' - 'A') : byte;
+            return true;
+        }
+        mPending = mFolding.fold(nextChar(mText, mAt, mSize), mFolded);
+        mPendingAt = 1;
+        c = mFolded[0];
+        return true;
+    }
+
+private:
+    const char* mText;
+    int mSize;
+    int mAt = 0;
+    const CaseFolding& mFolding;
+    bool mAsciiFast;
+    UChar32 mFolded[3] = {};
+    int mPending = 0;
+    int mPendingAt = 0;
+};
+
+} // namespace
+
+std::optional<bool> LikePattern::matchesBytes(const char* text, int size) const
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    int at = 0;
+    // A character beyond ASCII matches no ASCII letter of the pattern, unless
+    // it folds to one: then the character-wise match has to decide.
+    const auto risky = [&](int where) {
+        if (!mFolding.mayFoldToAscii(bytes[where]))
+            return false;
+        int i = where;
+        return mFolding.foldsToAscii(nextChar(text, i, size));
+    };
+    size_t first = 0;
+    if (!mLeadingPercent) {
+        const Segment& head = mSegments.front();
+        for (const UChar32 item : head.items) {
+            if (at >= size)
+                return false;
+            const unsigned char b = bytes[at];
+            if (b >= 0x80) {
+                if (risky(at))
+                    return std::nullopt;
+                return false;
+            }
+            if (static_cast<UChar32>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b) != item)
+                return false;
+            ++at;
+        }
+        first = 1;
+    }
+    for (size_t s = first; s < mSegments.size(); ++s) {
+        const Segment& segment = mSegments[s];
+        const uint64_t lastBit = uint64_t{1} << (segment.items.size() - 1);
+        uint64_t state = 0;
+        for (;;) {
+            // With no match under way, the next one can only start at a stop.
+            if (state == 0) {
+                while (at < size && !segment.stopAt[bytes[at]])
+                    ++at;
+            }
+            if (at >= size)
+                return false;
+            const unsigned char b = bytes[at];
+            if (b >= 0x80 && risky(at))
+                return std::nullopt;
+            state = ((state << 1) | 1) & segment.byteMask[b];
+            ++at;
+            if (state & lastBit)
+                break;
+        }
+    }
+    return true;
+}
+
+bool LikePattern::matchesStreaming(const char* text, int size) const
+{
+    if (mAsciiPattern) {
+        if (const std::optional<bool> quick = matchesBytes(text, size))
+            return *quick;
+    }
+    FoldedReader reader(text, size, mFolding);
+    size_t first = 0;
+    UChar32 c;
+    if (!mLeadingPercent) {
+        for (const UChar32 item : mSegments.front().items) {
+            if (!reader.next(c) || (item != kAnyOne && item != c))
+                return false;
+        }
+        first = 1;
+    }
+    for (size_t s = first; s < mSegments.size(); ++s) {
+        const Segment& segment = mSegments[s];
+        const size_t last = segment.items.size() - 1;
+        if (segment.words == 1) {
+            const uint64_t lastBit = uint64_t{1} << last;
+            uint64_t state = 0;
+            for (;;) {
+                if (!reader.next(c))
+                    return false;
+                state = ((state << 1) | 1) & segment.maskFor1(c);
+                if (state & lastBit)
+                    break;
+            }
+            continue;
+        }
+        std::vector<uint64_t> state(segment.words, 0);
+        const uint64_t lastBit = uint64_t{1} << (last % 64);
+        for (;;) {
+            if (!reader.next(c))
+                return false;
+            const uint64_t* mask = segment.maskFor(c);
+            uint64_t carry = 1;
+            for (size_t w = 0; w < segment.words; ++w) {
+                const uint64_t shifted = state[w] >> 63;
+                state[w] = ((state[w] << 1) | carry) & mask[w];
+                carry = shifted;
+            }
+            if (state[last / 64] & lastBit)
+                break;
+        }
+    }
+    return true;
+}
+
 bool LikePattern::matches(const char* text, int size) const
 {
+    // "T%" over ASCII: most texts are told apart by their first bytes.
+    if (mPrefixOnly) {
+        const std::vector<UChar32>& items = mSegments.front().items;
+        const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+        const size_t count = items.size();
+        size_t i = 0;
+        for (; i < count && static_cast<int>(i) < size && bytes[i] < 0x80; ++i) {
+            const unsigned char b = bytes[i];
+            if (static_cast<UChar32>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b) != items[i])
+                return false;
+        }
+        if (i == count)
+            return true;
+        if (static_cast<int>(i) == size)
+            return false;
+    }
+    if (mAnyPercent && mTrailingPercent)
+        return matchesStreaming(text, size);
     // Rows are matched one after another on one thread; the buffer is reused.
     thread_local std::vector<UChar32> folded;
     // One huge remark must not keep its folded copy for the rest of the run.

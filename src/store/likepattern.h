@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include <unicode/umachine.h>
@@ -33,8 +35,21 @@ private:
         std::vector<uint64_t> otherMasks;
         std::vector<uint64_t> anyOne;
 
+        // The one word of a segment of up to 64 items, ASCII first.
+        std::array<uint64_t, 128> ascii1{};
+        uint64_t anyOne1 = 0;
+        // For a segment of ASCII characters only: the mask of every byte of
+        // the text as it stands, letter case folded (bytes past ASCII match
+        // nothing).
+        std::array<uint64_t, 256> byteMask{};
+        bool asciiOnly = false;
+        // The bytes where a match may start, or that may start a character
+        // that folds to ASCII: between two of them the text can be skipped.
+        std::array<bool, 256> stopAt{};
+
         void buildMasks();
         const uint64_t* maskFor(UChar32 c) const;
+        uint64_t maskFor1(UChar32 c) const;
         bool matchesAt(const UChar32* text) const;
         // Where the first occurrence at or after from ends (one past), or -1.
         long long findEnd(const UChar32* text, size_t from, size_t to) const;
@@ -45,10 +60,19 @@ private:
     // Folds the text, stopping once limit characters are out (or never when
     // limit is SIZE_MAX).
     void foldText(const char* text, int size, size_t limit, std::vector<UChar32>& out) const;
+    // Matches a pattern that ends in "%" while folding the text character by
+    // character, without a folded copy: the search's "T%" and "%T%" shapes.
+    bool matchesStreaming(const char* text, int size) const;
+    // The same over the text's bytes, for a pattern of ASCII letters only;
+    // nothing when the text holds a character that folds to ASCII and the
+    // answer needs the character-wise match.
+    std::optional<bool> matchesBytes(const char* text, int size) const;
 
     const CaseFolding& mFolding;
     std::vector<Segment> mSegments;
     bool mAnyPercent = false;
     bool mLeadingPercent = false;
     bool mTrailingPercent = false;
+    bool mAsciiPattern = false;
+    bool mPrefixOnly = false;
 };

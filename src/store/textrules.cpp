@@ -233,13 +233,39 @@ const NoCaseCollator& sharedCollator()
     return collator;
 }
 
-void deletePattern(void* p)
+// What one connection's LIKE keeps: the case folding, and the patterns it
+// compiled last. A query asks with the same few patterns row after row (the
+// search with "T%" and "%T%" thirteen times a row): a look in a short list
+// costs less than SQLite's own per-call store for compiled arguments.
+struct LikeState {
+    const CaseFolding* folding = nullptr;
+    struct Compiled {
+        QByteArray text;
+        char32_t escape = 0;
+        std::unique_ptr<LikePattern> pattern;
+    };
+    std::vector<Compiled> recent;
+
+    const LikePattern& compiled(const char* text, int size, char32_t escape)
+    {
+        for (const Compiled& entry : recent) {
+            if (entry.escape == escape && entry.text.size() == size &&
+                std::memcmp(entry.text.constData(), text, static_cast<size_t>(size)) == 0)
+                return *entry.pattern;
+        }
+        if (recent.size() >= 8)
+            recent.erase(recent.begin());
+        recent.push_back({QByteArray(text, size), escape, std::make_unique<LikePattern>(text, size, escape, *folding)});
+        return *recent.back().pattern;
+    }
+};
+
+void deleteLikeState(void* p)
 {
-    delete static_cast<LikePattern*>(p);
+    delete static_cast<LikeState*>(p);
 }
 
-// LIKE with the same two or three arguments as SQLite's own; its user data
-// is the case folding to use.
+// LIKE with the same two or three arguments as SQLite's own.
 void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv)
 {
     char32_t escape = 0;
@@ -261,25 +287,15 @@ void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv)
         return;
     const char* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
     const int textSize = sqlite3_value_bytes(argv[1]);
-    // The pattern is the same for every row of a query: compile it once.
-    auto* pattern = static_cast<LikePattern*>(sqlite3_get_auxdata(context, 0));
-    if (!pattern || argc == 3) {
-        const char* patternText = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
-        const int patternSize = sqlite3_value_bytes(argv[0]);
-        // The same limit, and the same message, as SQLite's own LIKE.
-        if (patternSize > sqlite3_limit(sqlite3_context_db_handle(context), SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1)) {
-            sqlite3_result_error(context, "LIKE or GLOB pattern too complex", -1);
-            return;
-        }
-        const auto* folding = static_cast<const CaseFolding*>(sqlite3_user_data(context));
-        auto compiled = std::make_unique<LikePattern>(patternText, patternSize, escape, *folding);
-        const bool result = compiled->matches(text, textSize);
-        if (argc == 2)
-            sqlite3_set_auxdata(context, 0, compiled.release(), deletePattern);
-        sqlite3_result_int(context, result ? 1 : 0);
+    const char* patternText = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const int patternSize = sqlite3_value_bytes(argv[0]);
+    // The same limit, and the same message, as SQLite's own LIKE.
+    if (patternSize > sqlite3_limit(sqlite3_context_db_handle(context), SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1)) {
+        sqlite3_result_error(context, "LIKE or GLOB pattern too complex", -1);
         return;
     }
-    sqlite3_result_int(context, pattern->matches(text, textSize) ? 1 : 0);
+    auto* state = static_cast<LikeState*>(sqlite3_user_data(context));
+    sqlite3_result_int(context, state->compiled(patternText, patternSize, escape).matches(text, textSize) ? 1 : 0);
 }
 
 } // namespace
@@ -292,10 +308,13 @@ void registerTextRules(sqlite3* db, const CaseFolding& folding)
     // SQLite's LIKE too, or its rows and the other tools would disagree.
     if (schemaUsesLike(db))
         return;
-    auto* data = const_cast<CaseFolding*>(&folding);
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY;
-    sqlite3_create_function_v2(db, "like", 2, flags, data, likeFunction, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(db, "like", 3, flags, data, likeFunction, nullptr, nullptr, nullptr);
+    for (const int arguments : {2, 3}) {
+        auto* state = new LikeState;
+        state->folding = &folding;
+        sqlite3_create_function_v2(db, "like", arguments, flags, state, likeFunction, nullptr, nullptr,
+                                   deleteLikeState);
+    }
 }
 
 bool schemaUsesLike(sqlite3* db)

@@ -132,6 +132,25 @@ TEST_F(ForeignWrites, AnEditorNeverUndoesNorLosesWhatAnotherCopySaved)
     EXPECT_EQ(listedNames(), QStringList({"Ann"}));
 }
 
+// After this window's own save the list changes only the saved row, unless
+// another copy wrote meanwhile: then it shows that copy's contacts too.
+TEST_F(ForeignWrites, TheListAfterASaveShowsWhatOtherCopiesWroteMeanwhile)
+{
+    seed(named(QStringLiteral("Bob")));
+    addContactCommand(*form, [](Form2& editor) {
+        editor.setField(contact::Field::Name, QStringLiteral("Anna"));
+        editor.PushButton1_Click();
+    });
+    EXPECT_EQ(listedNames(), QStringList({"Anna", "Bob"}));
+    other.execute(contact::insertStatement(named(QStringLiteral("Zed"))));
+    other.execute(QStringLiteral("delete from tblContact where ContactName = 'Bob'"));
+    addContactCommand(*form, [](Form2& editor) {
+        editor.setField(contact::Field::Name, QStringLiteral("Cleo"));
+        editor.PushButton1_Click();
+    });
+    EXPECT_EQ(listedNames(), QStringList({"Anna", "Cleo", "Zed"}));
+}
+
 // Rows another program wrote, with values the editor cannot show as they are
 // stored: an update that changes one phone number leaves every other column
 // byte for byte, type included. The IDs are ones SQLite can hold but the

@@ -3,9 +3,10 @@
 #include "base/errortrap.h"
 #include "base/messages.h"
 #include "base/mousepointer.h"
+#include "store/casefolding.h"
+#include "store/contactsearch.h"
 #include "store/contacttable.h"
 #include "store/contactwrites.h"
-#include "store/recordset.h"
 #include "store/session.h"
 #include "ui/commands/mainlist.h"
 #include "ui/editor/form2.h"
@@ -80,6 +81,7 @@ void deleteContactCommand(MainList& list)
         contact::checkedId(id);
         list.setMousePointer(pointer::kHourglass);
         outcome = deleteContact(session.connection(), id);
+        list.noteChanged(id);
     });
     trap.step(106, [&] { list.loadRondexa(); });
     if (outcome == WriteOutcome::Gone)
@@ -91,39 +93,35 @@ void searchCommand(MainList& list, const QString& text)
 {
     Session& session = list.session();
     ErrorTrap trap(session.messages, locationTag("Form1", "PushButton4_Click"));
-    Recordset recordset;
     trap.step(102, [&] { list.setMousePointer(pointer::kHourglass); });
     trap.step(104, [&] { list.clearRows(); });
-    // A query that cannot run is reported once; the search then ends with an
-    // empty list instead of failing at every step of the fill.
-    if (!trap.attempt(106, [&] { recordset.open(contact::searchQuery(text), session.connection(), 3, 1); })) {
+    // Every contact is read and matched here, as the search statement words
+    // it (contact::searchQuery), a large table in parts at once; the list
+    // then puts the found ones in name order. A reading that fails is
+    // reported once; the search then ends with an empty list.
+    const ContactSearch search(text, CaseFolding::forUserLocale());
+    std::vector<ListRow> found;
+    if (!trap.attempt(106, [&] { found = search.findAll(session.connection()); })) {
         list.setMousePointer(pointer::kDefault);
         return;
     }
     std::vector<ListRow> rows;
-    // A loop test that cannot be answered would enter the loop for good: it
-    // ends the fill instead, as a move to the next row that fails does.
-    bool atEnd = false;
-    while (trap.attempt(108, [&] { atEnd = recordset.eof(); }) && !atEnd) {
-        // A cell that cannot be read is reported and stays empty.
+    rows.reserve(found.size());
+    // The found rows go to the list step by step, as the list's own fill
+    // takes a recordset's: the ID, then every field.
+    for (size_t at = 0; at < found.size(); ++at) {
         ListRow::Builder row;
         QByteArrayView id;
-        trap.step(110, [&] { id = recordset.fieldUtf8(0); });
+        trap.step(110, [&] { id = found[at].utf8(0); });
         row.add(id);
         for (const contact::FieldInfo& field : contact::fields()) {
             QByteArrayView cell;
-            trap.step(fillLine(112, field.field),
-                      [&] { cell = recordset.fieldUtf8(static_cast<int>(ListRow::column(field.field))); });
+            trap.step(fillLine(112, field.field), [&] { cell = found[at].utf8(field.field); });
             row.add(cell);
         }
         rows.push_back(row.take());
-        if (!trap.attempt(138, [&] { recordset.moveNext(); }))
-            break;
+        found[at] = ListRow();
     }
     list.showRows(std::move(rows));
-    trap.step(140, [&] {
-        if (recordset.state() != 0)
-            recordset.close();
-    });
     trap.step(142, [&] { list.setMousePointer(pointer::kDefault); });
 }

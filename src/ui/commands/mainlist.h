@@ -33,6 +33,9 @@ public:
     // Shows the contact of that ID as it is stored now, or takes it out of
     // the list when it is gone; other rows stay as they are.
     virtual void refreshRow(const QString& id) = 0;
+    // This program has just changed (added, updated or deleted) the contact
+    // of that ID: the next loadRondexa may change just that row.
+    virtual void noteChanged(const QString& id) = 0;
     virtual void clearRows() = 0;
     // Shows these rows instead of the list's, in name order.
     virtual void showRows(std::vector<ListRow> rows) = 0;

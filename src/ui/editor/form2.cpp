@@ -313,7 +313,10 @@ void Form2::PushButton1_Click()
     // message or a closed window: the user keeps everything typed and can try
     // again or cancel.
     if (trap.test(106, [&] { return mMode == Mode::Add; })) {
-        if (!trap.attempt(108, [&] { mSession.connection().execute(contact::insertStatement(values)); })) {
+        if (!trap.attempt(108, [&] {
+                mSession.connection().execute(contact::insertStatement(values));
+                mList.noteChanged(QString::number(mSession.connection().lastInsertId()));
+            })) {
             setMousePointer(pointer::kDefault);
             return;
         }
@@ -360,7 +363,10 @@ bool Form2::saveUpdate(ErrorTrap& trap, const Contact& values)
     if (!mStored) {
         // Not filled from a stored contact: the whole row is written, as
         // every field is the user's.
-        if (!trap.attempt(116, [&] { mSession.connection().execute(contact::updateStatement(values, mContactID)); }))
+        if (!trap.attempt(116, [&] {
+                mSession.connection().execute(contact::updateStatement(values, mContactID));
+                mList.noteChanged(mContactID);
+            }))
             return false;
         trap.step(118, [&] { mList.loadRondexa(); });
         return true;
@@ -373,6 +379,7 @@ bool Form2::saveUpdate(ErrorTrap& trap, const Contact& values)
         }))
         return false;
     if (outcome == WriteOutcome::Written) {
+        mList.noteChanged(mContactID);
         trap.step(118, [&] { mList.loadRondexa(); });
         return true;
     }

@@ -1,82 +1,14 @@
 #include "ui/main/contactlistmodel.h"
 
 #include <algorithm>
-#include <cstring>
-#include <memory>
 #include <numeric>
 
-#include <unicode/ucol.h>
-#include <unicode/ustring.h>
-
 #include "base/apperror.h"
+#include "model/storedtext.h"
+#include "store/collationsort.h"
+#include "store/textrules.h"
 
 namespace {
-
-struct CollatorCloser {
-    void operator()(UCollator* c) const { ucol_close(c); }
-};
-
-// The same rules as the store's NOCASE: the root collation at secondary
-// strength, so letter case is ignored, accents count and every script sorts
-// by its own alphabet.
-UCollator* listCollator()
-{
-    static const std::unique_ptr<UCollator, CollatorCloser> collator = [] {
-        UErrorCode status = U_ZERO_ERROR;
-        std::unique_ptr<UCollator, CollatorCloser> c(ucol_open("", &status));
-        if (U_FAILURE(status))
-            throw AppError(QStringLiteral("The text collation is not available: %1")
-                               .arg(QString::fromLatin1(u_errorName(status))));
-        ucol_setStrength(c.get(), UCOL_SECONDARY);
-        return c;
-    }();
-    return collator.get();
-}
-
-// One collation key per row, all in one buffer. A key is computed once per
-// row and compared with strcmp: an ICU sort key has no zero byte but its end,
-// and compares bytewise in collation order. A sort then costs n key
-// computations instead of n log n full collations.
-class SortKeys {
-public:
-    SortKeys(const std::vector<ListRow>& rows, size_t column)
-    {
-        UCollator* collator = listCollator();
-        mStart.reserve(rows.size());
-        std::vector<UChar> text;
-        for (const ListRow& row : rows) {
-            const QByteArrayView utf8 = row.utf8(column);
-            // UTF-16 never needs more units than UTF-8 has bytes.
-            text.resize(static_cast<size_t>(utf8.size()) + 1);
-            int32_t length = 0;
-            UErrorCode status = U_ZERO_ERROR;
-            u_strFromUTF8WithSub(text.data(), static_cast<int32_t>(text.size()), &length, utf8.data(),
-                                 static_cast<int32_t>(utf8.size()), 0xfffd, nullptr, &status);
-            if (U_FAILURE(status))
-                length = 0;
-            const size_t start = mKeys.size();
-            mStart.push_back(start);
-            int32_t room = 3 * length + 16;
-            for (;;) {
-                mKeys.resize(start + static_cast<size_t>(room));
-                const int32_t needed = ucol_getSortKey(collator, text.data(), length, mKeys.data() + start, room);
-                if (needed <= room) {
-                    // 0 means the collator failed: an empty key sorts first.
-                    mKeys.resize(start + static_cast<size_t>(std::max(needed, 1)));
-                    mKeys[start + static_cast<size_t>(std::max(needed, 1)) - 1] = 0;
-                    break;
-                }
-                room = needed;
-            }
-        }
-    }
-
-    const char* key(uint32_t row) const { return reinterpret_cast<const char*>(mKeys.data() + mStart[row]); }
-
-private:
-    std::vector<uint8_t> mKeys;
-    std::vector<size_t> mStart;
-};
 
 AppError invalidPropertyValue()
 {
@@ -95,13 +27,60 @@ int ContactListModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : static_cast<int>(mHeadings.size());
 }
 
+ContactListModel::~ContactListModel() = default;
+
 QVariant ContactListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= static_cast<int>(ListRow::size()))
         return QVariant();
-    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole || role == Qt::ToolTipRole)
-        return row(index.row()).shownText(static_cast<size_t>(index.column()), kShownCharacters);
-    return QVariant();
+    if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole && role != Qt::ToolTipRole)
+        return QVariant();
+    const auto column = static_cast<size_t>(index.column());
+    const ListRow& shown = row(index.row());
+    if (column < shown.heldColumns())
+        return shown.shownText(column, kShownCharacters);
+    const ListRow* whole = wholeRow(shown);
+    return whole ? whole->shownText(column, kShownCharacters) : QString();
+}
+
+const ListRow* ContactListModel::wholeRow(const ListRow& row) const
+{
+    if (row.complete())
+        return &row;
+    const QByteArray id = row.utf8(0).toByteArray();
+    const auto cached = mWhole.constFind(id);
+    if (cached != mWhole.constEnd())
+        return &cached.value();
+    if (!mSource)
+        return nullptr;
+    std::optional<ListRow> read;
+    try {
+        read = mSource->row(id);
+    } catch (const std::exception&) {
+        // A cell that cannot be read shows empty; the commands that need the
+        // contact read it themselves and report what went wrong.
+    }
+    if (!read)
+        return nullptr;
+    // A screenful of rows many times over; the cells read again later are
+    // read from the file again.
+    if (mWhole.size() >= 512)
+        mWhole.clear();
+    return &mWhole.insert(id, std::move(*read)).value();
+}
+
+QString ContactListModel::cell(int viewRow, size_t column) const
+{
+    return textFromUtf8(cellUtf8(viewRow, column));
+}
+
+QByteArrayView ContactListModel::cellUtf8(int viewRow, size_t column) const
+{
+    const ListRow& shown = row(viewRow);
+    if (column < shown.heldColumns())
+        return shown.utf8(column);
+    const ListRow* whole = wholeRow(shown);
+    return whole ? whole->utf8(column) : QByteArrayView("", 0);
 }
 
 QVariant ContactListModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -124,6 +103,15 @@ void ContactListModel::setRows(std::vector<ListRow> rows)
 {
     beginResetModel();
     mRows = std::move(rows);
+    mFewestHeld = ListRow::size();
+    mIds.resize(mRows.size());
+    for (size_t i = 0; i < mRows.size(); ++i) {
+        mFewestHeld = std::min(mFewestHeld, mRows[i].heldColumns());
+        mIds[i] = mRows[i].utf8(0).toLongLong();
+    }
+    mWhole.clear();
+    mReadColumn = SIZE_MAX;
+    mReadTexts.clear();
     mOrder.clear();
     if (mSorted)
         mOrder = sortedOrder();
@@ -132,11 +120,14 @@ void ContactListModel::setRows(std::vector<ListRow> rows)
 
 void ContactListModel::setRowsInNameOrder(std::vector<ListRow> rows)
 {
-    const SortKeys keys(rows, 1);
+    const size_t name = ListRow::column(contact::Field::Name);
     std::vector<uint32_t> order(rows.size());
     std::iota(order.begin(), order.end(), 0u);
-    std::stable_sort(order.begin(), order.end(),
-                     [&keys](uint32_t a, uint32_t b) { return std::strcmp(keys.key(a), keys.key(b)) < 0; });
+    // Names the collation calls equal (they differ in letter case only)
+    // stand as SQLite's NOCASE orders them, then in the order given.
+    collationSort(
+        order, rows.size(), [&rows, name](size_t i) { return rows[i].utf8(name); }, false,
+        [&rows, name](uint32_t a, uint32_t b) { return asciiNoCase(rows[a].utf8(name), rows[b].utf8(name)); });
     std::vector<ListRow> ordered;
     ordered.reserve(rows.size());
     for (const uint32_t at : order)
@@ -144,31 +135,100 @@ void ContactListModel::setRowsInNameOrder(std::vector<ListRow> rows)
     setRows(std::move(ordered));
 }
 
+int ContactListModel::sourceIndexOf(QByteArrayView id) const
+{
+    bool isNumber = false;
+    const qint64 wanted = id.toLongLong(&isNumber);
+    if (!isNumber)
+        return -1;
+    const auto found = std::find(mIds.begin(), mIds.end(), wanted);
+    return found == mIds.end() ? -1 : static_cast<int>(found - mIds.begin());
+}
+
+int ContactListModel::viewRowOf(int source) const
+{
+    if (mOrder.empty())
+        return source;
+    return static_cast<int>(std::find(mOrder.begin(), mOrder.end(), static_cast<uint32_t>(source)) - mOrder.begin());
+}
+
 bool ContactListModel::replaceRow(QByteArrayView id, std::optional<ListRow> row)
 {
-    const auto found = std::find_if(mRows.begin(), mRows.end(), [id](const ListRow& r) { return r.utf8(0) == id; });
-    if (found == mRows.end())
+    const int source = sourceIndexOf(id);
+    if (source < 0)
         return false;
-    const auto source = static_cast<uint32_t>(found - mRows.begin());
-    int view = static_cast<int>(source);
-    if (!mOrder.empty())
-        view = static_cast<int>(std::find(mOrder.begin(), mOrder.end(), source) - mOrder.begin());
+    mWhole.remove(id.toByteArray());
+    mReadColumn = SIZE_MAX;
+    const int view = viewRowOf(source);
     if (row) {
-        *found = std::move(*row);
+        mFewestHeld = std::min(mFewestHeld, row->heldColumns());
+        mRows[static_cast<size_t>(source)] = std::move(*row);
         emit dataChanged(index(view, 0), index(view, columnCount() - 1));
         return true;
     }
+    removeRow(id);
+    return true;
+}
+
+void ContactListModel::removeRow(QByteArrayView id)
+{
+    const int source = sourceIndexOf(id);
+    if (source < 0)
+        return;
+    mWhole.remove(id.toByteArray());
+    mReadColumn = SIZE_MAX;
+    const int view = viewRowOf(source);
     beginRemoveRows(QModelIndex(), view, view);
-    mRows.erase(found);
+    mRows.erase(mRows.begin() + source);
+    mIds.erase(mIds.begin() + source);
     if (!mOrder.empty()) {
         mOrder.erase(mOrder.begin() + view);
         for (uint32_t& at : mOrder) {
-            if (at > source)
+            if (at > static_cast<uint32_t>(source))
                 --at;
         }
     }
     endRemoveRows();
-    return true;
+}
+
+void ContactListModel::placeRow(ListRow row)
+{
+    removeRow(row.utf8(0));
+    // The rows stand in name order: the new one goes after every row whose
+    // name sorts before or with its own, as a refill would put it.
+    const size_t name = ListRow::column(contact::Field::Name);
+    const QByteArrayView newName = row.utf8(name);
+    const auto at = std::upper_bound(mRows.begin(), mRows.end(), newName, [name](QByteArrayView a, const ListRow& b) {
+        const QByteArrayView other = b.utf8(name);
+        const int byCollation =
+            compareNoCase(a.data(), static_cast<int>(a.size()), other.data(), static_cast<int>(other.size()));
+        return byCollation < 0 || (byCollation == 0 && asciiNoCase(a, other) < 0);
+    });
+    const auto source = static_cast<int>(at - mRows.begin());
+    mReadColumn = SIZE_MAX;
+    if (mSorted) {
+        // Where a sorted list shows it follows from the sort: it comes in
+        // last, then the shown order is made anew, the selection following
+        // its contacts.
+        const int last = static_cast<int>(mRows.size());
+        beginInsertRows(QModelIndex(), last, last);
+        mFewestHeld = std::min(mFewestHeld, row.heldColumns());
+        mIds.insert(mIds.begin() + source, row.utf8(0).toLongLong());
+        mRows.insert(at, std::move(row));
+        for (uint32_t& other : mOrder) {
+            if (other >= static_cast<uint32_t>(source))
+                ++other;
+        }
+        mOrder.push_back(static_cast<uint32_t>(source));
+        endInsertRows();
+        resort();
+        return;
+    }
+    beginInsertRows(QModelIndex(), source, source);
+    mFewestHeld = std::min(mFewestHeld, row.heldColumns());
+    mIds.insert(mIds.begin() + source, row.utf8(0).toLongLong());
+    mRows.insert(at, std::move(row));
+    endInsertRows();
 }
 
 std::vector<ListRow> ContactListModel::shownRows() const
@@ -242,15 +302,33 @@ std::vector<uint32_t> ContactListModel::sortedOrder() const
         order.resize(mRows.size());
         std::iota(order.begin(), order.end(), 0u);
     }
-    const SortKeys keys(mRows, static_cast<size_t>(mSortKey));
-    if (mSortOrder == 0) {
-        std::stable_sort(order.begin(), order.end(),
-                         [&keys](uint32_t a, uint32_t b) { return std::strcmp(keys.key(a), keys.key(b)) < 0; });
-    } else {
-        std::stable_sort(order.begin(), order.end(),
-                         [&keys](uint32_t a, uint32_t b) { return std::strcmp(keys.key(a), keys.key(b)) > 0; });
-    }
+    collationSort(order, mRows.size(), columnReader(static_cast<size_t>(mSortKey)), mSortOrder != 0);
     return order;
+}
+
+std::function<QByteArrayView(size_t)> ContactListModel::columnReader(size_t column) const
+{
+    if (column < mFewestHeld || !mSource)
+        return [this, column](size_t i) { return mRows[i].utf8(column); };
+    if (mReadColumn != column) {
+        // The stored rows come in ID order; the list's rows are matched to
+        // them by ID in one pass, without a table of every ID.
+        std::vector<std::pair<qint64, uint32_t>> byId(mRows.size());
+        for (size_t i = 0; i < mRows.size(); ++i)
+            byId[i] = {mRows[i].utf8(0).toLongLong(), static_cast<uint32_t>(i)};
+        std::sort(byId.begin(), byId.end());
+        std::vector<QByteArray> texts(mRows.size());
+        size_t next = 0;
+        mSource->column(column, [&](qint64 id, QByteArrayView text) {
+            while (next < byId.size() && byId[next].first < id)
+                ++next;
+            for (; next < byId.size() && byId[next].first == id; ++next)
+                texts[byId[next].second] = text.toByteArray();
+        });
+        mReadTexts = std::move(texts);
+        mReadColumn = column;
+    }
+    return [this](size_t i) { return QByteArrayView(mReadTexts[i]); };
 }
 
 void ContactListModel::resort()

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QStringList>
 
 #include "model/listrow.h"
@@ -13,10 +16,30 @@
 // permutation of view rows over the rows as they were given, so the rows
 // themselves never move and a refill costs nothing extra until a heading has
 // been clicked.
+//
+// A row may hold only its first columns (the ID and the name): a hundred
+// thousand whole contacts would take more memory than the rest of the
+// program. The other cells come from the source when they are shown, a few
+// hundred rows kept at a time, and a sort by such a column reads that one
+// column of every contact.
 class ContactListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
+    // Where the cells that the rows do not hold come from.
+    class Source {
+    public:
+        virtual ~Source() = default;
+        // The whole row of that ID as it is stored now; nothing when there
+        // is none or it cannot be read.
+        virtual std::optional<ListRow> row(QByteArrayView id) = 0;
+        // Every stored contact's ID and text in one column, in ID order.
+        virtual void column(size_t column, const std::function<void(qint64 id, QByteArrayView text)>& take) = 0;
+    };
+
     using QAbstractTableModel::QAbstractTableModel;
+    ~ContactListModel() override;
+
+    void setSource(Source* source) { mSource = source; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -35,8 +58,18 @@ public:
     // The row with that ID text takes new contents, or leaves the list when
     // there are none; false when no row has that ID.
     bool replaceRow(QByteArrayView id, std::optional<ListRow> row);
+    // Puts the row (new, or the new contents of one with its ID) where its
+    // name belongs, or takes the row of that ID away; other rows stay as
+    // they are, and so does a selection.
+    void placeRow(ListRow row);
+    void removeRow(QByteArrayView id);
     // Every row as shown, for work that must not see later changes.
     std::vector<ListRow> shownRows() const;
+
+    // The text of one cell, from the source when the row does not hold it.
+    QString cell(int viewRow, size_t column) const;
+    // The same as UTF-8, valid until the list changes or other rows are read.
+    QByteArrayView cellUtf8(int viewRow, size_t column) const;
 
     // The most characters of one cell the list shows (and its tooltip): a
     // cell of megabytes would freeze every repaint.
@@ -67,9 +100,26 @@ public:
 private:
     void resort();
     std::vector<uint32_t> sortedOrder() const;
+    // Every row's text in a column, in the rows' order.
+    std::function<QByteArrayView(size_t)> columnReader(size_t column) const;
+    const ListRow* wholeRow(const ListRow& row) const;
+    int sourceIndexOf(QByteArrayView id) const;
+    int viewRowOf(int source) const;
 
     QStringList mHeadings;
     std::vector<ListRow> mRows;
+    // Each row's key, in the rows' order: finding a row by its key then reads
+    // one small array instead of every row.
+    std::vector<qint64> mIds;
+    Source* mSource = nullptr;
+    // Whole rows read from the source, by ID; forgotten when many are held.
+    mutable QHash<QByteArray, ListRow> mWhole;
+    // The fewest columns any row holds (rows read whole hold them all);
+    // a removed row may leave it lower than it is, which costs a read only.
+    size_t mFewestHeld = ListRow::size();
+    // A column read from the source for sorting, in the rows' order.
+    mutable size_t mReadColumn = SIZE_MAX;
+    mutable std::vector<QByteArray> mReadTexts;
     // View row to source row; empty while the rows show in the given order.
     std::vector<uint32_t> mOrder;
     bool mSorted = false;

@@ -19,6 +19,7 @@
 #include "store/session.h"
 #include "ui/commands/contactcommands.h"
 #include "ui/main/contactlistmodel.h"
+#include "ui/main/storedrows.h"
 #include "ui/pointerfeedback.h"
 #include "ui/twips.h"
 
@@ -72,6 +73,8 @@ void Form1::buildControls()
     resize(twipsToPixels(8040), twipsToPixels(8970));
 
     mModel = new ContactListModel(this);
+    mStored = std::make_unique<StoredRows>(mSession);
+    mModel->setSource(mStored.get());
     ListView1 = new QTableView(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setModel(mModel);
@@ -211,21 +214,23 @@ QString Form1::id(int row) const
 
 QString Form1::text(int row, contact::Field field) const
 {
-    return mModel->row(row)[ListRow::column(field)];
+    return mModel->cell(row, ListRow::column(field));
 }
 
 QByteArrayView Form1::textUtf8(int row, contact::Field field) const
 {
-    return mModel->row(row).utf8(field);
+    return mModel->cellUtf8(row, ListRow::column(field));
 }
 
 void Form1::clearRows()
 {
+    mShowsAll = false;
     mModel->setRows({});
 }
 
 void Form1::showRows(std::vector<ListRow> rows)
 {
+    mShowsAll = false;
     mModel->setRowsInNameOrder(std::move(rows));
 }
 
@@ -281,7 +286,11 @@ void Form1::PushButton7_Click()
     QStringList headings;
     for (const contact::FieldInfo& field : contact::fields())
         headings << QLatin1String(field.spreadsheetHeading);
-    ExcelExportRows list(headings, mModel->shownRows(), this, [this](int pointer) { setMousePointer(pointer); });
+    // The rows as shown now, with every cell, however the list changes while
+    // the export runs.
+    std::vector<ListRow> rows = mModel->shownRows();
+    trap.step(130, [&] { rows = mStored->whole(std::move(rows)); });
+    ExcelExportRows list(headings, std::move(rows), this, [this](int pointer) { setMousePointer(pointer); });
     runExcelExport(list, trap);
 }
 

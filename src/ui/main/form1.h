@@ -1,6 +1,9 @@
 #pragma once
 
 #include <array>
+#include <memory>
+#include <optional>
+#include <vector>
 
 #include <QWidget>
 
@@ -9,6 +12,7 @@
 #include "ui/skin.h"
 
 class ContactListModel;
+class StoredRows;
 class ErrorTrap;
 class Messages;
 class PointerFeedback;
@@ -38,6 +42,7 @@ public:
     // no error trap: a failure goes to the caller's.
     void loadRondexa() override;
     void refreshRow(const QString& id) override;
+    void noteChanged(const QString& id) override;
 
     void PushButton1_Click();
     void PushButton2_Click();
@@ -86,6 +91,9 @@ protected:
 private:
     // Every contact the recordset still has to deliver, in name order.
     void fillFrom(Recordset& recordset);
+    // Reads the list's rows without showing them or saying anything, while
+    // the file's check runs: the fill then only shows them.
+    void readEarly();
 
     void buildControls();
     QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, double left, double top,
@@ -110,6 +118,13 @@ private:
     SkinFramework SkinFramework1;
 
     ContactListModel* mModel = nullptr;
+    std::unique_ptr<StoredRows> mStored;
+    // The list shows every contact, as of the file's data version then.
+    bool mShowsAll = false;
+    qint64 mFilledVersion = -1;
+    // Contacts this window changed since the list was filled.
+    std::vector<QString> mChanged;
+    std::optional<std::vector<ListRow>> mEarly;
     // Widths in twips as set or as the user dragged them: a 1-twip column
     // shows as 0 pixels but is still remembered as 1.
     std::array<double, ViewSettings::kColumns> mColumnTwips{};

@@ -24,6 +24,7 @@
 #include "ui/cursorfile.h"
 #include "ui/main/contactlistmodel.h"
 #include "ui/main/layout.h"
+#include "ui/main/storedrows.h"
 #include "ui/pointerfeedback.h"
 
 bool Form1::Form_Load()
@@ -64,7 +65,7 @@ bool Form1::Form_Load()
     trap.step(148, [&] { gConn = std::make_unique<Connection>(); });
     if (trap.test(150, [&] { return mSession.connection().state() != 0; }))
         trap.step(150, [&] { mSession.connection().close(); });
-    trap.step(152, [&] { mSession.connection().open(paths.connectionString); });
+    trap.step(152, [&] { mSession.connection().open(paths.connectionString, Connection::Check::InBackground); });
 
     trap.step(154, [&] { mModel->addColumn(QLatin1String(contact::kIdHeading)); });
     for (const contact::FieldInfo& field : contact::fields())
@@ -76,6 +77,15 @@ bool Form1::Form_Load()
     for (int n = 2; n <= mModel->columnCount(); ++n)
         trap.step(186, [&] { setColumnWidthTwips(n - 1, settings.columnWidth(n)); });
 
+    // The check of the whole file takes time with the file's size: it runs
+    // on its own beside this first reading of the list, and its verdict
+    // belongs to the opening. A damaged file is closed before any contact is
+    // shown; the list's own step then fails on the closed connection.
+    readEarly();
+    trap.step(152, [&] {
+        if (gConn)
+            gConn->awaitCheck();
+    });
     trap.step(190, [&] { loadRondexa(); });
 
     trap.step(192, [&] {
@@ -93,14 +103,61 @@ bool Form1::Form_Load()
 
 void Form1::loadRondexa()
 {
-    Recordset recordset;
     setMousePointer(pointer::kHourglass);
+    Connection& connection = mSession.connection();
+    // Since the list was filled, only this window changed the file: the
+    // contacts it changed take their new places and the rest stays. Any
+    // other writer (another copy, the sqlite3 tool) means a whole refill.
+    if (mShowsAll && !mChanged.empty() && connection.state() != 0 && connection.dataVersion() == mFilledVersion) {
+        for (const QString& id : mChanged) {
+            if (std::optional<ListRow> row = mStored->row(id.toLatin1()))
+                mModel->placeRow(std::move(*row));
+            else
+                mModel->removeRow(id.toLatin1());
+        }
+        mChanged.clear();
+        setMousePointer(pointer::kDefault);
+        return;
+    }
+    mChanged.clear();
+    mShowsAll = false;
     clearRows();
-    recordset.open(contact::listQuery(), mSession.connection(), 3, 1);
-    fillFrom(recordset);
-    if (recordset.state() != 0)
-        recordset.close();
+    if (mEarly && connection.state() != 0) {
+        mModel->setRowsInNameOrder(std::move(*mEarly));
+        mEarly.reset();
+    } else {
+        mEarly.reset();
+        Recordset recordset;
+        recordset.open(contact::namesQuery(), connection, 3, 1);
+        fillFrom(recordset);
+        if (recordset.state() != 0)
+            recordset.close();
+    }
+    mFilledVersion = connection.dataVersion();
+    mShowsAll = true;
     setMousePointer(pointer::kDefault);
+}
+
+void Form1::readEarly()
+{
+    mEarly.reset();
+    if (!mSession.gConn || mSession.gConn->state() == 0)
+        return;
+    try {
+        Recordset recordset;
+        recordset.open(contact::namesQuery(), *mSession.gConn, 3, 1);
+        std::vector<ListRow> rows;
+        ListRow::Builder row;
+        for (; !recordset.eof(); recordset.moveNext()) {
+            row.add(recordset.fieldUtf8(0));
+            row.add(recordset.fieldUtf8(1));
+            rows.push_back(row.take());
+        }
+        mEarly = std::move(rows);
+    } catch (const std::exception&) {
+        // Nothing is lost: the list's own step reads again and reports.
+        mEarly.reset();
+    }
 }
 
 void Form1::fillFrom(Recordset& recordset)
@@ -114,28 +171,30 @@ void Form1::fillFrom(Recordset& recordset)
         ~Publish() { model.setRowsInNameOrder(std::move(rows)); }
     } publish{*mModel, rows};
 
+    // The key and the name: the other cells are read when they are shown.
     ListRow::Builder row;
     while (!recordset.eof()) {
-        for (size_t i = 0; i < ListRow::size(); ++i)
-            row.add(recordset.fieldUtf8(static_cast<int>(i)));
+        row.add(recordset.fieldUtf8(0));
+        row.add(recordset.fieldUtf8(1));
         rows.push_back(row.take());
         recordset.moveNext();
     }
 }
 
+void Form1::noteChanged(const QString& id)
+{
+    mChanged.push_back(id);
+}
+
 void Form1::refreshRow(const QString& id)
 {
-    Recordset recordset;
-    recordset.open(contact::rowQuery(id), mSession.connection(), 3, 1);
-    std::optional<ListRow> stored;
-    if (!recordset.eof()) {
-        ListRow::Builder row;
-        for (size_t i = 0; i < ListRow::size(); ++i)
-            row.add(recordset.fieldUtf8(static_cast<int>(i)));
-        stored = row.take();
-    }
-    recordset.close();
-    mModel->replaceRow(id.toUtf8(), std::move(stored));
+    std::optional<ListRow> stored = mStored->row(id.toLatin1());
+    if (!stored)
+        mModel->removeRow(id.toLatin1());
+    else if (mShowsAll)
+        mModel->placeRow(std::move(*stored));
+    else
+        mModel->replaceRow(id.toLatin1(), std::move(stored));
 }
 
 void Form1::Form_QueryUnload()

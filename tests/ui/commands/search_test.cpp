@@ -94,3 +94,19 @@ TEST_F(Search, FailingQueryIsReportedOnceAndLeavesAnEmptyList)
     EXPECT_EQ(form->rowCount(), 0);
     EXPECT_EQ(form->mousePointer(), 0);
 }
+
+// Keys spread over a wide range make the search read the table in parts at
+// once, each on a connection of its own: every part's matches are found,
+// none twice, the keys at the very ends of the range included.
+TEST_F(Search, ATableReadInPartsFindsEveryMatchOnce)
+{
+    for (const char* id : {"-9223372036854775808", "-5", "400000", "900000", "9223372036854775807"})
+        env->gConn()->execute(QStringLiteral("insert into tblContact (ContactID, ContactName, Remark) values "
+                                             "(%1, 'Spread %1', 'call 12 later')")
+                                  .arg(QLatin1String(id)));
+    form->loadRondexa();
+    EXPECT_EQ(found("12"), QStringList({"Prefix Mobile", "Remark Holder", "Spread -5", "Spread -9223372036854775808",
+                                        "Spread 400000", "Spread 900000", "Spread 9223372036854775807",
+                                        "Web Person"}));
+    EXPECT_TRUE(messages->shown().empty()) << messages->texts().join(" | ").toStdString();
+}

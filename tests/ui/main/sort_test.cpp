@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdlib>
+#include <numeric>
+#include <string>
 #include <vector>
 
 #include <QItemSelectionModel>
+
+#include <unicode/ucol.h>
 
 #include "base/apperror.h"
 #include "ui/main/contactlistmodel.h"
@@ -174,6 +180,49 @@ TEST(ColumnSort, NamesEqualButForCaseKeepTheirShownOrder)
     EXPECT_EQ(shown(model, kId), strings({"2", "4", "3", "1"}));
     model.columnClick(kName + 1);
     EXPECT_EQ(shown(model, kId), strings({"4", "3", "1", "2"}));
+}
+
+// Texts that agree far beyond their first letters, differing late in a
+// letter, an accent or letter case only, come in the collation's own order
+// both ways, with ties kept as shown.
+TEST(ColumnSort, LongTextsThatDifferOnlyLateSortAsTheCollationDoes)
+{
+    const std::string common = "Meeting notes about the quarterly garden club ";
+    const std::vector<std::string> endings = {"z", "a", "É", "e", "E", "", "é a", "e z", "b", "B", "e"};
+    std::vector<Person> people;
+    std::vector<std::string> names;
+    for (size_t i = 0; i < endings.size(); ++i)
+        names.push_back((i % 3 == 0 ? std::string("É") : std::string("E")) + common + endings[i]);
+    for (size_t i = 0; i < names.size(); ++i)
+        people.push_back({strdup(std::to_string(i).c_str()), names[i].c_str()});
+
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* collator = ucol_open("", &status);
+    ASSERT_TRUE(U_SUCCESS(status));
+    ucol_setStrength(collator, UCOL_SECONDARY);
+    for (const bool descending : {false, true}) {
+        std::vector<size_t> expected(names.size());
+        std::iota(expected.begin(), expected.end(), 0);
+        std::stable_sort(expected.begin(), expected.end(), [&](size_t a, size_t b) {
+            UErrorCode s = U_ZERO_ERROR;
+            const UCollationResult r = ucol_strcollUTF8(collator, names[a].c_str(), -1, names[b].c_str(), -1, &s);
+            return descending ? r == UCOL_GREATER : r == UCOL_LESS;
+        });
+        QStringList expectedIds;
+        for (const size_t i : expected)
+            expectedIds << QString::number(i);
+
+        ContactListModel model;
+        addHeadings(model);
+        model.setRows(rows(people));
+        model.columnClick(kName + 1);
+        if (descending)
+            model.columnClick(kName + 1);
+        EXPECT_EQ(shown(model, kId), expectedIds) << (descending ? "descending" : "ascending");
+    }
+    ucol_close(collator);
+    for (const Person& p : people)
+        free(const_cast<char*>(p.id));
 }
 
 TEST(ColumnSort, SortSurvivesRefillAndSearch)

@@ -1,0 +1,128 @@
+#include "store/collationsort.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <thread>
+
+#include <unicode/ucol.h>
+#include <unicode/uiter.h>
+
+#include "base/apperror.h"
+
+namespace {
+
+struct CollatorCloser {
+    void operator()(UCollator* c) const { ucol_close(c); }
+};
+
+// The same rules as the store's NOCASE: the root collation at secondary
+// strength, so letter case is ignored, accents count and every script sorts
+// by its own alphabet.
+UCollator* listCollator()
+{
+    static const std::unique_ptr<UCollator, CollatorCloser> collator = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<UCollator, CollatorCloser> c(ucol_open("", &status));
+        if (U_FAILURE(status))
+            throw AppError(QStringLiteral("The text collation is not available: %1")
+                               .arg(QString::fromLatin1(u_errorName(status))));
+        ucol_setStrength(c.get(), UCOL_SECONDARY);
+        return c;
+    }();
+    return collator.get();
+}
+
+} // namespace
+
+// Sorts row numbers stably by the collation of their texts. A whole
+// collation key costs time with the text's length, yet most texts differ
+// within their first letters: every row gets the first bytes of its key only
+// (ICU makes them from the first letters), and only rows whose beginnings tie
+// are compared whole, a comparison stopping at the first difference.
+// tieBreak, when given, orders rows whose texts the collation calls equal.
+void collationSort(std::vector<uint32_t>& order, size_t rows, const std::function<QByteArrayView(size_t)>& textOf,
+                   bool descending, const std::function<int(uint32_t, uint32_t)>& tieBreak)
+{
+    constexpr int32_t kPrefix = 16;
+    constexpr size_t kRowsForHelper = 20000;
+    // The key's first bytes as big-endian numbers, zeros after its end, and
+    // how many there were: fewer than kPrefix is the whole key.
+    struct Prefix {
+        std::array<uint64_t, kPrefix / 8> words{};
+        int32_t length = 0;
+        auto operator<=>(const Prefix&) const = default;
+    };
+    std::vector<Prefix> prefixes(rows);
+    UCollator* collator = listCollator();
+    const auto makePrefixes = [&](UCollator* own, size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i) {
+            const QByteArrayView utf8 = textOf(i);
+            UCharIterator text;
+            uiter_setUTF8(&text, utf8.data(), static_cast<int32_t>(utf8.size()));
+            uint32_t state[2] = {0, 0};
+            uint8_t bytes[kPrefix] = {};
+            UErrorCode status = U_ZERO_ERROR;
+            const int32_t got = ucol_nextSortKeyPart(own, &text, state, bytes, kPrefix, &status);
+            Prefix& prefix = prefixes[i];
+            // A failing collator leaves an empty key, which sorts first.
+            prefix.length = U_FAILURE(status) ? 0 : got;
+            for (int32_t b = 0; b < prefix.length; ++b)
+                prefix.words[static_cast<size_t>(b / 8)] |= uint64_t{bytes[b]} << (8 * (7 - b % 8));
+        }
+    };
+    // A long list shares the work with a second thread, on a collator of
+    // its own.
+    UErrorCode cloned = U_ZERO_ERROR;
+    const std::unique_ptr<UCollator, CollatorCloser> helperCollator(
+        rows >= kRowsForHelper && std::thread::hardware_concurrency() > 1 ? ucol_clone(collator, &cloned) : nullptr);
+    if (helperCollator && U_SUCCESS(cloned)) {
+        std::thread helper(makePrefixes, helperCollator.get(), rows / 2, rows);
+        makePrefixes(collator, 0, rows / 2);
+        helper.join();
+    } else {
+        makePrefixes(collator, 0, rows);
+    }
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        return descending ? prefixes[b] < prefixes[a] : prefixes[a] < prefixes[b];
+    });
+
+    const auto whole = [&](uint32_t a, uint32_t b) {
+        const QByteArrayView ta = textOf(a);
+        const QByteArrayView tb = textOf(b);
+        UErrorCode status = U_ZERO_ERROR;
+        const UCollationResult result = ucol_strcollUTF8(collator, ta.data(), static_cast<int32_t>(ta.size()),
+                                                         tb.data(), static_cast<int32_t>(tb.size()), &status);
+        return U_FAILURE(status) ? 0 : static_cast<int>(result);
+    };
+    for (auto run = order.begin(); run != order.end();) {
+        auto runEnd = run + 1;
+        while (runEnd != order.end() && prefixes[*runEnd] == prefixes[*run])
+            ++runEnd;
+        const bool complete = prefixes[*run].length < kPrefix;
+        if (runEnd - run > 1 && (!complete || tieBreak)) {
+            std::stable_sort(run, runEnd, [&](uint32_t a, uint32_t b) {
+                const int c = complete ? 0 : whole(a, b);
+                if (c != 0)
+                    return descending ? c > 0 : c < 0;
+                return tieBreak && tieBreak(a, b) < 0;
+            });
+        }
+        run = runEnd;
+    }
+}
+
+// SQLite's own NOCASE: ASCII letters without case, every other byte as it is.
+int asciiNoCase(QByteArrayView a, QByteArrayView b)
+{
+    const qsizetype shorter = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < shorter; ++i) {
+        auto ca = static_cast<unsigned char>(a[i]);
+        auto cb = static_cast<unsigned char>(b[i]);
+        ca = ca >= 'A' && ca <= 'Z' ? ca + ('a' - 'A') : ca;
+        cb = cb >= 'A' && cb <= 'Z' ? cb + ('a' - 'A') : cb;
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}

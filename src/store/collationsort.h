@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include <QByteArrayView>
+
+// The order the list shows texts in: the root collation at secondary
+// strength, so letter case is ignored, accents count and every script sorts
+// by its own alphabet.
+
+// Sorts row numbers (order holds each of 0..rows-1) stably by the collation
+// of textOf(row), UTF-8. tieBreak, when given, orders rows whose texts the
+// collation calls equal; rows it calls equal too keep their place in order.
+// textOf is called from two threads at once for a long list.
+void collationSort(std::vector<uint32_t>& order, size_t rows, const std::function<QByteArrayView(size_t)>& textOf,
+                   bool descending, const std::function<int(uint32_t, uint32_t)>& tieBreak = {});
+
+// SQLite's own NOCASE: ASCII letters without case, every other byte as it
+// is. Names the collation calls equal stand in this order in the list.
+int asciiNoCase(QByteArrayView a, QByteArrayView b);

@@ -1,0 +1,145 @@
+#include "store/contactsearch.h"
+
+#include <algorithm>
+#include <exception>
+#include <limits>
+#include <thread>
+
+#include <sqlite3.h>
+
+#include <QFile>
+
+#include "model/contact.h"
+#include "store/connection.h"
+#include "store/sqlitehandles.h"
+
+namespace {
+
+// Below this many rows one part reads faster than starting others.
+const qint64 kRowsPerPart = 50000;
+const unsigned kMostParts = 4;
+
+LikePattern compiled(const QByteArray& pattern, const CaseFolding& folding)
+{
+    return LikePattern(pattern.constData(), static_cast<int>(pattern.size()), 0, folding);
+}
+
+QByteArrayView columnView(sqlite3_stmt* row, int column)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, column));
+    return text ? QByteArrayView(text, sqlite3_column_bytes(row, column)) : QByteArrayView();
+}
+
+StatementHandle prepared(sqlite3* db, const char* sql)
+{
+    sqlite3_stmt* raw = nullptr;
+    const int rc = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
+    StatementHandle statement(raw);
+    check(rc, db);
+    return statement;
+}
+
+} // namespace
+
+ContactSearch::ContactSearch(const QString& text, const CaseFolding& folding)
+    : mAtStart(compiled(text.toUtf8() + '%', folding)), mAnywhere(compiled('%' + text.toUtf8() + '%', folding))
+{
+}
+
+bool ContactSearch::matches(sqlite3_stmt* row) const
+{
+    for (const contact::FieldInfo& field : contact::fields()) {
+        const QByteArrayView value = columnView(row, 1 + contact::indexOf(field.field));
+        if (value.isNull())
+            continue;
+        const LikePattern& pattern = field.searchAnywhere ? mAnywhere : mAtStart;
+        if (pattern.matches(value.data(), static_cast<int>(value.size())))
+            return true;
+    }
+    return false;
+}
+
+void ContactSearch::findIn(sqlite3_stmt* rows, std::vector<ListRow>& found) const
+{
+    sqlite3* db = sqlite3_db_handle(rows);
+    while (check(sqlite3_step(rows), db) == SQLITE_ROW) {
+        if (!matches(rows))
+            continue;
+        ListRow::Builder row;
+        for (size_t c = 0; c < ListRow::size(); ++c)
+            row.add(columnView(rows, static_cast<int>(c)));
+        found.push_back(row.take());
+    }
+}
+
+std::vector<ListRow> ContactSearch::findAll(Connection& connection) const
+{
+    sqlite3* db = connection.handle();
+    qint64 low = 0;
+    qint64 high = -1;
+    {
+        // Each in a query of its own: SQLite finds one of them at the end of
+        // the key's tree, but both together only by reading every row.
+        const StatementHandle range =
+            prepared(db, "select (select min(ContactID) from tblContact), (select max(ContactID) from tblContact)");
+        if (check(sqlite3_step(range.get()), db) == SQLITE_ROW && sqlite3_column_type(range.get(), 0) != SQLITE_NULL) {
+            low = sqlite3_column_int64(range.get(), 0);
+            high = sqlite3_column_int64(range.get(), 1);
+        }
+    }
+    const unsigned cores = std::max(1u, std::min(kMostParts, std::thread::hardware_concurrency()));
+    // Keys are mostly dense: the key range stands for the number of rows.
+    const double span = static_cast<double>(high) - static_cast<double>(low) + 1;
+    const auto parts = static_cast<unsigned>(std::clamp(span / kRowsPerPart, 1.0, static_cast<double>(cores)));
+    std::vector<ListRow> found;
+    if (parts == 1 || connection.path().isEmpty()) {
+        const StatementHandle all = prepared(db, "select * from tblContact");
+        findIn(all.get(), found);
+        return found;
+    }
+
+    std::vector<std::vector<ListRow>> partial(parts);
+    std::vector<std::exception_ptr> failures(parts);
+    std::vector<std::thread> workers;
+    const QByteArray file = QFile::encodeName(connection.path());
+    // Keys may lie anywhere in 64 bits: the split is done in unsigned
+    // arithmetic, wide enough for the distance from the lowest to the highest.
+    // (distance + 1) * part / parts, without the product overflowing.
+    const quint64 distance = static_cast<quint64>(high) - static_cast<quint64>(low);
+    const auto boundary = [&](unsigned part) {
+        const quint64 offset = distance / parts * part + (distance % parts + 1) * part / parts;
+        return static_cast<qint64>(static_cast<quint64>(low) + offset);
+    };
+    for (unsigned part = 0; part < parts; ++part) {
+        // The first and the last part reach to the ends of what a 64-bit key
+        // can hold, so no row falls between them.
+        const qint64 from = part == 0 ? std::numeric_limits<qint64>::min() : boundary(part);
+        const qint64 to = part + 1 == parts ? std::numeric_limits<qint64>::max() : boundary(part + 1) - 1;
+        workers.emplace_back([&, part, from, to] {
+            try {
+                sqlite3* raw = nullptr;
+                const int rc =
+                    sqlite3_open_v2(file.constData(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+                const DatabaseHandle reader(raw);
+                check(rc, raw);
+                sqlite3_busy_timeout(raw, 5000);
+                const StatementHandle rows =
+                    prepared(raw, "select * from tblContact where ContactID between ?1 and ?2");
+                sqlite3_bind_int64(rows.get(), 1, from);
+                sqlite3_bind_int64(rows.get(), 2, to);
+                findIn(rows.get(), partial[part]);
+            } catch (...) {
+                failures[part] = std::current_exception();
+            }
+        });
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+    for (const std::exception_ptr& failure : failures) {
+        if (failure)
+            std::rethrow_exception(failure);
+    }
+    for (std::vector<ListRow>& rows : partial)
+        found.insert(found.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    return found;
+}
