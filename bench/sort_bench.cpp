@@ -95,6 +95,7 @@ void BM_HeadingClickAfterAnother(benchmark::State& state, int index)
     BENCHMARK_CAPTURE(name, __VA_ARGS__)                                                                               \
         ->Unit(benchmark::kMillisecond)                                                                                \
         ->MinTime(1)                                                                                                   \
+        ->UseRealTime()                                                                                                \
         ->Repetitions(5)                                                                                               \
         ->DisplayAggregatesOnly(true)
 

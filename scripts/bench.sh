@@ -32,13 +32,23 @@ cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DRONDEXA_BENCH=ON >/dev/nu
 cmake --build build-bench -j"$(nproc)"
 
 # operation | program | Rondexa's benchmark | the yardstick's benchmark ("-": none)
+# A benchmark may be followed by ":counter" to take one of its counters
+# instead of its time (the budget of a memory goal, say).
 pairs=(
+    "Start to filled list, 100,000 contacts|startup|BM_StartToFilledList/100000|BM_CliOrderedListing/100000"
+    "Start to filled list, 1,000,000 contacts|startup|BM_StartToFilledList/1000000|BM_CliOrderedListing/1000000"
+    "Peak memory (MB) vs goal, 100,000|startup|BM_StartToFilledList/100000:peak_MB|BM_StartToFilledList/100000:budget_MB"
+    "Peak memory (MB) vs goal, 1,000,000|startup|BM_StartToFilledList/1000000:peak_MB|BM_StartToFilledList/1000000:budget_MB"
+    "Search \"martin\", 100,000, vs command line|startup|BM_SearchMartin/100000|BM_CliSearchMartin/100000"
+    "Search \"martin\", 1,000,000, vs command line|startup|BM_SearchMartin/1000000|BM_CliSearchMartin/1000000"
     "List fill, 100,000 contacts|listfill|BM_ListFill|BM_PlainListQuery"
     "Name order with the text rules|listfill|BM_QueryWithTextRules|BM_PlainListQuery"
     "Search \"12\"|search|BM_Search12|BM_PlainSearch12"
     "Search \"martin\"|search|BM_SearchMartin|BM_PlainSearchMartin"
     "Search Cyrillic|search|BM_SearchCyrillic|BM_PlainSearchCyrillic"
-    "Save one contact, list refilled|search|BM_SaveOneContact|BM_PlainListFill"
+    "Save a new contact, 100,000, vs 30 ms goal|search|BM_SaveOneContact|-"
+    "Update a contact, 100,000, vs 30 ms goal|search|BM_UpdateOneContact|-"
+    "Delete a contact, 100,000, vs 30 ms goal|search|BM_DeleteOneContact|-"
     "Search 1,000 characters in 1 MB of remark|search|BM_SearchPathological|BM_PlainSearchPathological"
     "Heading click: name|sort|BM_HeadingClick/Name|BM_PlainOrderBy/Name"
     "Heading click: e-mail|sort|BM_HeadingClick/Email|BM_PlainOrderBy/Email"
@@ -81,18 +91,21 @@ done
 # ran once; empty when it did not run or failed. Google Benchmark's JSON has
 # one field a line, which awk reads without a JSON tool; the run name loses
 # the options Google Benchmark appends ("/iterations:1", "/real_time").
-median() { # program benchmark
+median() { # program benchmark[:counter]
     local file=$results/$1.json
+    local want=${2%%:*} counter=
+    [[ $2 == *:* ]] && counter=${2#*:}
     [ -f "$file" ] || return 0
-    awk -v want="$2" '
+    awk -v want="$want" -v counter="$counter" '
         function value(line) { sub(/^[^:]*: */, "", line); sub(/,$/, "", line); gsub(/"/, "", line); return line }
         function finish() {
             if (name == want && !failed && time != "") {
                 factor = unit == "ns" ? 1e-6 : unit == "us" ? 1e-3 : unit == "s" ? 1000 : 1
+                if (counter != "") { time = counted; factor = 1 }
                 if (aggregate == "median") median = time * factor
                 else if (kind == "iteration") single = time * factor
             }
-            name = ""; time = ""; unit = ""; aggregate = ""; kind = ""; failed = 0
+            name = ""; time = ""; unit = ""; aggregate = ""; kind = ""; failed = 0; counted = ""
         }
         /^ *\{ *$/ { finish() }
         /"run_name":/ {
@@ -105,6 +118,7 @@ median() { # program benchmark
         /"real_time":/ { time = value($0) + 0 }
         /"time_unit":/ { unit = value($0) }
         /"error_occurred":/ { failed = value($0) == "true" }
+        counter != "" && $0 ~ "\"" counter "\":" { counted = value($0) + 0 }
         END {
             finish()
             if (median != "") printf "%.4g", median; else if (single != "") printf "%.4g", single
@@ -112,7 +126,7 @@ median() { # program benchmark
     ' "$file"
 }
 
-printf '\n%-40s %14s %14s %8s\n' "operation" "Rondexa (ms)" "yardstick (ms)" "ratio"
+printf '\n%-52s %14s %14s %8s\n' "operation (ms unless said)" "Rondexa" "yardstick" "ratio"
 for pair in "${pairs[@]}"; do
     IFS='|' read -r operation program ours theirs <<<"$pair"
     [[ " ${programs[*]} " == *" $program "* ]] || continue
@@ -123,5 +137,5 @@ for pair in "${pairs[@]}"; do
     if [ -n "$mine" ] && [ -n "$yard" ] && [ "$yard" != "-" ]; then
         ratio=$(awk -v a="$mine" -v b="$yard" 'BEGIN { if (b > 0) printf "%.2fx", a / b; else print "-" }')
     fi
-    printf '%-40s %14s %14s %8s\n' "$operation" "${mine:-failed}" "${yard:-failed}" "$ratio"
+    printf '%-52s %14s %14s %8s\n' "$operation" "${mine:-failed}" "${yard:-failed}" "$ratio"
 done

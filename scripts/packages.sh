@@ -32,8 +32,9 @@ BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libsqlite3-dev libicu-dev
 # the stock sqlite3 command line judges what the program left in its file.
 TEST_PACKAGES=(googletest libgtest-dev unzip poppler-utils desktop-file-utils appstream fonts-wqy-microhei sqlite3)
 
-# scripts/bench.sh: Google Benchmark.
-BENCH_PACKAGES=(libbenchmark-dev)
+# scripts/bench.sh: Google Benchmark, and the sqlite3 command line as the
+# yardstick of the whole-process figures.
+BENCH_PACKAGES=(libbenchmark-dev sqlite3)
 
 # scripts/build-deb.sh: dpkg-shlibdeps (dpkg-dev) and file compute the package's
 # dependencies; xvfb and x11-utils show and find the installed program's window.

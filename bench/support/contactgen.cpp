@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "base/messages.h"
@@ -19,9 +20,11 @@
 namespace {
 
 const char* const kFirst[] = {"Martin", "Anna",   "Émile", "Zoë",   "Борис", "Яков",  "Ольга", "Νίκος",
-                              "Gareth", "Stuart", "Chloé", "Björn", "Иван",  "Мария", "Sean",  "Łukasz"};
+                              "Gareth", "Stuart", "Chloé", "Björn", "Иван",  "Мария", "Sean",  "Łukasz",
+                              "王",     "李娜",   "健太",  "美咲",  "Ελένη", "Ngozi", "José",  "Ярослава"};
 const char* const kLast[] = {"Oakes", "Lowe",    "Penn",    "Müller", "Иванов",   "Петрова", "Smith", "O'Brien",
-                             "Dupré", "Nilsson", "Соколов", "Παππάς", "Kowalski", "García",  "Brown", "Ng"};
+                             "Dupré", "Nilsson", "Соколов", "Παππάς", "Kowalski", "García",  "Brown", "Ng",
+                             "张",    "田中",    "佐藤",    "Οικονόμου", "Nakamura", "Ильин",  "Lee",   "Schröder"};
 const char kWords[] = "met at the conference call after six bring the documents birthday gift ideas works at "
                       "the hospital prefers e-mail over phone ask about the garden project новый адрес вторник";
 
@@ -30,11 +33,11 @@ const char kWords[] = "met at the conference call after six bring the documents 
 std::vector<Contact> generateContacts(int count, unsigned seed)
 {
     std::mt19937 random(seed);
-    std::uniform_int_distribution<int> name(0, 15);
+    std::uniform_int_distribution<int> name(0, static_cast<int>(std::size(kFirst)) - 1);
     std::uniform_int_distribution<int> digit(0, 9);
     std::uniform_int_distribution<int> length(10, 13);
     std::uniform_int_distribution<int> chance(0, 99);
-    std::uniform_int_distribution<int> remarkLength(0, 200);
+    std::uniform_int_distribution<int> remarkLength(0, 300);
     const QString words = QString::fromUtf8(kWords);
     std::uniform_int_distribution<int> wordStart(0, static_cast<int>(words.size()) - 1);
     const auto phone = [&] {
@@ -94,6 +97,20 @@ void writeContactFile(const QString& path, int count, unsigned seed)
     connection.execute(QStringLiteral("COMMIT"));
 }
 
+QString cachedContactFile(int count)
+{
+    // Named after what makes them: a change to the generator asks for a new name.
+    const QString folder = QStringLiteral(RONDEXA_BUILD_DIR "/bench-data");
+    const QString file = folder + QStringLiteral("/contacts-v2-%1.mdb").arg(count);
+    if (!QFileInfo::exists(file)) {
+        QDir().mkpath(folder);
+        const QString partial = file + QStringLiteral(".partial");
+        writeContactFile(partial, count);
+        QFile::rename(partial, file);
+    }
+    return file;
+}
+
 long residentBytes()
 {
     QFile statm(QStringLiteral("/proc/self/statm"));
@@ -128,7 +145,8 @@ public:
     {
         if (request.title == QLatin1String("Application Error"))
             fprintf(stderr, "%s\n", qPrintable(request.text));
-        return MsgAnswer::Ok;
+        // Asked whether to delete, the benchmark means it.
+        return request.buttons == MsgButtons::YesNo ? MsgAnswer::Yes : MsgAnswer::Ok;
     }
 };
 

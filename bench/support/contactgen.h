@@ -10,13 +10,17 @@
 
 struct Session;
 
-// Realistic generated contacts: names in Latin, accented Latin, Cyrillic and
-// Greek letters, phone numbers of 10 to 13 digits, remarks of 0 to 200
-// characters. The same seed gives the same contacts.
+// Realistic generated contacts: names in Latin, accented Latin, Cyrillic,
+// Greek and CJK letters, phone numbers of 10 to 13 digits, remarks of 0 to
+// 300 characters. The same seed gives the same contacts.
 std::vector<Contact> generateContacts(int count, unsigned seed = 1);
 
 // Creates (or replaces) a data file at path holding the generated contacts.
 void writeContactFile(const QString& path, int count, unsigned seed = 1);
+
+// A data file of count generated contacts, made once and kept in the build
+// folder for later runs; returns its path. Nothing may write to it.
+QString cachedContactFile(int count);
 
 // "Provider=...;Data Source= path"
 QString connectionStringFor(const QString& path);
