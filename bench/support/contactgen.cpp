@@ -22,9 +22,9 @@ namespace {
 const char* const kFirst[] = {"Martin", "Anna",   "Émile", "Zoë",   "Борис", "Яков",  "Ольга", "Νίκος",
                               "Gareth", "Stuart", "Chloé", "Björn", "Иван",  "Мария", "Sean",  "Łukasz",
                               "王",     "李娜",   "健太",  "美咲",  "Ελένη", "Ngozi", "José",  "Ярослава"};
-const char* const kLast[] = {"Oakes", "Lowe",    "Penn",    "Müller", "Иванов",   "Петрова", "Smith", "O'Brien",
-                             "Dupré", "Nilsson", "Соколов", "Παππάς", "Kowalski", "García",  "Brown", "Ng",
-                             "张",    "田中",    "佐藤",    "Οικονόμου", "Nakamura", "Ильин",  "Lee",   "Schröder"};
+const char* const kLast[] = {"Oakes", "Lowe",    "Penn",    "Müller",    "Иванов",   "Петрова", "Smith", "O'Brien",
+                             "Dupré", "Nilsson", "Соколов", "Παππάς",    "Kowalski", "García",  "Brown", "Ng",
+                             "张",    "田中",    "佐藤",    "Οικονόμου", "Nakamura", "Ильин",   "Lee",   "Schröder"};
 const char kWords[] = "met at the conference call after six bring the documents birthday gift ideas works at "
                       "the hospital prefers e-mail over phone ask about the garden project новый адрес вторник";
 

@@ -11,6 +11,7 @@
 
 #include "model/contact.h"
 #include "store/connection.h"
+#include "store/contacttable.h"
 #include "store/sqlitehandles.h"
 
 namespace {
@@ -28,15 +29,6 @@ QByteArrayView columnView(sqlite3_stmt* row, int column)
 {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, column));
     return text ? QByteArrayView(text, sqlite3_column_bytes(row, column)) : QByteArrayView();
-}
-
-StatementHandle prepared(sqlite3* db, const char* sql)
-{
-    sqlite3_stmt* raw = nullptr;
-    const int rc = sqlite3_prepare_v2(db, sql, -1, &raw, nullptr);
-    StatementHandle statement(raw);
-    check(rc, db);
-    return statement;
 }
 
 } // namespace
@@ -78,10 +70,7 @@ std::vector<ListRow> ContactSearch::findAll(Connection& connection) const
     qint64 low = 0;
     qint64 high = -1;
     {
-        // Each in a query of its own: SQLite finds one of them at the end of
-        // the key's tree, but both together only by reading every row.
-        const StatementHandle range =
-            prepared(db, "select (select min(ContactID) from tblContact), (select max(ContactID) from tblContact)");
+        const StatementHandle range = prepareOne(db, contact::keyRangeQuery());
         if (check(sqlite3_step(range.get()), db) == SQLITE_ROW && sqlite3_column_type(range.get(), 0) != SQLITE_NULL) {
             low = sqlite3_column_int64(range.get(), 0);
             high = sqlite3_column_int64(range.get(), 1);
@@ -93,7 +82,7 @@ std::vector<ListRow> ContactSearch::findAll(Connection& connection) const
     const auto parts = static_cast<unsigned>(std::clamp(span / kRowsPerPart, 1.0, static_cast<double>(cores)));
     std::vector<ListRow> found;
     if (parts == 1 || connection.path().isEmpty()) {
-        const StatementHandle all = prepared(db, "select * from tblContact");
+        const StatementHandle all = prepareOne(db, contact::everyRowQuery());
         findIn(all.get(), found);
         return found;
     }
@@ -123,8 +112,7 @@ std::vector<ListRow> ContactSearch::findAll(Connection& connection) const
                 const DatabaseHandle reader(raw);
                 check(rc, raw);
                 sqlite3_busy_timeout(raw, 5000);
-                const StatementHandle rows =
-                    prepared(raw, "select * from tblContact where ContactID between ?1 and ?2");
+                const StatementHandle rows = prepareOne(raw, contact::rowsInKeyRangeQuery());
                 sqlite3_bind_int64(rows.get(), 1, from);
                 sqlite3_bind_int64(rows.get(), 2, to);
                 findIn(rows.get(), partial[part]);

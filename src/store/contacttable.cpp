@@ -39,12 +39,31 @@ QString namesQuery()
 
 QString fieldQuery(Field field)
 {
-    return QStringLiteral("select %1, %2 from tblContact").arg(QLatin1String(kIdColumn), QLatin1String(info(field).column));
+    return QStringLiteral("select %1, %2 from tblContact")
+        .arg(QLatin1String(kIdColumn), QLatin1String(info(field).column));
 }
 
 QString reportQuery()
 {
     return QStringLiteral("select * from tblContact");
+}
+
+QString everyRowQuery()
+{
+    return QStringLiteral("select * from tblContact");
+}
+
+QString keyRangeQuery()
+{
+    // Each in a query of its own: SQLite finds one of them at the end of the
+    // key's tree, but both together only by reading every row.
+    return QStringLiteral("select (select min(%1) from tblContact), (select max(%1) from tblContact)")
+        .arg(QLatin1String(kIdColumn));
+}
+
+QString rowsInKeyRangeQuery()
+{
+    return QStringLiteral("select * from tblContact where %1 between ?1 and ?2").arg(QLatin1String(kIdColumn));
 }
 
 QString literalText(const QString& value)

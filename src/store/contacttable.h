@@ -21,6 +21,12 @@ QString namesQuery();
 // The key and one field of every contact, in the table's own (key) order.
 QString fieldQuery(Field field);
 QString reportQuery();
+// Every row, every column, in the table's own order.
+QString everyRowQuery();
+// The lowest and the highest key: one row of two values, NULL for none.
+QString keyRangeQuery();
+// Every row whose key lies between the parameters ?1 and ?2, both included.
+QString rowsInKeyRangeQuery();
 QString searchQuery(const QString& text);
 QString insertStatement(const Contact& contact);
 QString updateStatement(const Contact& contact, const QString& id);
