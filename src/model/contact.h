@@ -48,6 +48,14 @@ struct FieldInfo {
     // text may stand anywhere in it (else only at its start).
     const char* searchColumn;
     bool searchAnywhere;
+    // The vCard property that carries it ("FN", "TEL", ...). A phone also
+    // has its kind as the remarks name it ("mobile"), the TYPE it is written
+    // with, and the hint that brings a number back to this very slot
+    // ("mobile2"); all three are null for the other fields.
+    const char* vcardProperty;
+    const char* phoneKind;
+    const char* vcardPhoneType;
+    const char* vcardSlot;
 };
 
 // One flag for every field, in field order: which ones a save writes.

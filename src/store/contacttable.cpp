@@ -101,6 +101,24 @@ QString insertStatement(const Contact& contact)
            values.join(QStringLiteral("','")) + QStringLiteral("')");
 }
 
+QString insertParametersStatement()
+{
+    QStringList columns;
+    QStringList parameters;
+    for (const FieldInfo& field : fields()) {
+        columns << QLatin1String(field.column);
+        parameters << QStringLiteral("?%1").arg(indexOf(field.field) + 1);
+    }
+    return QStringLiteral("insert into tblContact (") + columns.join(QLatin1Char(',')) + QStringLiteral(") values (") +
+           parameters.join(QLatin1Char(',')) + QLatin1Char(')');
+}
+
+QString allContactsQuery()
+{
+    return QStringLiteral("select ") + columnNames().join(QLatin1Char(',')) +
+           QStringLiteral(" from tblContact order by %1").arg(QLatin1String(kIdColumn));
+}
+
 QString updateStatement(const Contact& contact, const QString& id)
 {
     FieldFlags all;

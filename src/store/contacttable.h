@@ -37,6 +37,12 @@ QString deleteStatement(const QString& id);
 // The one row of that ID.
 QString rowQuery(const QString& id);
 
+// Every field's column, in table order, given as the parameters ?1, ?2, ...:
+// the one statement a whole file's contacts are inserted with.
+QString insertParametersStatement();
+// The key and every field of every contact, in key order.
+QString allContactsQuery();
+
 // A value as it stands between the quotes of a literal: every apostrophe
 // doubled, so that no value can end its literal early, and a NUL joined in
 // as char(0).

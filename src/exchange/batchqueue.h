@@ -1,0 +1,41 @@
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+
+#include "exchange/cardbatch.h"
+#include "exchange/vcardreadresult.h"
+
+// Hands batches of mapped cards from the thread that reads a file to the one
+// that writes them. Bounded, so that a large file is never held whole.
+class BatchQueue {
+public:
+    // At most this many batches wait; a reader that keeps everything it
+    // reads anyway need not wait for the writer.
+    explicit BatchQueue(size_t mostBatches = 8) : mMostBatches(mostBatches) {}
+
+    // Blocks while the queue is full; false when the writer has stopped and
+    // the reader should too.
+    bool push(CardBatch&& batch);
+    // Blocks until a batch comes; false when no more will.
+    bool pop(CardBatch& batch);
+    // The reader is done: how the reading ended, or what it threw.
+    void finish(VCardReadResult read, std::exception_ptr error = nullptr);
+    // The writer stops taking batches.
+    void stop();
+
+    const VCardReadResult& read() const { return mRead; }
+    std::exception_ptr error() const { return mError; }
+
+private:
+    const size_t mMostBatches;
+    std::mutex mMutex;
+    std::condition_variable mChanged;
+    std::deque<CardBatch> mBatches;
+    bool mFinished = false;
+    bool mStopped = false;
+    VCardReadResult mRead;
+    std::exception_ptr mError;
+};

@@ -1,0 +1,126 @@
+#include "exchange/carddecoder.h"
+
+#include "exchange/vcardsyntax.h"
+
+namespace {
+
+using vcardsyntax::equalsIgnoreCase;
+using vcardsyntax::trimmed;
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+QByteArray decodeQuotedPrintable(QByteArrayView in)
+{
+    QByteArray out;
+    out.reserve(in.size());
+    const qsizetype size = in.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = in[i];
+        if (c == '=' && i + 2 < size) {
+            const int high = hexValue(in[i + 1]);
+            const int low = hexValue(in[i + 2]);
+            if (high >= 0 && low >= 0) {
+                out.append(static_cast<char>(high * 16 + low));
+                i += 2;
+                continue;
+            }
+        } else if (c == '=' && i == size - 1) {
+            continue;
+        }
+        out.append(c);
+    }
+    return out;
+}
+
+// The parameters in full: bare 2.1 ones (TEL;WORK;VOICE) become TYPE values,
+// or ENCODING ones for the encodings; lists become one entry per value.
+QList<VCardParameter> parameters(QByteArrayView header, QString* charset)
+{
+    QList<VCardParameter> result;
+    QByteArrayView rest = header;
+    vcardsyntax::nextPiece(rest, ';');
+    while (!rest.isNull()) {
+        const QByteArrayView part = trimmed(vcardsyntax::nextPiece(rest, ';'));
+        if (part.isEmpty())
+            continue;
+        const qsizetype equals = part.indexOf('=');
+        if (equals < 0) {
+            const bool isEncoding = equalsIgnoreCase(part, "BASE64") || equalsIgnoreCase(part, "B") ||
+                                    equalsIgnoreCase(part, "QUOTED-PRINTABLE") || equalsIgnoreCase(part, "8BIT") ||
+                                    equalsIgnoreCase(part, "7BIT");
+            result.append(
+                VCardParameter{vcardsyntax::upperName(isEncoding ? "ENCODING" : "TYPE"), QString::fromUtf8(part)});
+            continue;
+        }
+        const QString name = vcardsyntax::upperName(trimmed(part.first(equals)));
+        QByteArrayView values = part.sliced(equals + 1);
+        const qsizetype first = result.size();
+        while (!values.isNull())
+            result.append(
+                VCardParameter{name, QString::fromUtf8(vcardsyntax::unquoted(vcardsyntax::nextPiece(values, ',')))});
+        if (name == u"CHARSET")
+            *charset = result[first].value;
+    }
+    return result;
+}
+
+} // namespace
+
+VCardCard CardDecoder::decode(const RawCard& raw)
+{
+    VCardCard card;
+    card.line = raw.line;
+    card.version = QString::fromLatin1(raw.version);
+    card.notes = raw.notes;
+    card.properties.reserve(static_cast<qsizetype>(raw.properties.size()));
+    for (const RawProperty& property : raw.properties)
+        decodeProperty(property, card);
+    return card;
+}
+
+void CardDecoder::decodeProperty(const RawProperty& raw, VCardCard& card)
+{
+    VCardProperty& property = card.properties.emplace_back();
+    property.line = raw.line;
+    if (!raw.isProperty) {
+        bool invalid = false;
+        property.value = VCardProperty::escape(CharsetDecoder::decodeUtf8(raw.value, &invalid));
+        card.notes.append(QStringLiteral("line %1: not a property line; kept as text").arg(raw.line));
+        return;
+    }
+    QString charset;
+    property.group = QString::fromUtf8(raw.group);
+    property.name = vcardsyntax::upperName(raw.name);
+    property.parameters = parameters(raw.header, &charset);
+    if (raw.binary) {
+        property.binary = true;
+        return;
+    }
+    CharsetDecoder::Outcome outcome = CharsetDecoder::Outcome::None;
+    QString text;
+    if (raw.quotedPrintable)
+        text = mCharsets.decode(decodeQuotedPrintable(raw.value), charset, &outcome);
+    else if (raw.base64)
+        text = mCharsets.decode(QByteArray::fromBase64(raw.value.toByteArray()), charset, &outcome);
+    else
+        text = mCharsets.decode(raw.value, charset, &outcome);
+    if (outcome == CharsetDecoder::Outcome::UnknownCharset) {
+        card.notes.append(
+            QStringLiteral("line %1: unknown character set \"%2\"; read as UTF-8").arg(raw.line).arg(charset));
+    } else if (outcome == CharsetDecoder::Outcome::InvalidBytes) {
+        card.notes.append(QStringLiteral("line %1: bytes that are not valid %2 were replaced")
+                              .arg(raw.line)
+                              .arg(charset.isEmpty() ? QStringLiteral("UTF-8") : charset));
+    }
+    // Base64 text carries no vCard escapes of its own, so it is kept escaped like the rest.
+    property.value = raw.base64 ? VCardProperty::escape(text) : std::move(text);
+}

@@ -1,0 +1,268 @@
+#include "exchange/contactmapper.h"
+
+#include <QHash>
+#include <QRegularExpression>
+
+#include "exchange/birthdayparser.h"
+#include "exchange/extrasformatter.h"
+#include "exchange/phoneclassifier.h"
+#include "model/storeddate.h"
+
+namespace {
+
+using contact::Field;
+using contact::FieldInfo;
+
+// Compared with white space collapsed: export writes N from the simplified name.
+bool containsAllPieces(const QString& haystack, const QStringList& pieces)
+{
+    const QString simpleHaystack = haystack.simplified();
+    for (const QString& piece : pieces) {
+        const QString simplePiece = piece.simplified();
+        if (!simplePiece.isEmpty() && !simpleHaystack.contains(simplePiece, Qt::CaseInsensitive))
+            return false;
+    }
+    return true;
+}
+
+// N "agrees" with FN when FN already shows every part of it, whatever the order.
+bool nameAgrees(const QString& name, const VCardProperty& nameProperty)
+{
+    QStringList pieces;
+    for (const QString& component : nameProperty.components()) {
+        for (const QString& piece : component.split(u','))
+            pieces.append(ExtrasFormatter::flatten(piece));
+    }
+    return containsAllPieces(name, pieces);
+}
+
+bool fileAsAgrees(const QString& name, const QString& fileAs)
+{
+    static const QRegularExpression separators(QStringLiteral("[,\\s]+"));
+    return containsAllPieces(name, fileAs.split(separators, Qt::SkipEmptyParts));
+}
+
+QString binaryWhat(const QString& name)
+{
+    if (name == u"PHOTO")
+        return QStringLiteral("photo");
+    if (name == u"LOGO")
+        return QStringLiteral("logo");
+    if (name == u"SOUND")
+        return QStringLiteral("sound");
+    if (name == u"KEY")
+        return QStringLiteral("key");
+    return name + QStringLiteral(" (binary data)");
+}
+
+// The field a property fills by its first value alone (EMAIL, URL); the
+// name, the date, the phones and the remarks have rules of their own.
+const FieldInfo* firstValueField(const QString& name)
+{
+    for (const FieldInfo& field : contact::fields()) {
+        if (field.field != Field::Name && field.field != Field::DateOfBirth && field.field != Field::Remark &&
+            !field.phoneKind && name == QLatin1String(field.vcardProperty))
+            return &field;
+    }
+    return nullptr;
+}
+
+const QString& fieldHint()
+{
+    static const QString name = QLatin1String(ContactMapper::kFieldHint);
+    return name;
+}
+
+class Importer {
+public:
+    Importer(const VCardCard& card, const StoredDateForm& dates) : mCard(card), mDates(dates) {}
+
+    ImportedContact run();
+
+private:
+    void collectGroupLabels();
+    void mapNames();
+    void mapPhone(const VCardProperty& property);
+    void mapBirthday(const VCardProperty& property);
+    void mapFirstOrExtra(const VCardProperty& property, Field field);
+    void addExtras(const VCardProperty& property);
+    QString groupLabel(const VCardProperty& property) const;
+
+    const VCardCard& mCard;
+    const StoredDateForm& mDates;
+    ImportedContact mResult;
+    Contact& mContact = mResult.contact;
+    QHash<QString, QString> mGroupLabels;
+    QStringList mNoteTexts;
+};
+
+ImportedContact Importer::run()
+{
+    mResult.notes = mCard.notes;
+    collectGroupLabels();
+    mapNames();
+    bool hasAddress = false;
+    for (const VCardProperty& property : mCard.properties)
+        hasAddress = hasAddress || property.name == u"ADR";
+
+    for (const VCardProperty& property : mCard.properties) {
+        const QString& name = property.name;
+        if (name == u"FN" || name == u"N" || name == u"X-ABLABEL")
+            continue;
+        if (property.binary) {
+            mResult.binarySkipped = true;
+            mResult.notes.append(QStringLiteral("line %1: %2 not kept").arg(property.line).arg(binaryWhat(name)));
+            continue;
+        }
+        if (name == u"TEL") {
+            mapPhone(property);
+        } else if (name == u"NOTE") {
+            const QString note = property.text();
+            if (!note.isEmpty())
+                mNoteTexts.append(note);
+        } else if (name == u"BDAY" || name == u"X-BIRTHDAY-TEXT") {
+            mapBirthday(property);
+        } else if (const FieldInfo* field = firstValueField(name)) {
+            mapFirstOrExtra(property, field->field);
+        } else if (name == u"LABEL" && hasAddress) {
+            // Outlook repeats every ADR as a formatted LABEL; the ADR line already keeps it.
+            continue;
+        } else if (name == u"X-EVOLUTION-FILE-AS" && fileAsAgrees(mContact[Field::Name], property.text())) {
+            continue;
+        } else {
+            addExtras(property);
+        }
+    }
+
+    QString remark = mNoteTexts.size() == 1 ? mNoteTexts.front() : mNoteTexts.join(u'\n');
+    if (!mResult.extras.isEmpty()) {
+        if (!remark.isEmpty())
+            remark += QStringLiteral("\n\n");
+        remark += mResult.extras.join(u'\n');
+    }
+    mContact[Field::Remark] = remark;
+    return std::move(mResult);
+}
+
+void Importer::collectGroupLabels()
+{
+    for (const VCardProperty& property : mCard.properties) {
+        if (property.name == u"X-ABLABEL" && !property.group.isEmpty())
+            mGroupLabels.insert(property.group.toLower(), property.text());
+    }
+}
+
+QString Importer::groupLabel(const VCardProperty& property) const
+{
+    return property.group.isEmpty() ? QString() : mGroupLabels.value(property.group.toLower());
+}
+
+void Importer::mapNames()
+{
+    const VCardProperty* formatted = nullptr;
+    const VCardProperty* structured = nullptr;
+    for (const VCardProperty& property : mCard.properties) {
+        if (property.name == u"FN" && !formatted)
+            formatted = &property;
+        else if (property.name == u"N" && !structured)
+            structured = &property;
+    }
+    const QString natural = structured ? ExtrasFormatter::naturalName(*structured) : QString();
+    const QString fn = formatted ? formatted->text() : QString();
+    // An FN of only blanks is a placeholder some phones write; N then knows better.
+    const bool useFn = formatted && (!fn.trimmed().isEmpty() || natural.isEmpty());
+    mContact[Field::Name] = useFn ? fn : natural;
+
+    for (const VCardProperty& property : mCard.properties) {
+        if (property.name == u"FN" && &property != formatted) {
+            const QString other = property.text();
+            if (!other.trimmed().isEmpty() && other != mContact[Field::Name])
+                addExtras(property);
+        } else if (property.name == u"N") {
+            const bool shown = &property == structured && (!useFn || nameAgrees(fn, property));
+            if (!shown)
+                addExtras(property);
+        }
+    }
+}
+
+void Importer::mapPhone(const VCardProperty& property)
+{
+    const QString number = PhoneClassifier::number(property);
+    if (number.isEmpty())
+        return;
+    const QString hint = property.parameter(fieldHint());
+    if (!hint.isEmpty()) {
+        for (const FieldInfo& field : contact::fields()) {
+            if (field.vcardSlot && hint.compare(QLatin1String(field.vcardSlot), Qt::CaseInsensitive) == 0 &&
+                mContact[field.field].isEmpty()) {
+                mContact[field.field] = number;
+                return;
+            }
+        }
+    }
+    const PhoneClassifier::Kind kind = PhoneClassifier::classify(property, groupLabel(property));
+    if (kind.place != PhoneClassifier::Place::NoSlot) {
+        // An untyped number takes the first free slot of any kind.
+        const bool anyKind = kind.place == PhoneClassifier::Place::Untyped;
+        for (const FieldInfo& field : contact::fields()) {
+            if (field.phoneKind && (anyKind || kind.word == QLatin1String(field.phoneKind)) &&
+                mContact[field.field].isEmpty()) {
+                mContact[field.field] = number;
+                return;
+            }
+        }
+    }
+    addExtras(property);
+}
+
+void Importer::mapBirthday(const VCardProperty& property)
+{
+    QString& birth = mContact[Field::DateOfBirth];
+    // The program's own text that is no date comes back as it was.
+    if (property.name == u"X-BIRTHDAY-TEXT" ||
+        property.parameter(fieldHint()).compare(u"birthday", Qt::CaseInsensitive) == 0) {
+        const QString text = property.text();
+        if (birth.isEmpty() && !text.isEmpty())
+            birth = text;
+        else
+            addExtras(property);
+        return;
+    }
+    const bool textValue = property.parameter(u"VALUE").compare(u"text", Qt::CaseInsensitive) == 0;
+    const BirthdayParser::Result birthday =
+        BirthdayParser::parse(property.text(), textValue, property.parameter(u"X-APPLE-OMIT-YEAR"));
+    // A date the editor's picker cannot show stays in the remarks.
+    if (birthday.kind == BirthdayParser::Kind::FullDate && birth.isEmpty() && birthday.date >= earliestDate() &&
+        birthday.date <= latestDate()) {
+        birth = mDates.text(birthday.date);
+        return;
+    }
+    addExtras(property);
+}
+
+void Importer::mapFirstOrExtra(const VCardProperty& property, Field field)
+{
+    const QString value = property.text();
+    if (value.isEmpty())
+        return;
+    if (mContact[field].isEmpty()) {
+        mContact[field] = value;
+        return;
+    }
+    addExtras(property);
+}
+
+void Importer::addExtras(const VCardProperty& property)
+{
+    mResult.extras.append(ExtrasFormatter::linesFor(property, groupLabel(property)));
+}
+
+} // namespace
+
+ContactMapper::ContactMapper(const QLocale& locale) : mDates(locale) {}
+
+ImportedContact ContactMapper::fromCard(const VCardCard& card) const
+{
+    return Importer(card, mDates).run();
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QLocale>
+
+#include "exchange/importedcontact.h"
+#include "exchange/storeddateform.h"
+#include "exchange/vcardcard.h"
+
+// Maps a card onto the program's thirteen fields. Whatever has no field of its
+// own is kept as readable lines at the end of the remarks, which export turns
+// back into properties.
+class ContactMapper {
+public:
+    // Dates of birth are stored in the form the locale's separator gives.
+    explicit ContactMapper(const QLocale& locale = QLocale());
+
+    ImportedContact fromCard(const VCardCard& card) const;
+    const StoredDateForm& dates() const { return mDates; }
+
+    // The parameter of the program's own that names the field a value
+    // belongs to, where the property alone would put it elsewhere: a number
+    // in a second slot, a date of birth that is no date. Other programs
+    // ignore it.
+    static constexpr char kFieldHint[] = "X-FIELD";
+
+private:
+    StoredDateForm mDates;
+};

@@ -1,0 +1,333 @@
+#include "exchange/extrasformatter.h"
+
+#include <QHash>
+
+#include "exchange/birthdayparser.h"
+#include "exchange/phoneclassifier.h"
+
+namespace {
+
+struct ServiceName {
+    const char16_t* property;
+    const char16_t* service;
+};
+
+// The first property listed for a service is the one export writes back.
+const ServiceName kServices[] = {
+    {u"X-AIM", u"AIM"},
+    {u"X-ICQ", u"ICQ"},
+    {u"X-JABBER", u"Jabber"},
+    {u"X-MSN", u"MSN"},
+    {u"X-YAHOO", u"Yahoo"},
+    {u"X-SKYPE", u"Skype"},
+    {u"X-SKYPE-USERNAME", u"Skype"},
+    {u"X-GTALK", u"Google Talk"},
+    {u"X-GOOGLE-TALK", u"Google Talk"},
+    {u"X-QQ", u"QQ"},
+    {u"X-GADUGADU", u"Gadu-Gadu"},
+    {u"X-GROUPWISE", u"GroupWise"},
+    {u"X-TWITTER", u"Twitter"},
+};
+
+const QHash<QString, QString>& simpleLabels()
+{
+    static const QHash<QString, QString> labels = {
+        {QStringLiteral("TITLE"), QStringLiteral("Title")},
+        {QStringLiteral("ROLE"), QStringLiteral("Role")},
+        {QStringLiteral("ANNIVERSARY"), QStringLiteral("Anniversary")},
+        {QStringLiteral("X-ANNIVERSARY"), QStringLiteral("Anniversary")},
+        {QStringLiteral("X-EVOLUTION-ANNIVERSARY"), QStringLiteral("Anniversary")},
+        {QStringLiteral("X-MS-ANNIVERSARY"), QStringLiteral("Anniversary")},
+        {QStringLiteral("X-EVOLUTION-SPOUSE"), QStringLiteral("Spouse")},
+        {QStringLiteral("X-MS-SPOUSE"), QStringLiteral("Spouse")},
+        {QStringLiteral("X-SPOUSE"), QStringLiteral("Spouse")},
+        {QStringLiteral("X-EVOLUTION-MANAGER"), QStringLiteral("Manager")},
+        {QStringLiteral("X-MS-MANAGER"), QStringLiteral("Manager")},
+        {QStringLiteral("X-MANAGER"), QStringLiteral("Manager")},
+        {QStringLiteral("X-EVOLUTION-ASSISTANT"), QStringLiteral("Assistant")},
+        {QStringLiteral("X-MS-ASSISTANT"), QStringLiteral("Assistant")},
+        {QStringLiteral("X-ASSISTANT"), QStringLiteral("Assistant")},
+        {QStringLiteral("X-PHONETIC-FIRST-NAME"), QStringLiteral("Phonetic first name")},
+        {QStringLiteral("X-PHONETIC-MIDDLE-NAME"), QStringLiteral("Phonetic middle name")},
+        {QStringLiteral("X-PHONETIC-LAST-NAME"), QStringLiteral("Phonetic last name")},
+        {QStringLiteral("X-PHONETIC-ORG"), QStringLiteral("Phonetic organization")},
+        {QStringLiteral("GEO"), QStringLiteral("Location")},
+        {QStringLiteral("TZ"), QStringLiteral("Time zone")},
+        {QStringLiteral("GENDER"), QStringLiteral("Gender")},
+        {QStringLiteral("LANG"), QStringLiteral("Language")},
+        {QStringLiteral("FBURL"), QStringLiteral("Free/busy URL")},
+        {QStringLiteral("CALURI"), QStringLiteral("Calendar URL")},
+        {QStringLiteral("CALADRURI"), QStringLiteral("Calendar request address")},
+        {QStringLiteral("SOURCE"), QStringLiteral("Source")},
+        {QStringLiteral("KEY"), QStringLiteral("Key")},
+        {QStringLiteral("PHOTO"), QStringLiteral("Photo")},
+        {QStringLiteral("LOGO"), QStringLiteral("Logo")},
+        {QStringLiteral("SOUND"), QStringLiteral("Sound")},
+        {QStringLiteral("AGENT"), QStringLiteral("Agent")},
+        {QStringLiteral("MEMBER"), QStringLiteral("Member")},
+        {QStringLiteral("EXPERTISE"), QStringLiteral("Expertise")},
+        {QStringLiteral("HOBBY"), QStringLiteral("Hobby")},
+        {QStringLiteral("INTEREST"), QStringLiteral("Interest")},
+        {QStringLiteral("BIRTHPLACE"), QStringLiteral("Place of birth")},
+        {QStringLiteral("DEATHPLACE"), QStringLiteral("Place of death")},
+        {QStringLiteral("DEATHDATE"), QStringLiteral("Date of death")},
+        {QStringLiteral("ORG-DIRECTORY"), QStringLiteral("Organization directory")},
+        {QStringLiteral("FN"), QStringLiteral("Other name")},
+        {QStringLiteral("X-EVOLUTION-FILE-AS"), QStringLiteral("File as")},
+        {QStringLiteral("NOTE"), QStringLiteral("Note")},
+    };
+    return labels;
+}
+
+QString humanized(const QString& name)
+{
+    QString text = name.startsWith(u"X-") ? name.mid(2) : name;
+    text = text.toLower();
+    text.replace(u'-', u' ');
+    text.replace(u'_', u' ');
+    if (!text.isEmpty())
+        text[0] = text[0].toUpper();
+    return text;
+}
+
+QString typesWithout(const VCardProperty& property, std::initializer_list<const char16_t*> ignored)
+{
+    QStringList kept;
+    for (const QString& type : property.types()) {
+        bool skip = false;
+        for (const char16_t* word : ignored) {
+            if (type == QStringView(word)) {
+                skip = true;
+                break;
+            }
+        }
+        if (!skip && !kept.contains(type))
+            kept.append(type);
+    }
+    return kept.join(QStringLiteral(", "));
+}
+
+void addLine(QStringList* lines, const QString& label, const QString& qualifier, const QString& value)
+{
+    const QString flat = ExtrasFormatter::flatten(value);
+    if (!flat.isEmpty())
+        lines->append(ExtrasFormatter::line(label, qualifier, flat));
+}
+
+QString joinedComponents(const QStringList& components)
+{
+    QStringList parts;
+    for (const QString& component : components) {
+        const QString flat = ExtrasFormatter::flatten(component);
+        if (!flat.isEmpty())
+            parts.append(flat);
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
+void androidCustomLines(const VCardProperty& property, QStringList* lines)
+{
+    // Android puts its own data kinds into one property: mimetype;data1;data2;...
+    const QStringList parts = property.components();
+    if (parts.size() < 2)
+        return;
+    const QString kind = parts[0].section(u'/', -1);
+    const QString data = parts[1];
+    const QString type = parts.size() > 2 ? parts[2] : QString();
+    if (kind == u"nickname") {
+        addLine(lines, QStringLiteral("Nickname"), QString(), data);
+    } else if (kind == u"contact_event") {
+        const QString label = type == u"1"   ? QStringLiteral("Anniversary")
+                              : type == u"3" ? QStringLiteral("Birthday")
+                                             : QStringLiteral("Date");
+        const QString custom = type == u"0" && parts.size() > 3 ? parts[3] : QString();
+        addLine(lines, label, custom, data);
+    } else if (kind == u"relation") {
+        addLine(lines, QStringLiteral("Related"), QString(), data);
+    } else {
+        addLine(lines, QStringLiteral("Android data"), kind, data);
+    }
+}
+
+// Properties that hold nothing a user wrote.
+bool carriesNoUserData(const QString& name)
+{
+    static const QStringList names = {
+        QStringLiteral("VERSION"),
+        QStringLiteral("PRODID"),
+        QStringLiteral("REV"),
+        QStringLiteral("UID"),
+        QStringLiteral("CLASS"),
+        QStringLiteral("PROFILE"),
+        QStringLiteral("NAME"),
+        QStringLiteral("SORT-STRING"),
+        QStringLiteral("CLIENTPIDMAP"),
+        QStringLiteral("XML"),
+        QStringLiteral("MAILER"),
+        QStringLiteral("X-ABUID"),
+        QStringLiteral("X-ABADR"),
+        QStringLiteral("X-ABLABEL"),
+        QStringLiteral("X-ABSHOWAS"),
+        QStringLiteral("X-MOZILLA-HTML"),
+        QStringLiteral("X-MOZILLA-CPT"),
+        QStringLiteral("X-MS-OL-DEFAULT-POSTAL-ADDRESS"),
+        QStringLiteral("X-MS-OL-DESIGN"),
+        QStringLiteral("X-COUCHDB-APPLICATION-ANNOTATIONS"),
+        QStringLiteral("X-EVOLUTION-LIST-SHOW-ADDRESSES"),
+        QStringLiteral("X-EVOLUTION-BOOK-URI"),
+        QStringLiteral("X-EVOLUTION-WANTS-HTML"),
+        QStringLiteral("X-WAB-GENDER"),
+    };
+    return names.contains(name);
+}
+
+QString instantMessagingService(const QString& name)
+{
+    for (const ServiceName& entry : kServices) {
+        if (name == QStringView(entry.property))
+            return QString::fromUtf16(entry.service);
+    }
+    return QString();
+}
+
+} // namespace
+
+QString ExtrasFormatter::line(const QString& label, const QString& qualifier, const QString& value)
+{
+    if (qualifier.isEmpty())
+        return label + QStringLiteral(": ") + value;
+    return label + QStringLiteral(" (") + qualifier + QStringLiteral("): ") + value;
+}
+
+QString ExtrasFormatter::flatten(const QString& text)
+{
+    if (!text.contains(u'\n') && !text.contains(u'\r'))
+        return text.trimmed();
+    QStringList parts;
+    QString normalized = text;
+    normalized.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    normalized.replace(u'\r', u'\n');
+    for (QStringView part : QStringView(normalized).split(u'\n')) {
+        const QStringView trimmed = part.trimmed();
+        if (!trimmed.isEmpty())
+            parts.append(trimmed.toString());
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
+QString ExtrasFormatter::naturalName(const VCardProperty& nameProperty)
+{
+    const QStringList parts = nameProperty.components();
+    const auto part = [&parts](int index) { return index < parts.size() ? flatten(parts[index]) : QString(); };
+    QStringList ordered;
+    // N stores family;given;additional;prefix;suffix; people read prefix given additional family suffix.
+    for (const QString& piece : {part(3), part(1), part(2), part(0), part(4)}) {
+        if (!piece.isEmpty())
+            ordered.append(piece);
+    }
+    return ordered.join(u' ');
+}
+
+bool ExtrasFormatter::isAppleMagicLabel(const QString& label)
+{
+    return label.startsWith(u"_$!<") && label.endsWith(u">!$_");
+}
+
+QString ExtrasFormatter::readableLabel(const QString& label)
+{
+    if (!isAppleMagicLabel(label))
+        return flatten(label);
+    const QString inner = label.mid(4, label.size() - 8);
+    if (inner.compare(u"iPhone", Qt::CaseInsensitive) == 0)
+        return QStringLiteral("iphone");
+    QString words;
+    for (qsizetype i = 0; i < inner.size(); ++i) {
+        if (i > 0 && inner[i].isUpper() && inner[i - 1].isLower())
+            words += u' ';
+        words += inner[i];
+    }
+    return words.toLower();
+}
+
+QString ExtrasFormatter::propertyForService(const QString& service)
+{
+    for (const ServiceName& entry : kServices) {
+        if (service == QStringView(entry.service))
+            return QString::fromUtf16(entry.property);
+    }
+    return QString();
+}
+
+QStringList ExtrasFormatter::linesFor(const VCardProperty& property, const QString& groupLabel)
+{
+    QStringList lines;
+    if (property.binary)
+        return lines;
+    const QString& name = property.name;
+    const QString label = groupLabel.isEmpty() ? QString() : readableLabel(groupLabel);
+    if (name.isEmpty()) {
+        addLine(&lines, QStringLiteral("Unreadable line"), QString(), property.text());
+        return lines;
+    }
+    if (carriesNoUserData(name))
+        return lines;
+    if (name == u"TEL" || name == u"X-MS-TEL") {
+        addLine(&lines, QStringLiteral("Phone"), PhoneClassifier::classify(property, groupLabel).word,
+                PhoneClassifier::number(property));
+    } else if (name == u"EMAIL") {
+        const QString qualifier = label.isEmpty() ? typesWithout(property, {u"internet", u"pref", u"x400"}) : label;
+        addLine(&lines, QStringLiteral("E-mail"), qualifier, property.text());
+    } else if (name == u"URL") {
+        const QString qualifier = label.isEmpty() ? typesWithout(property, {u"pref"}) : label;
+        addLine(&lines, QStringLiteral("Website"), qualifier, property.text());
+    } else if (name == u"ADR") {
+        const QString qualifier = label.isEmpty() ? typesWithout(property, {u"pref"}) : label;
+        addLine(&lines, QStringLiteral("Address"), qualifier, joinedComponents(property.components()));
+    } else if (name == u"LABEL") {
+        addLine(&lines, QStringLiteral("Address label"), typesWithout(property, {u"pref"}), property.text());
+    } else if (name == u"ORG") {
+        addLine(&lines, QStringLiteral("Organization"), label, joinedComponents(property.components()));
+    } else if (name == u"NICKNAME" || name == u"CATEGORIES") {
+        const QString kindLabel = name == u"NICKNAME" ? QStringLiteral("Nickname") : QStringLiteral("Category");
+        for (const QString& value : property.listValues())
+            addLine(&lines, kindLabel, label, value);
+    } else if (name == u"BDAY") {
+        const bool textValue = property.parameter(u"VALUE").compare(u"text", Qt::CaseInsensitive) == 0;
+        const BirthdayParser::Result birthday =
+            BirthdayParser::parse(property.text(), textValue, property.parameter(u"X-APPLE-OMIT-YEAR"));
+        const QString display =
+            birthday.kind == BirthdayParser::Kind::FullDate ? birthday.date.toString(Qt::ISODate) : birthday.display;
+        addLine(&lines, QStringLiteral("Birthday"), label, display);
+    } else if (name == u"X-BIRTHDAY-TEXT") {
+        addLine(&lines, QStringLiteral("Birthday"), label, property.text());
+    } else if (name == u"X-ABDATE") {
+        const bool anniversary = label == u"anniversary";
+        addLine(&lines, anniversary ? QStringLiteral("Anniversary") : QStringLiteral("Date"),
+                anniversary ? QString() : label, property.text());
+    } else if (name == u"IMPP" || name == u"X-MS-IMADDRESS") {
+        const QString qualifier = label.isEmpty() ? typesWithout(property, {u"pref"}) : label;
+        addLine(&lines, QStringLiteral("Instant messaging"), qualifier, property.text());
+    } else if (!instantMessagingService(name).isEmpty()) {
+        addLine(&lines, QStringLiteral("Instant messaging"), instantMessagingService(name), property.text());
+    } else if (name == u"X-ABRELATEDNAMES") {
+        addLine(&lines, QStringLiteral("Related"), label, property.text());
+    } else if (name == u"RELATED") {
+        addLine(&lines, QStringLiteral("Related"), label.isEmpty() ? typesWithout(property, {u"pref"}) : label,
+                property.text());
+    } else if (name == u"X-SOCIALPROFILE") {
+        addLine(&lines, QStringLiteral("Social profile"), label.isEmpty() ? typesWithout(property, {u"pref"}) : label,
+                property.text());
+    } else if (name == u"X-ANDROID-CUSTOM") {
+        androidCustomLines(property, &lines);
+    } else if (name == u"KIND") {
+        if (property.text().trimmed().compare(u"individual", Qt::CaseInsensitive) != 0)
+            addLine(&lines, QStringLiteral("Kind"), QString(), property.text());
+    } else if (name == u"N") {
+        addLine(&lines, QStringLiteral("Structured name"), QString(), naturalName(property));
+    } else {
+        const auto found = simpleLabels().constFind(name);
+        const QString kindLabel = found != simpleLabels().constEnd() ? found.value() : humanized(name);
+        addLine(&lines, kindLabel, label, property.text());
+    }
+    return lines;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QStringView>
+
+class QIODevice;
+
+// Builds content lines straight into UTF-8 bytes: escaping, encoding and
+// folding at 75 octets happen in one pass over the text, without temporary
+// strings, and never split a UTF-8 sequence or an escape pair. With a device,
+// full chunks go to it, so memory stays flat for a large export.
+class FoldingWriter {
+public:
+    explicit FoldingWriter(QIODevice* device = nullptr);
+
+    void ascii(const char* text);
+    void ascii(const char* text, qsizetype length);
+    template <size_t N> void ascii(const char (&text)[N]) { ascii(text, N - 1); }
+    // escape: a text value's \ , ; and line breaks are escaped.
+    void text(QStringView text, bool escape);
+    // The same for UTF-8 as the store keeps it; text that is not valid UTF-8
+    // is written as the program shows it (with replacement characters).
+    void utf8(QByteArrayView value, bool escape);
+    void endLine();
+    // Makes room for this many more bytes at once, so that a long text is
+    // not copied each time the buffer would have doubled.
+    void reserve(qsizetype extra);
+    // False when the device refused a write, now or before.
+    bool flush();
+    QByteArray takeBytes();
+
+    // Bytes written since the last takeBytes() or flush().
+    qsizetype size() const { return mSize; }
+
+private:
+    // Where the first character a text value escapes is, or size.
+    static qsizetype firstToEscape(const char* bytes, qsizetype size);
+    void flushIfLarge();
+
+    QIODevice* mDevice;
+    QByteArray mBuffer;
+    qsizetype mSize = 0;
+    int mColumn = 0;
+    bool mDeviceFailed = false;
+};

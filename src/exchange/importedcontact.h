@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QStringList>
+
+#include "model/contact.h"
+
+// A card as the program's contact, and what did not fit its fields.
+struct ImportedContact {
+    Contact contact;
+    // The "Label: value" lines added to the remarks, in card order.
+    QStringList extras;
+    // A photo or other embedded data was left out.
+    bool binarySkipped = false;
+    // What the user may want to know: "line 52: photo not kept", a character
+    // set read as UTF-8, bytes replaced.
+    QStringList notes;
+};

@@ -1,0 +1,274 @@
+#include "exchange/plaincardmapper.h"
+
+#include <cstring>
+
+#include "exchange/contactmapper.h"
+#include "exchange/vcardsyntax.h"
+#include "model/storeddate.h"
+
+namespace {
+
+using contact::Field;
+using contact::FieldInfo;
+using vcardsyntax::equalsIgnoreCase;
+using vcardsyntax::trimmed;
+
+QByteArrayView& valueOf(Utf8Values& values, Field field)
+{
+    return values[static_cast<size_t>(contact::indexOf(field))];
+}
+
+template <size_t N> bool is(QByteArrayView name, const char (&literal)[N])
+{
+    return name.size() == N - 1 && std::memcmp(name.data(), literal, N - 1) == 0;
+}
+
+// 19850314 or 1985-03-14, a date and nothing else, that the editor's
+// picker shows; year 0 for anything else.
+struct PlainDate {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+};
+
+PlainDate plainDate(QByteArrayView text)
+{
+    const bool dashed = text.size() == 10 && text[4] == '-' && text[7] == '-';
+    if (text.size() != 8 && !dashed)
+        return {};
+    int digits[8];
+    int count = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (dashed && (i == 4 || i == 7))
+            continue;
+        if (text[i] < '0' || text[i] > '9')
+            return {};
+        digits[count++] = text[i] - '0';
+    }
+    const PlainDate date{digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3], digits[4] * 10 + digits[5],
+                         digits[6] * 10 + digits[7]};
+    static const QDate earliest = earliestDate();
+    static const QDate latest = latestDate();
+    const QDate valid(date.year, date.month, date.day);
+    if (!valid.isValid() || valid < earliest || valid > latest)
+        return {};
+    return date;
+}
+
+// N as export writes it for a name: the last word, then the rest.
+bool isExportedStructuredName(QByteArrayView structured, QByteArrayView name)
+{
+    const qsizetype lastSpace = vcardsyntax::lastIndexOf(name, ' ');
+    const QByteArrayView family = name.sliced(lastSpace + 1);
+    const QByteArrayView given = lastSpace > 0 ? name.first(lastSpace) : QByteArrayView();
+    if (structured.size() != family.size() + given.size() + 4)
+        return false;
+    return structured.first(family.size()) == family && structured[family.size()] == ';' &&
+           structured.sliced(family.size() + 1, given.size()) == given &&
+           structured.sliced(family.size() + 1 + given.size()) == ";;;";
+}
+
+} // namespace
+
+// The parameters a plain card may carry.
+struct PlainCardMapper::Parameters {
+    // The one TYPE as written ("work,voice"), and how many there were.
+    QByteArrayView type;
+    int types = 0;
+    // The first VALUE and X-FIELD values.
+    QByteArrayView value;
+    QByteArrayView hint;
+};
+
+// False for anything a plain card does not hold: a parameter of another name
+// (CHARSET, ENCODING, ...), quotes, a bare 2.1 parameter.
+bool PlainCardMapper::readParameters(QByteArrayView header, Parameters& parameters)
+{
+    const qsizetype first = vcardsyntax::indexOf(header, ';');
+    if (first < 0)
+        return true;
+    QByteArrayView rest = header.sliced(first + 1);
+    if (vcardsyntax::contains(rest, '"'))
+        return false;
+    while (!rest.isNull()) {
+        const QByteArrayView part = trimmed(vcardsyntax::nextPiece(rest, ';'));
+        if (part.isEmpty())
+            continue;
+        const qsizetype equals = vcardsyntax::indexOf(part, '=');
+        if (equals < 0)
+            return false;
+        const QByteArrayView name = trimmed(part.first(equals));
+        QByteArrayView values = part.sliced(equals + 1);
+        if (equalsIgnoreCase(name, "TYPE")) {
+            parameters.type = trimmed(values);
+            ++parameters.types;
+        } else if (equalsIgnoreCase(name, "VALUE")) {
+            if (parameters.value.isNull())
+                parameters.value = trimmed(vcardsyntax::nextPiece(values, ','));
+        } else if (equalsIgnoreCase(name, ContactMapper::kFieldHint)) {
+            if (parameters.hint.isNull())
+                parameters.hint = trimmed(vcardsyntax::nextPiece(values, ','));
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+PlainCardMapper::PlainCardMapper(const StoredDateForm& dates) : mDates(dates)
+{
+    for (const FieldInfo& field : contact::fields()) {
+        if (field.phoneKind)
+            mPhones.push_back({field.field, field.phoneKind, field.vcardPhoneType, field.vcardSlot});
+        else if (field.field != Field::Name && field.field != Field::DateOfBirth)
+            mSingles.push_back({field.vcardProperty, field.field});
+    }
+}
+
+QByteArrayView PlainCardMapper::unescaped(QByteArrayView value)
+{
+    if (!vcardsyntax::contains(value, '\\'))
+        return value;
+    const qsizetype start = mScratch.size();
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        if (c != '\\' || i + 1 == value.size()) {
+            mScratch.append(c);
+            continue;
+        }
+        // As VCardProperty::unescape reads them.
+        const char next = value[++i];
+        if (next == 'n' || next == 'N') {
+            mScratch.append('\n');
+        } else if (next == '\\' || next == ',' || next == ';' || next == ':' || next == '"') {
+            mScratch.append(next);
+        } else {
+            mScratch.append(c);
+            mScratch.append(next);
+        }
+    }
+    return QByteArrayView(mScratch.constData() + start, mScratch.size() - start);
+}
+
+bool PlainCardMapper::map(const RawCard& card, Utf8Values& values)
+{
+    if (!card.notes.isEmpty())
+        return false;
+    values = Utf8Values();
+    qsizetype room = 32;
+    for (const RawProperty& property : card.properties)
+        room += property.value.size();
+    mScratch.truncate(0);
+    mScratch.reserve(room);
+
+    const RawProperty* formatted = nullptr;
+    const RawProperty* structured = nullptr;
+    for (const RawProperty& property : card.properties) {
+        Parameters parameters;
+        if (!property.isProperty || property.binary || property.quotedPrintable || property.base64 ||
+            !property.group.isEmpty() || !readParameters(property.header, parameters) ||
+            !vcardsyntax::isValidUtf8(property.value))
+            return false;
+        const QByteArrayView name = property.name;
+        if (is(name, "FN") || is(name, "N")) {
+            // A second one would end in the remarks.
+            const RawProperty*& first = is(name, "FN") ? formatted : structured;
+            if (first)
+                return false;
+            first = &property;
+        } else if (is(name, "BDAY") || is(name, "X-BIRTHDAY-TEXT")) {
+            if (!mapBirthday(property, parameters, values))
+                return false;
+        } else if (is(name, "TEL")) {
+            if (!mapPhone(property, parameters, values))
+                return false;
+        } else if (const Field* field = singleValueField(name)) {
+            const QByteArrayView text = unescaped(property.value);
+            if (text.isEmpty())
+                continue;
+            QByteArrayView& value = valueOf(values, *field);
+            // A second e-mail or web address would end in the remarks.
+            if (!value.isEmpty())
+                return false;
+            value = text;
+        } else {
+            return false;
+        }
+    }
+    // The name exactly as written, with N as export writes it for that name.
+    if (!formatted)
+        return false;
+    const QByteArrayView name = formatted->value;
+    if (vcardsyntax::contains(name, '\\') || !vcardsyntax::isSimplified(name))
+        return false;
+    if (structured && !isExportedStructuredName(structured->value, name))
+        return false;
+    valueOf(values, Field::Name) = name;
+    return true;
+}
+
+bool PlainCardMapper::mapBirthday(const RawProperty& property, const Parameters& parameters, Utf8Values& values)
+{
+    QByteArrayView& birth = valueOf(values, Field::DateOfBirth);
+    // The program's own text that is no date.
+    if (is(property.name, "X-BIRTHDAY-TEXT") || equalsIgnoreCase(parameters.hint, "birthday")) {
+        const QByteArrayView text = unescaped(property.value);
+        if (text.isEmpty())
+            return true;
+        if (!birth.isEmpty())
+            return false;
+        birth = text;
+        return true;
+    }
+    if (equalsIgnoreCase(parameters.value, "text") || !birth.isEmpty())
+        return false;
+    const PlainDate date = plainDate(property.value);
+    if (date.year == 0)
+        return false;
+    const qsizetype start = mScratch.size();
+    mDates.appendUtf8(date.year, date.month, date.day, mScratch);
+    birth = QByteArrayView(mScratch.constData() + start, mScratch.size() - start);
+    return true;
+}
+
+bool PlainCardMapper::mapPhone(const RawProperty& property, const Parameters& parameters, Utf8Values& values)
+{
+    QByteArrayView number = unescaped(property.value);
+    if (!equalsIgnoreCase(parameters.value, "text") && number.size() >= 4 && equalsIgnoreCase(number.first(4), "tel:"))
+        number = number.sliced(4);
+    if (number.isEmpty())
+        return true;
+    if (!parameters.hint.isEmpty()) {
+        for (const PhoneSlot& slot : mPhones) {
+            if (equalsIgnoreCase(parameters.hint, slot.hint) && valueOf(values, slot.field).isEmpty()) {
+                valueOf(values, slot.field) = number;
+                return true;
+            }
+        }
+    }
+    // Only the TYPEs export writes; any other goes the long way.
+    if (parameters.types != 1)
+        return false;
+    QByteArrayView kind;
+    for (const PhoneSlot& slot : mPhones) {
+        if (kind.isNull() && parameters.type == slot.type)
+            kind = slot.kind;
+    }
+    for (const PhoneSlot& slot : mPhones) {
+        if (!kind.isNull() && slot.kind == kind && valueOf(values, slot.field).isEmpty()) {
+            valueOf(values, slot.field) = number;
+            return true;
+        }
+    }
+    // No type of the program's, or every slot of the kind taken.
+    return false;
+}
+
+const Field* PlainCardMapper::singleValueField(QByteArrayView name) const
+{
+    for (const SingleValue& single : mSingles) {
+        if (name == single.property)
+            return &single.field;
+    }
+    return nullptr;
+}

@@ -1,0 +1,248 @@
+#include "exchange/remarkconverter.h"
+
+#include <vector>
+
+#include <QStringList>
+
+#include "exchange/birthdayparser.h"
+#include "exchange/extrasformatter.h"
+#include "model/contact.h"
+
+namespace {
+
+const char16_t* const kKinds[] = {u"Organization", u"Title",    u"Role",        u"Nickname",
+                                  u"Category",     u"Birthday", u"Anniversary", u"Address",
+                                  u"Phone",        u"E-mail",   u"Website",     u"Instant messaging"};
+
+struct ParsedLine {
+    bool valid = false;
+    QString kind;
+    QString qualifier;
+    QString value;
+};
+
+ParsedLine parseLine(const QString& line)
+{
+    ParsedLine parsed;
+    const qsizetype colon = line.indexOf(QStringLiteral(": "));
+    if (colon <= 0)
+        return parsed;
+    const QString head = line.left(colon);
+    parsed.value = line.mid(colon + 2);
+    const qsizetype open = head.indexOf(QStringLiteral(" ("));
+    if (open >= 0) {
+        if (!head.endsWith(u')'))
+            return parsed;
+        parsed.kind = head.left(open);
+        parsed.qualifier = head.mid(open + 2, head.size() - open - 3);
+        if (parsed.qualifier.isEmpty())
+            return parsed;
+    } else {
+        parsed.kind = head;
+    }
+    parsed.valid = !parsed.value.isEmpty();
+    return parsed;
+}
+
+bool isKnownKind(const QString& kind)
+{
+    for (const char16_t* known : kKinds) {
+        if (kind == QStringView(known))
+            return true;
+    }
+    return false;
+}
+
+VCardProperty makeProperty(const QString& name, const QString& value)
+{
+    VCardProperty property;
+    property.name = name;
+    property.value = VCardProperty::escape(value);
+    return property;
+}
+
+void addParameter(VCardProperty* property, const QString& name, const QStringList& values)
+{
+    for (const QString& value : values)
+        property->parameters.append(VCardParameter{name, value});
+}
+
+// The qualifier can go back into TYPE only when each word is a type the import would
+// print unchanged; otherwise it travels as an Apple-style group label.
+bool typesFromQualifier(const QString& qualifier, const QStringList& allowed, QStringList* types)
+{
+    types->clear();
+    for (const QString& word : qualifier.split(QStringLiteral(", "))) {
+        if (!allowed.contains(word))
+            return false;
+        types->append(word);
+    }
+    return true;
+}
+
+void attachQualifier(QList<VCardProperty>* properties, const QString& qualifier, const QStringList& allowedTypes,
+                     int* groupCounter)
+{
+    VCardProperty& main = properties->first();
+    if (qualifier.isEmpty())
+        return;
+    QStringList types;
+    if (typesFromQualifier(qualifier, allowedTypes, &types)) {
+        addParameter(&main, QStringLiteral("TYPE"), types);
+        return;
+    }
+    ++*groupCounter;
+    main.group = QStringLiteral("item%1").arg(*groupCounter);
+    VCardProperty label = makeProperty(QStringLiteral("X-ABLABEL"), qualifier);
+    label.group = main.group;
+    properties->append(label);
+}
+
+QList<VCardProperty> phoneProperties(const ParsedLine& parsed, int* groupCounter)
+{
+    QList<VCardProperty> properties{makeProperty(QStringLiteral("TEL"), parsed.value)};
+    // A kind the program has slots for goes back with the TYPE its slots are
+    // written with.
+    const contact::FieldInfo* slot = nullptr;
+    for (const contact::FieldInfo& field : contact::fields()) {
+        if (!slot && field.phoneKind && parsed.qualifier == QLatin1String(field.phoneKind))
+            slot = &field;
+    }
+    if (slot)
+        addParameter(&properties.first(), QStringLiteral("TYPE"),
+                     QString::fromLatin1(slot->vcardPhoneType).split(QLatin1Char(',')));
+    else
+        attachQualifier(&properties, parsed.qualifier,
+                        {QStringLiteral("work"), QStringLiteral("home"), QStringLiteral("pager"), QStringLiteral("car"),
+                         QStringLiteral("isdn"), QStringLiteral("bbs"), QStringLiteral("modem"), QStringLiteral("main"),
+                         QStringLiteral("textphone"), QStringLiteral("callback")},
+                        groupCounter);
+    if (parsed.value.startsWith(u"tel:", Qt::CaseInsensitive))
+        addParameter(&properties.first(), QStringLiteral("VALUE"), {QStringLiteral("text")});
+    return properties;
+}
+
+QList<VCardProperty> birthdayProperties(const ParsedLine& parsed, VCardVersion version)
+{
+    if (!parsed.qualifier.isEmpty())
+        return {};
+    const BirthdayParser::Result birthday = BirthdayParser::parse(parsed.value, false, QString());
+    if (birthday.kind == BirthdayParser::Kind::NoYear && birthday.display == parsed.value) {
+        const QString digits = parsed.value.mid(2).remove(u'-');
+        const QString value = version == VCardVersion::V40 ? QStringLiteral("--") + digits : parsed.value;
+        return {makeProperty(QStringLiteral("BDAY"), value)};
+    }
+    if (birthday.kind == BirthdayParser::Kind::FullDate)
+        return {makeProperty(QStringLiteral("BDAY"), parsed.value)};
+    if (version == VCardVersion::V30)
+        return {};
+    VCardProperty property = makeProperty(QStringLiteral("BDAY"), parsed.value);
+    addParameter(&property, QStringLiteral("VALUE"), {QStringLiteral("text")});
+    return {property};
+}
+
+QList<VCardProperty> convert(const ParsedLine& parsed, VCardVersion version, int* groupCounter)
+{
+    const QString& kind = parsed.kind;
+    const QString& q = parsed.qualifier;
+    const QStringList noTypes;
+    QList<VCardProperty> properties;
+    if (kind == u"Phone")
+        return phoneProperties(parsed, groupCounter);
+    if (kind == u"Birthday")
+        return birthdayProperties(parsed, version);
+    if (kind == u"Organization") {
+        properties.append(makeProperty(QStringLiteral("ORG"), parsed.value));
+        attachQualifier(&properties, q, noTypes, groupCounter);
+    } else if (kind == u"Title" || kind == u"Role") {
+        properties.append(makeProperty(kind.toUpper(), parsed.value));
+        attachQualifier(&properties, q, noTypes, groupCounter);
+    } else if (kind == u"Nickname" || kind == u"Category") {
+        properties.append(makeProperty(kind == u"Nickname" ? QStringLiteral("NICKNAME") : QStringLiteral("CATEGORIES"),
+                                       parsed.value));
+        attachQualifier(&properties, q, noTypes, groupCounter);
+    } else if (kind == u"Anniversary") {
+        if (!q.isEmpty())
+            return {};
+        VCardProperty property =
+            makeProperty(version == VCardVersion::V40 ? QStringLiteral("ANNIVERSARY") : QStringLiteral("X-ANNIVERSARY"),
+                         parsed.value);
+        if (version == VCardVersion::V40)
+            addParameter(&property, QStringLiteral("VALUE"), {QStringLiteral("text")});
+        properties.append(property);
+    } else if (kind == u"Address") {
+        properties.append(makeProperty(QStringLiteral("ADR"), QString()));
+        properties.first().value = QStringLiteral(";;") + VCardProperty::escape(parsed.value) + QStringLiteral(";;;;");
+        attachQualifier(&properties, q,
+                        {QStringLiteral("work"), QStringLiteral("home"), QStringLiteral("postal"),
+                         QStringLiteral("parcel"), QStringLiteral("dom"), QStringLiteral("intl")},
+                        groupCounter);
+    } else if (kind == u"E-mail") {
+        properties.append(makeProperty(QStringLiteral("EMAIL"), parsed.value));
+        attachQualifier(&properties, q, {QStringLiteral("work"), QStringLiteral("home"), QStringLiteral("other")},
+                        groupCounter);
+    } else if (kind == u"Website") {
+        properties.append(makeProperty(QStringLiteral("URL"), parsed.value));
+        attachQualifier(&properties, q, {QStringLiteral("work"), QStringLiteral("home")}, groupCounter);
+    } else if (kind == u"Instant messaging") {
+        const QString service = ExtrasFormatter::propertyForService(q);
+        if (!service.isEmpty()) {
+            properties.append(makeProperty(service, parsed.value));
+        } else {
+            properties.append(makeProperty(QStringLiteral("IMPP"), parsed.value));
+            attachQualifier(&properties, q, {QStringLiteral("work"), QStringLiteral("home")}, groupCounter);
+        }
+    }
+    return properties;
+}
+
+} // namespace
+
+bool RemarkConverter::looksLikeExtraLine(QStringView line)
+{
+    // Runs for every exported remark, so it only compares prefixes and allocates nothing.
+    for (const char16_t* known : kKinds) {
+        const QStringView kind(known);
+        if (line.size() > kind.size() + 2 && line.startsWith(kind)) {
+            const QStringView rest = line.mid(kind.size());
+            if (rest.startsWith(u": ") || rest.startsWith(u" ("))
+                return true;
+        }
+    }
+    return false;
+}
+
+bool RemarkConverter::looksLikeExtraLine(QByteArrayView utf8Line)
+{
+    // The labels are ASCII, so the bytes compare as the characters do.
+    static const std::vector<QByteArray> kinds = [] {
+        std::vector<QByteArray> made;
+        for (const char16_t* known : kKinds)
+            made.push_back(QStringView(known).toLatin1());
+        return made;
+    }();
+    for (const QByteArray& kind : kinds) {
+        if (utf8Line.size() > kind.size() + 2 && utf8Line.startsWith(kind)) {
+            const QByteArrayView rest = utf8Line.sliced(kind.size());
+            if (rest.startsWith(": ") || rest.startsWith(" ("))
+                return true;
+        }
+    }
+    return false;
+}
+
+QList<VCardProperty> RemarkConverter::propertiesFor(const QString& line, VCardVersion version, int* groupCounter)
+{
+    const ParsedLine parsed = parseLine(line);
+    if (!parsed.valid || !isKnownKind(parsed.kind))
+        return {};
+    int counter = *groupCounter;
+    QList<VCardProperty> properties = convert(parsed, version, &counter);
+    if (properties.isEmpty())
+        return {};
+    const QString groupLabel = properties.size() > 1 ? properties[1].text() : QString();
+    if (ExtrasFormatter::linesFor(properties.first(), groupLabel) != QStringList{line})
+        return {};
+    *groupCounter = counter;
+    return properties;
+}

@@ -1,0 +1,66 @@
+#include "exchange/takennames.h"
+
+#include "exchange/vcardsyntax.h"
+#include "model/storedtext.h"
+#include "store/casefolding.h"
+
+namespace {
+
+char* appendUtf8(char* out, char32_t c)
+{
+    if (c < 0x80) {
+        *out++ = static_cast<char>(c);
+    } else if (c < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (c >> 6));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *out++ = static_cast<char>(0xE0 | (c >> 12));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xF0 | (c >> 18));
+        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
+} // namespace
+
+bool TakenNames::add(QByteArrayView name)
+{
+    const QByteArray folded = fold(name);
+    if (mNames.contains(folded))
+        return false;
+    mNames.insert(QByteArray(folded.constData(), folded.size()));
+    return true;
+}
+
+QByteArray TakenNames::fold(QByteArrayView name)
+{
+    // Every character folds to three at most, of four bytes each.
+    mFolded.resize(name.size() * 12);
+    char* out = mFolded.data();
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        char32_t c = static_cast<unsigned char>(name[i]);
+        if (c >= 0x80) {
+            const int length = vcardsyntax::utf8SequenceAt(name, i, &c);
+            if (length == 0) {
+                // As the editor reads it, replacement characters and all.
+                mFolded = mFolding.fold(textFromUtf8(name)).toUtf8();
+                return mFolded;
+            }
+            i += length - 1;
+        } else if (!mFolding.isTurkic()) {
+            // ASCII folds to its small letters, but for the Turkic I.
+            *out++ = c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : static_cast<char>(c);
+            continue;
+        }
+        UChar32 folded[3];
+        const int count = mFolding.fold(static_cast<UChar32>(c), folded);
+        for (int k = 0; k < count; ++k)
+            out = appendUtf8(out, static_cast<char32_t>(folded[k]));
+    }
+    return QByteArray::fromRawData(mFolded.constData(), out - mFolded.constData());
+}

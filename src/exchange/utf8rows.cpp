@@ -1,0 +1,40 @@
+#include "exchange/utf8rows.h"
+
+void Utf8Rows::add(const Utf8Values& values)
+{
+    for (const QByteArrayView value : values)
+        addValue(value);
+}
+
+void Utf8Rows::addValue(QByteArrayView value)
+{
+    mStarts.push_back(mText.size());
+    mText.append(value.data(), static_cast<size_t>(value.size()));
+}
+
+void Utf8Rows::clear()
+{
+    mText.clear();
+    mStarts.clear();
+}
+
+QByteArrayView Utf8Rows::value(size_t row, contact::Field field) const
+{
+    const size_t at = row * contact::kFieldCount + static_cast<size_t>(contact::indexOf(field));
+    const size_t end = at + 1 < mStarts.size() ? mStarts[at + 1] : mText.size();
+    return QByteArrayView(mText.data() + mStarts[at], static_cast<qsizetype>(end - mStarts[at]));
+}
+
+Utf8Values Utf8Rows::values(size_t row) const
+{
+    // The values of a row lie in field order, one after the other.
+    Utf8Values values;
+    const size_t first = row * contact::kFieldCount;
+    const char* text = mText.data();
+    for (size_t at = 0; at < values.size(); ++at) {
+        const size_t start = mStarts[first + at];
+        const size_t end = first + at + 1 < mStarts.size() ? mStarts[first + at + 1] : mText.size();
+        values[at] = QByteArrayView(text + start, static_cast<qsizetype>(end - start));
+    }
+    return values;
+}

@@ -1,0 +1,276 @@
+#include "exchange/vcardexport.h"
+
+#include <limits>
+#include <numeric>
+#include <thread>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/uio.h>
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include "base/apperror.h"
+#include "exchange/batchqueue.h"
+#include "exchange/contactmapper.h"
+#include "exchange/utf8rows.h"
+#include "exchange/vcardwriter.h"
+#include "store/collationsort.h"
+#include "store/connection.h"
+#include "store/contacttable.h"
+#include "store/sqlitehandles.h"
+
+namespace {
+
+// How much is written before the file system is asked to start writing it
+// back, and how many cards one call hands over.
+const qsizetype kChunkBytes = 1 << 20;
+const size_t kPiecesPerWrite = 1024;
+const size_t kRowsPerBatch = 512;
+
+[[noreturn]] void failWriting(const QString& path, const QSaveFile& file)
+{
+    throw AppError(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+}
+
+// The file appears under its name only once all of it is written.
+template <typename WriteAll> void writeFile(const QString& path, WriteAll writeAll, bool buffered = true)
+{
+    QSaveFile file(path);
+    if (!file.open(buffered ? QIODevice::WriteOnly : QIODevice::WriteOnly | QIODevice::Unbuffered))
+        failWriting(path, file);
+    if (!writeAll(file)) {
+        file.cancelWriting();
+        failWriting(path, file);
+    }
+    if (!file.commit())
+        failWriting(path, file);
+}
+
+// The cards, rendered in key order one after the other, and where each starts.
+struct Cards {
+    QByteArray text;
+    std::vector<qsizetype> starts;
+
+    QByteArrayView at(size_t row) const
+    {
+        const qsizetype end = row + 1 < starts.size() ? starts[row + 1] : text.size();
+        return QByteArrayView(text.constData() + starts[row], end - starts[row]);
+    }
+};
+
+// The names one after the other, in key order.
+class Names {
+public:
+    void add(QByteArrayView name)
+    {
+        mStarts.push_back(mText.size());
+        mText.append(name.data(), static_cast<size_t>(name.size()));
+    }
+    size_t size() const { return mStarts.size(); }
+    QByteArrayView at(size_t row) const
+    {
+        const size_t end = row + 1 < mStarts.size() ? mStarts[row + 1] : mText.size();
+        return QByteArrayView(mText.data() + mStarts[row], static_cast<qsizetype>(end - mStarts[row]));
+    }
+
+private:
+    std::string mText;
+    std::vector<size_t> mStarts;
+};
+
+// Renders the batches of rows the reading thread hands over, as they come.
+class CardRenderer {
+public:
+    CardRenderer(VCardVersion version, BatchQueue& queue, qsizetype expectedBytes)
+        : mQueue(queue), mThread([this, version, expectedBytes] { run(version, expectedBytes); })
+    {
+    }
+    ~CardRenderer()
+    {
+        if (mThread.joinable()) {
+            mQueue.stop();
+            mThread.join();
+        }
+    }
+    CardRenderer(const CardRenderer&) = delete;
+    CardRenderer& operator=(const CardRenderer&) = delete;
+
+    // Waits for the last batch to be rendered.
+    Cards take()
+    {
+        mThread.join();
+        if (mError)
+            std::rethrow_exception(mError);
+        return std::move(mCards);
+    }
+
+private:
+    void run(VCardVersion version, qsizetype expectedBytes)
+    {
+        try {
+            const ContactMapper mapper;
+            VCardWriter writer(version, mapper);
+            writer.reserve(expectedBytes);
+            CardBatch batch;
+            while (mQueue.pop(batch)) {
+                for (size_t row = 0; row < batch.rows.size(); ++row) {
+                    mCards.starts.push_back(writer.size());
+                    writer.write(batch.rows.values(row));
+                }
+            }
+            mCards.text = writer.takeBytes();
+        } catch (...) {
+            mError = std::current_exception();
+            mQueue.stop();
+        }
+    }
+
+    BatchQueue& mQueue;
+    Cards mCards;
+    std::exception_ptr mError;
+    std::thread mThread;
+};
+
+// Reads every contact in key order and hands the rows to the renderer in
+// batches; keeps the names, which the sort needs.
+Names readContacts(sqlite3* db, BatchQueue& queue)
+{
+    Names names;
+    CardBatch batch;
+    StatementHandle query = prepareOne(db, contact::allContactsQuery());
+    sqlite3_stmt* statement = query.get();
+    const int nameColumn = 1 + contact::indexOf(contact::Field::Name);
+    while (check(sqlite3_step(statement), db) == SQLITE_ROW) {
+        // Column 0 is the key; the fields follow in table order.
+        for (int column = 1; column <= contact::kFieldCount; ++column) {
+            const QByteArrayView value(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
+                                       sqlite3_column_bytes(statement, column));
+            batch.rows.addValue(value);
+            if (column == nameColumn)
+                names.add(value);
+        }
+        if (batch.rows.size() == kRowsPerBatch && !queue.push(std::exchange(batch, CardBatch())))
+            return names;
+    }
+    if (batch.rows.size() > 0)
+        queue.push(std::move(batch));
+    return names;
+}
+
+// Asks the file system to start writing what it has so far, so that the sync
+// at the end finds little left to do.
+void startWriteback(const QSaveFile& file)
+{
+#ifdef SYNC_FILE_RANGE_WRITE
+    sync_file_range(file.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+    Q_UNUSED(file);
+#endif
+}
+
+// Hands the cards to the file system straight from where they were rendered,
+// many at a time, without copying them into one buffer first.
+bool writeInOrder(QSaveFile& file, const Cards& cards, const std::vector<uint32_t>& order)
+{
+    if (!file.flush())
+        return false;
+    std::vector<iovec> pieces;
+    pieces.reserve(kPiecesPerWrite);
+    qsizetype pending = 0;
+    qsizetype sinceWriteback = 0;
+    const auto writePieces = [&]() {
+        size_t first = 0;
+        while (first < pieces.size()) {
+            const ssize_t written = ::writev(file.handle(), pieces.data() + first,
+                                             static_cast<int>(std::min(pieces.size() - first, kPiecesPerWrite)));
+            if (written < 0) {
+                if (errno == EINTR)
+                    continue;
+                // The unfinished file goes with the QSaveFile.
+                throw AppError(QStringLiteral("Cannot write %1: %2")
+                                   .arg(file.fileName(), QString::fromLocal8Bit(std::strerror(errno))));
+            }
+            // A short write leaves the rest of a piece for the next call.
+            size_t left = static_cast<size_t>(written);
+            while (first < pieces.size() && left >= pieces[first].iov_len)
+                left -= pieces[first++].iov_len;
+            if (left > 0) {
+                pieces[first].iov_base = static_cast<char*>(pieces[first].iov_base) + left;
+                pieces[first].iov_len -= left;
+            }
+        }
+        pieces.clear();
+        sinceWriteback += std::exchange(pending, 0);
+        if (sinceWriteback >= kChunkBytes) {
+            startWriteback(file);
+            sinceWriteback = 0;
+        }
+        return true;
+    };
+    for (const uint32_t row : order) {
+        const QByteArrayView card = cards.at(row);
+        pieces.push_back({const_cast<char*>(card.data()), static_cast<size_t>(card.size())});
+        pending += card.size();
+        if (pieces.size() == kPiecesPerWrite && !writePieces())
+            return false;
+    }
+    return writePieces();
+}
+
+} // namespace
+
+QByteArray vcardText(const std::vector<Contact>& contacts, VCardVersion version)
+{
+    const ContactMapper mapper;
+    VCardWriter writer(version, mapper);
+    for (const Contact& c : contacts)
+        writer.write(c);
+    return writer.takeBytes();
+}
+
+void writeVCardFile(const QString& path, const std::vector<Contact>& contacts, VCardVersion version)
+{
+    writeFile(path, [&](QSaveFile& file) {
+        const ContactMapper mapper;
+        VCardWriter writer(version, mapper, &file);
+        for (const Contact& c : contacts)
+            writer.write(c);
+        return writer.finish();
+    });
+}
+
+int exportAllVCards(Connection& connection, const QString& path, VCardVersion version)
+{
+    // Rendering, the larger part of the work, goes on while SQLite reads and
+    // the names are sorted. The file's size is a fair guess at the cards'.
+    sqlite3* db = connection.handle();
+    const qint64 fileBytes = QFileInfo(QString::fromUtf8(sqlite3_db_filename(db, "main"))).size();
+    // Every row is kept until its card is written, so the reader may run
+    // ahead of the renderer and leave the sort less to wait for.
+    BatchQueue queue(std::numeric_limits<size_t>::max());
+    CardRenderer renderer(version, queue, static_cast<qsizetype>(fileBytes + fileBytes / 2));
+    Names names;
+    try {
+        names = readContacts(db, queue);
+    } catch (...) {
+        queue.finish({}, std::current_exception());
+        throw;
+    }
+    queue.finish({});
+    // The list's own order: the collation, then SQLite's NOCASE for names it
+    // calls equal, then the key.
+    std::vector<uint32_t> order(names.size());
+    std::iota(order.begin(), order.end(), 0u);
+    const auto nameOf = [&names](size_t row) { return names.at(row); };
+    collationSort(order, order.size(), nameOf, false,
+                  [&nameOf](uint32_t a, uint32_t b) { return asciiNoCase(nameOf(a), nameOf(b)); });
+    const Cards cards = renderer.take();
+    writeFile(
+        path, [&](QSaveFile& file) { return writeInOrder(file, cards, order); }, false);
+    return static_cast<int>(order.size());
+}

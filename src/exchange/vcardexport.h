@@ -1,0 +1,23 @@
+#pragma once
+
+#include <vector>
+
+#include <QByteArray>
+#include <QString>
+
+#include "exchange/vcardversion.h"
+#include "model/contact.h"
+
+class Connection;
+
+// The contacts as one vCard text, in the order given.
+QByteArray vcardText(const std::vector<Contact>& contacts, VCardVersion version);
+
+// Writes the contacts to path as vCards. The file is replaced only once all
+// of it is written, so a failure leaves any earlier file as it was. Throws
+// AppError with the file system's text on failure.
+void writeVCardFile(const QString& path, const std::vector<Contact>& contacts, VCardVersion version);
+
+// Writes every contact of tblContact in the list's name order; returns how
+// many. Throws AppError (SQLite's or the file system's text) on failure.
+int exportAllVCards(Connection& connection, const QString& path, VCardVersion version);

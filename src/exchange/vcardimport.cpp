@@ -1,0 +1,310 @@
+#include "exchange/vcardimport.h"
+
+#include <algorithm>
+#include <array>
+#include <thread>
+#include <utility>
+
+#include <sqlite3.h>
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "base/apperror.h"
+#include "exchange/batchqueue.h"
+#include "exchange/carddecoder.h"
+#include "exchange/contactmapper.h"
+#include "exchange/plaincardmapper.h"
+#include "exchange/takennames.h"
+#include "exchange/vcardreader.h"
+#include "exchange/vcardsyntax.h"
+#include "model/storedtext.h"
+#include "store/casefolding.h"
+#include "store/connection.h"
+#include "store/contacttable.h"
+#include "store/sqlitehandles.h"
+
+namespace {
+
+using contact::Field;
+
+// Often enough for a progress dialog to stay responsive, seldom enough to
+// cost nothing.
+const int kCardsPerProgress = 64;
+const size_t kCardsPerBatch = 256;
+
+// One write transaction over the file's contacts: BEGIN IMMEDIATE takes the
+// write lock at once, so no other copy of the program can add a name between
+// the check for it and the insert. Rolled back unless committed.
+class WriteTransaction {
+public:
+    explicit WriteTransaction(sqlite3* db) : mDb(db)
+    {
+        check(sqlite3_exec(mDb, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), mDb);
+    }
+    ~WriteTransaction()
+    {
+        if (!mCommitted)
+            sqlite3_exec(mDb, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    WriteTransaction(const WriteTransaction&) = delete;
+    WriteTransaction& operator=(const WriteTransaction&) = delete;
+
+    void commit()
+    {
+        check(sqlite3_exec(mDb, "COMMIT", nullptr, nullptr, nullptr), mDb);
+        mCommitted = true;
+    }
+
+private:
+    sqlite3* mDb;
+    bool mCommitted = false;
+};
+
+void addStoredNames(sqlite3* db, TakenNames& names)
+{
+    StatementHandle query = prepareOne(db, contact::namesQuery());
+    while (check(sqlite3_step(query.get()), db) == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(query.get(), 1));
+        names.add(QByteArrayView(text, sqlite3_column_bytes(query.get(), 1)));
+    }
+}
+
+// Blank as QString::trimmed() sees it.
+bool isBlank(QByteArrayView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x80) {
+            const int length = vcardsyntax::utf8SequenceAt(text, i, &c);
+            if (length == 0)
+                return false;
+            i += length - 1;
+        }
+        if (!QChar::isSpace(c))
+            return false;
+    }
+    return true;
+}
+
+bool readFile(QFile& file, QByteArray& copy, QByteArrayView& data, QString& error)
+{
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = file.errorString();
+        return false;
+    }
+    // A mapped file is read without a copy of it; a pipe or an empty file
+    // cannot be mapped and is read whole.
+    if (const uchar* mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr) {
+        data = QByteArrayView(reinterpret_cast<const char*>(mapped), file.size());
+        return true;
+    }
+    copy = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        error = file.errorString();
+        return false;
+    }
+    data = copy;
+    return true;
+}
+
+// The reading side, on a thread of its own: reads the cards and maps them,
+// plain cards straight from the file's bytes, the rest through the decoder
+// and the mapper.
+void readCards(QByteArrayView data, const ContactMapper& mapper, BatchQueue& queue)
+{
+    PlainCardMapper plain(mapper.dates());
+    CardDecoder decoder;
+    std::array<QByteArray, contact::kFieldCount> utf8;
+    CardBatch batch;
+    VCardReadResult read;
+    try {
+        read = VCardReader::read(data, [&](const RawCard& card) {
+            Utf8Values values;
+            if (plain.map(card, values)) {
+                batch.add(values, false, false);
+            } else {
+                const ImportedContact imported = mapper.fromCard(decoder.decode(card));
+                for (size_t at = 0; at < utf8.size(); ++at) {
+                    utf8[at] = imported.contact.begin()[at].toUtf8();
+                    values[at] = utf8[at];
+                }
+                batch.add(values, !imported.extras.isEmpty(), imported.binarySkipped);
+            }
+            return batch.rows.size() < kCardsPerBatch || queue.push(std::exchange(batch, CardBatch()));
+        });
+        if (read.ok() && batch.rows.size() > 0)
+            queue.push(std::move(batch));
+    } catch (...) {
+        queue.finish(read, std::current_exception());
+        return;
+    }
+    queue.finish(read);
+}
+
+// The thread that reads the file while the calling one writes: told to stop
+// and waited for however the writing ends.
+class ReaderThread {
+public:
+    ReaderThread(QByteArrayView data, const ContactMapper& mapper, BatchQueue& queue)
+        : mQueue(queue), mThread([data, &mapper, &queue] { readCards(data, mapper, queue); })
+    {
+    }
+    ~ReaderThread()
+    {
+        mQueue.stop();
+        mThread.join();
+    }
+    ReaderThread(const ReaderThread&) = delete;
+    ReaderThread& operator=(const ReaderThread&) = delete;
+
+private:
+    BatchQueue& mQueue;
+    std::thread mThread;
+};
+
+// The writing side: checks each name as the editor would and inserts the new
+// contacts with one prepared statement.
+class Importer {
+public:
+    Importer(sqlite3* db, const ImportProgress& progress, VCardImportResult& result)
+        : mDb(db), mProgress(progress), mResult(result), mNames(CaseFolding::forUserLocale()),
+          mInsert(prepareOne(db, contact::insertParametersStatement()))
+    {
+        addStoredNames(db, mNames);
+    }
+
+    // False when the progress callback cancelled.
+    bool run(QByteArrayView data)
+    {
+        const int expected = VCardReader::countCards(data);
+        mNames.reserve(mNames.size() + expected);
+        BatchQueue queue;
+        const ContactMapper mapper;
+        {
+            const ReaderThread reader(data, mapper, queue);
+            CardBatch batch;
+            while (!mCancelled && queue.pop(batch)) {
+                for (size_t row = 0; row < batch.rows.size() && !mCancelled; ++row) {
+                    add(batch.rows.values(row), batch.keptInRemarks[row], batch.photoLeftOut[row]);
+                    if (mResult.cards % kCardsPerProgress == 0)
+                        report(expected);
+                }
+            }
+        }
+        if (queue.error())
+            std::rethrow_exception(queue.error());
+        if (mCancelled)
+            return false;
+        if (!queue.read().ok())
+            throw AppError(QStringLiteral("line %1: %2").arg(queue.read().errorLine).arg(queue.read().error));
+        report(mResult.cards);
+        return !mCancelled;
+    }
+
+private:
+    void report(int expected)
+    {
+        mCancelled = mCancelled || (mProgress && !mProgress(mResult.cards, std::max(expected, mResult.cards)));
+    }
+
+    void add(const Utf8Values& values, bool kept, bool photoLeftOut)
+    {
+        ++mResult.cards;
+        const QByteArrayView name = values[static_cast<size_t>(contact::indexOf(Field::Name))];
+        if (isBlank(name)) {
+            ++mResult.withoutName;
+            return;
+        }
+        if (!mNames.add(name)) {
+            ++mResult.alreadyThere;
+            mResult.skippedNames << textFromUtf8(name);
+            return;
+        }
+        insert(values);
+        ++mResult.added;
+        mResult.keptInRemarks += kept ? 1 : 0;
+        mResult.photosNotKept += photoLeftOut ? 1 : 0;
+    }
+
+    void insert(const Utf8Values& values)
+    {
+        sqlite3_stmt* statement = mInsert.get();
+        for (size_t at = 0; at < values.size(); ++at) {
+            // An empty field is stored as empty text, as the editor saves it.
+            const char* text = values[at].isEmpty() ? "" : values[at].data();
+            check(sqlite3_bind_text(statement, static_cast<int>(at) + 1, text, static_cast<int>(values[at].size()),
+                                    SQLITE_STATIC),
+                  mDb);
+        }
+        check(sqlite3_step(statement), mDb);
+        sqlite3_reset(statement);
+    }
+
+    sqlite3* mDb;
+    const ImportProgress& mProgress;
+    VCardImportResult& mResult;
+    TakenNames mNames;
+    StatementHandle mInsert;
+    bool mCancelled = false;
+};
+
+} // namespace
+
+VCardImportResult importVCardFile(Connection& connection, const QString& path, const ImportProgress& progress)
+{
+    VCardImportResult failed;
+    failed.file = path;
+    QFile file(path);
+    QByteArray copy;
+    QByteArrayView data;
+    if (!readFile(file, copy, data, failed.error))
+        return failed;
+
+    VCardImportResult result = failed;
+    try {
+        // Nothing is written to a file whose check is still out.
+        connection.awaitCheck();
+        sqlite3* db = connection.handle();
+        WriteTransaction transaction(db);
+        if (!Importer(db, progress, result).run(data)) {
+            failed.cancelled = true;
+            return failed;
+        }
+        transaction.commit();
+    } catch (const AppError& e) {
+        failed.error = e.description();
+        return failed;
+    }
+    result.imported = true;
+    return result;
+}
+
+QString summaryLine(const VCardImportResult& result)
+{
+    const QString file = QFileInfo(result.file).fileName();
+    if (result.cancelled)
+        return QStringLiteral("%1: cancelled, nothing imported").arg(file);
+    if (!result.imported)
+        return QStringLiteral("%1: nothing imported: %2").arg(file, result.error);
+    QStringList parts{QStringLiteral("%1 added").arg(result.added)};
+    if (result.alreadyThere > 0) {
+        // A few names say which; a long list would not fit the line.
+        const qsizetype shown = 3;
+        QStringList first;
+        for (const QString& name : result.skippedNames.mid(0, shown))
+            first << name.simplified();
+        QString names = first.join(QStringLiteral(", "));
+        if (result.skippedNames.size() > shown)
+            names += QStringLiteral(" and %1 more").arg(result.skippedNames.size() - shown);
+        parts << QStringLiteral("%1 skipped as already there (%2)").arg(result.alreadyThere).arg(names);
+    }
+    if (result.withoutName > 0)
+        parts << QStringLiteral("%1 without a name skipped").arg(result.withoutName);
+    if (result.keptInRemarks > 0)
+        parts << QStringLiteral("%1 kept partly in the remarks").arg(result.keptInRemarks);
+    if (result.photosNotKept > 0)
+        parts << (result.photosNotKept == 1 ? QStringLiteral("1 photo not kept")
+                                            : QStringLiteral("%1 photos not kept").arg(result.photosNotKept));
+    return file + QStringLiteral(": ") + parts.join(QStringLiteral(", "));
+}

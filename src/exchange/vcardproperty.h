@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include "exchange/vcardparameter.h"
+
+// One content line after unfolding and transfer decoding. The value stays
+// escaped so that structured values (N, ADR, ORG) can still be split at their
+// separators.
+struct VCardProperty {
+    QString group;
+    // Upper case; empty for a line that was no property and is kept as text.
+    QString name;
+    QList<VCardParameter> parameters;
+    QString value;
+    // Embedded binary data (a photo) that was skipped, not copied.
+    bool binary = false;
+    int line = 0;
+
+    // The first value of that parameter; empty when it has none.
+    QString parameter(QStringView parameterName) const;
+    // The TYPE values in lower case, from every spelling of them.
+    QStringList types() const;
+    QString text() const;
+    QStringList components() const;
+    QStringList listValues() const;
+
+    static QString escape(QStringView text);
+    static QString unescape(QStringView text);
+    static QList<QStringView> splitEscaped(QStringView text, QChar separator);
+};

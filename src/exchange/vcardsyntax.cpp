@@ -1,0 +1,159 @@
+#include "exchange/vcardsyntax.h"
+
+#include <cstdint>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace vcardsyntax {
+
+QByteArrayView unquoted(QByteArrayView value)
+{
+    QByteArrayView view = trimmed(value);
+    if (view.size() >= 2 && view.front() == '"' && view.back() == '"')
+        view = view.sliced(1, view.size() - 2);
+    return view;
+}
+
+qsizetype findLineEnd(QByteArrayView data, qsizetype from)
+{
+    // Sixteen bytes at a time: this runs over every byte of an imported file.
+    const char* bytes = data.data();
+    const qsizetype size = data.size();
+    qsizetype i = from;
+#ifdef __SSE2__
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    for (; i + 16 <= size; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        const int found = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, lf), _mm_cmpeq_epi8(block, cr)));
+        if (found)
+            return i + __builtin_ctz(static_cast<unsigned>(found));
+    }
+#endif
+    while (i < size && bytes[i] != '\n' && bytes[i] != '\r')
+        ++i;
+    return i;
+}
+
+int utf8SequenceAt(QByteArrayView text, qsizetype at, char32_t* codePoint)
+{
+    const auto byte = [&text](qsizetype i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    int length = 0;
+    char32_t value = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        value = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        value = lead & 0x0F;
+        // No overlong forms, no surrogates.
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        value = lead & 0x07;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size())
+        return 0;
+    for (int i = 1; i < length; ++i) {
+        const unsigned char next = byte(at + i);
+        if (next < low || next > high)
+            return 0;
+        low = 0x80;
+        high = 0xBF;
+        value = (value << 6) | (next & 0x3F);
+    }
+    *codePoint = value;
+    return length;
+}
+
+bool isValidUtf8(QByteArrayView text)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const qsizetype size = text.size();
+    qsizetype i = 0;
+    while (i < size) {
+        // ASCII sixteen bytes at a time, and the common two-byte letters
+        // (accented Latin, Greek, Cyrillic) without a call.
+#ifdef __SSE2__
+        if (i + 16 <= size && _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i))) == 0) {
+            i += 16;
+            continue;
+        }
+#endif
+        uint64_t word = 0;
+        if (i + 8 <= size && (std::memcpy(&word, bytes + i, 8), (word & 0x8080808080808080ULL) == 0)) {
+            i += 8;
+        } else if (bytes[i] < 0x80) {
+            ++i;
+        } else if (bytes[i] >= 0xC2 && bytes[i] <= 0xDF && i + 1 < size && (bytes[i + 1] & 0xC0) == 0x80) {
+            i += 2;
+        } else {
+            char32_t codePoint = 0;
+            const int length = utf8SequenceAt(text, i, &codePoint);
+            if (length == 0)
+                return false;
+            i += length;
+        }
+    }
+    return true;
+}
+
+bool isSimplified(QByteArrayView text)
+{
+    bool afterSpace = true;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            const bool space = c == ' ' || (c >= '\t' && c <= '\r');
+            if (space && (c != ' ' || afterSpace))
+                return false;
+            afterSpace = space;
+            continue;
+        }
+        char32_t codePoint = 0;
+        const int length = utf8SequenceAt(text, i, &codePoint);
+        if (length == 0 || QChar::isSpace(codePoint))
+            return false;
+        afterSpace = false;
+        i += length - 1;
+    }
+    return text.isEmpty() || !afterSpace;
+}
+
+QString upperName(QByteArrayView name)
+{
+    static const QString kKnown[] = {
+        QStringLiteral("FN"),        QStringLiteral("N"),          QStringLiteral("TEL"),
+        QStringLiteral("EMAIL"),     QStringLiteral("URL"),        QStringLiteral("NOTE"),
+        QStringLiteral("BDAY"),      QStringLiteral("ADR"),        QStringLiteral("LABEL"),
+        QStringLiteral("ORG"),       QStringLiteral("TITLE"),      QStringLiteral("ROLE"),
+        QStringLiteral("NICKNAME"),  QStringLiteral("CATEGORIES"), QStringLiteral("PHOTO"),
+        QStringLiteral("UID"),       QStringLiteral("REV"),        QStringLiteral("PRODID"),
+        QStringLiteral("X-ABLABEL"), QStringLiteral("TYPE"),       QStringLiteral("VALUE"),
+        QStringLiteral("ENCODING"),  QStringLiteral("CHARSET"),    QStringLiteral("X-FIELD"),
+        QStringLiteral("PREF"),
+    };
+    for (const QString& known : kKnown) {
+        if (known.size() != name.size())
+            continue;
+        bool same = true;
+        for (qsizetype i = 0; same && i < name.size(); ++i)
+            same = known[i] == QLatin1Char(upperAscii(name[i]));
+        if (same)
+            return known;
+    }
+    return QString::fromLatin1(name).toUpper();
+}
+
+} // namespace vcardsyntax

@@ -1,0 +1,274 @@
+#include "exchange/vcardwriter.h"
+
+#include <QList>
+#include <QStringList>
+
+#include "exchange/contactmapper.h"
+#include "exchange/remarkconverter.h"
+#include "exchange/storeddateform.h"
+#include "exchange/vcardproperty.h"
+#include "exchange/vcardreader.h"
+#include "exchange/vcardsyntax.h"
+#include "model/storedtext.h"
+
+namespace {
+
+using contact::Field;
+using contact::FieldInfo;
+
+// The remark as it is written: whole as NOTE, or as the note above it and the
+// properties its last lines came from.
+struct RemarkSplit {
+    bool converted = false;
+    QString note;
+    QList<VCardProperty> properties;
+};
+
+QByteArrayView valueOf(const Utf8Values& values, Field field)
+{
+    return values[static_cast<size_t>(contact::indexOf(field))];
+}
+
+bool needsQuoting(const QString& value)
+{
+    for (const QChar c : value) {
+        if (c == u',' || c == u';' || c == u':')
+            return true;
+    }
+    return false;
+}
+
+void writeProperty(FoldingWriter& out, const VCardProperty& property)
+{
+    if (!property.group.isEmpty()) {
+        out.text(property.group, false);
+        out.ascii(".");
+    }
+    out.text(property.name, false);
+    for (qsizetype i = 0; i < property.parameters.size(); ++i) {
+        const VCardParameter& parameter = property.parameters[i];
+        // Values of one parameter in a row go out as one list.
+        const bool sameAsBefore = i > 0 && property.parameters[i - 1].name == parameter.name;
+        if (sameAsBefore) {
+            out.ascii(",");
+        } else {
+            out.ascii(";");
+            out.text(parameter.name, false);
+            out.ascii("=");
+        }
+        if (needsQuoting(parameter.value)) {
+            out.ascii("\"");
+            out.text(parameter.value, false);
+            out.ascii("\"");
+        } else {
+            out.text(parameter.value, false);
+        }
+    }
+    out.ascii(":");
+    out.text(property.value, false);
+    out.endLine();
+}
+
+// N, best effort: the last word of the name as family name, the rest as given name.
+void writeStructuredName(FoldingWriter& out, QByteArrayView name)
+{
+    out.ascii("N:");
+    if (vcardsyntax::isSimplified(name)) {
+        const qsizetype lastSpace = vcardsyntax::lastIndexOf(name, ' ');
+        out.utf8(name.sliced(lastSpace + 1), true);
+        out.ascii(";");
+        if (lastSpace > 0)
+            out.utf8(name.first(lastSpace), true);
+    } else {
+        const QString simple = textFromUtf8(name).simplified();
+        const qsizetype lastSpace = simple.lastIndexOf(u' ');
+        out.text(QStringView(simple).mid(lastSpace + 1), true);
+        out.ascii(";");
+        if (lastSpace > 0)
+            out.text(QStringView(simple).left(lastSpace), true);
+    }
+    out.ascii(";;;");
+    out.endLine();
+}
+
+void writeBirthday(FoldingWriter& out, QByteArrayView birth, VCardVersion version, const StoredDateForm& dates)
+{
+    const bool v4 = version == VCardVersion::V40;
+    if (dates.dateOf(birth).isValid()) {
+        // Stored as MM/dd/yyyy: the digits are taken as they stand.
+        out.ascii("BDAY:");
+        out.ascii(birth.data() + 6, 4);
+        if (!v4)
+            out.ascii("-");
+        out.ascii(birth.data(), 2);
+        if (!v4)
+            out.ascii("-");
+        out.ascii(birth.data() + 3, 2);
+    } else {
+        // Any other text comes back verbatim through a form of the program's
+        // own; 3.0's BDAY allows dates only.
+        if (v4) {
+            out.ascii("BDAY;VALUE=text;");
+            out.ascii(ContactMapper::kFieldHint);
+            out.ascii("=birthday:");
+        } else {
+            out.ascii("X-BIRTHDAY-TEXT:");
+        }
+        out.utf8(birth, true);
+    }
+    out.endLine();
+}
+
+void writePhone(FoldingWriter& out, const Utf8Values& values, const FieldInfo& phone)
+{
+    const QByteArrayView number = valueOf(values, phone.field);
+    out.ascii("TEL;TYPE=");
+    out.ascii(phone.vcardPhoneType);
+    // A number whose kind has an empty slot before its own would come back
+    // in that slot; the hint keeps it in its own.
+    for (const FieldInfo& field : contact::fields()) {
+        if (field.field == phone.field)
+            break;
+        if (field.phoneKind && qstrcmp(field.phoneKind, phone.phoneKind) == 0 &&
+            valueOf(values, field.field).isEmpty()) {
+            out.ascii(";");
+            out.ascii(ContactMapper::kFieldHint);
+            out.ascii("=");
+            out.ascii(phone.vcardSlot);
+            break;
+        }
+    }
+    if (number.size() >= 4 && qstrnicmp(number.data(), "tel:", 4) == 0)
+        out.ascii(";VALUE=text");
+    out.ascii(":");
+    out.utf8(number, true);
+    out.endLine();
+}
+
+void writeCard(FoldingWriter& out, const Utf8Values& values, VCardVersion version, const StoredDateForm& dates,
+               const RemarkSplit& split)
+{
+    const bool v4 = version == VCardVersion::V40;
+    out.ascii("BEGIN:VCARD");
+    out.endLine();
+    out.ascii(v4 ? "VERSION:4.0" : "VERSION:3.0");
+    out.endLine();
+    for (const FieldInfo& field : contact::fields()) {
+        const QByteArrayView value = valueOf(values, field.field);
+        if (field.field == Field::Name) {
+            // Written even when empty: both are required.
+            out.ascii("FN:");
+            out.utf8(value, true);
+            out.endLine();
+            writeStructuredName(out, value);
+        } else if (field.field == Field::Remark) {
+            for (const VCardProperty& property : split.properties)
+                writeProperty(out, property);
+            if (split.converted ? !split.note.isEmpty() : !value.isEmpty()) {
+                out.ascii("NOTE:");
+                if (split.converted)
+                    out.text(split.note, true);
+                else
+                    out.utf8(value, true);
+                out.endLine();
+            }
+        } else if (value.isEmpty()) {
+            continue;
+        } else if (field.field == Field::DateOfBirth) {
+            writeBirthday(out, value, version, dates);
+        } else if (field.phoneKind) {
+            writePhone(out, values, field);
+        } else {
+            out.ascii(field.vcardProperty);
+            if (field.field == Field::Email && !v4)
+                out.ascii(";TYPE=internet");
+            out.ascii(":");
+            out.utf8(value, true);
+            out.endLine();
+        }
+    }
+    out.ascii("END:VCARD");
+    out.endLine();
+}
+
+Contact contactOf(const Utf8Values& values)
+{
+    Contact contact;
+    for (const FieldInfo& field : contact::fields())
+        contact[field.field] = textFromUtf8(valueOf(values, field.field));
+    return contact;
+}
+
+// Import appends its lines at the end of the remarks, after an empty line
+// when there was a note. The trailing block of lines that all convert goes
+// back into properties, and only if a fresh import of the card gives the very
+// same fields: a line could otherwise fill a free slot or the empty e-mail
+// field and so move.
+RemarkSplit splitRemark(const Utf8Values& values, VCardVersion version, const ContactMapper& mapper)
+{
+    const Contact fields = contactOf(values);
+    const QStringList lines = fields[Field::Remark].split(u'\n');
+    qsizetype first = lines.size();
+    int probeCounter = 0;
+    while (first > 0 && !RemarkConverter::propertiesFor(lines[first - 1], version, &probeCounter).isEmpty())
+        --first;
+    if (first == lines.size())
+        return {};
+    RemarkSplit split;
+    split.converted = true;
+    if (first > 0) {
+        if (first < 2 || !lines[first - 1].isEmpty())
+            return {};
+        split.note = lines.mid(0, first - 1).join(u'\n');
+        if (split.note.isEmpty())
+            return {};
+    }
+    int groupCounter = 0;
+    for (qsizetype i = first; i < lines.size(); ++i)
+        split.properties.append(RemarkConverter::propertiesFor(lines[i], version, &groupCounter));
+
+    FoldingWriter card;
+    writeCard(card, values, version, mapper.dates(), split);
+    const VCardReadResult again = VCardReader::read(card.takeBytes());
+    if (!again.ok() || again.cards.size() != 1 || mapper.fromCard(again.cards.front()).contact != fields)
+        return {};
+    return split;
+}
+
+} // namespace
+
+VCardWriter::VCardWriter(VCardVersion version, const ContactMapper& mapper, QIODevice* device)
+    : mVersion(version), mMapper(mapper), mOut(device)
+{
+}
+
+void VCardWriter::write(const Contact& contact)
+{
+    std::array<QByteArray, contact::kFieldCount> utf8;
+    Utf8Values values;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        utf8[i] = contact.begin()[i].toUtf8();
+        values[i] = utf8[i];
+    }
+    write(values);
+}
+
+void VCardWriter::write(const Utf8Values& values)
+{
+    const QByteArrayView remark = valueOf(values, Field::Remark);
+    const QByteArrayView lastLine = remark.sliced(vcardsyntax::lastIndexOf(remark, '\n') + 1);
+    if (RemarkConverter::looksLikeExtraLine(lastLine))
+        writeCard(mOut, values, mVersion, mMapper.dates(), splitRemark(values, mVersion, mMapper));
+    else
+        writeCard(mOut, values, mVersion, mMapper.dates(), RemarkSplit());
+}
+
+bool VCardWriter::finish()
+{
+    return mOut.flush();
+}
+
+QByteArray VCardWriter::takeBytes()
+{
+    return mOut.takeBytes();
+}
