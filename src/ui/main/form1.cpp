@@ -1,11 +1,15 @@
 #include "ui/main/form1.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTableView>
 
 #include "base/apperror.h"
@@ -18,7 +22,9 @@
 #include "output/samplecommand.h"
 #include "store/session.h"
 #include "ui/commands/contactcommands.h"
+#include "ui/commands/exchangecommands.h"
 #include "ui/main/contactlistmodel.h"
+#include "ui/main/contactlistview.h"
 #include "ui/main/storedrows.h"
 #include "ui/pointerfeedback.h"
 #include "ui/twips.h"
@@ -33,6 +39,15 @@ QFont arial(int points, bool bold)
     QFont font(QStringLiteral("Arial"), points);
     font.setBold(bold);
     return font;
+}
+
+// Qt describes a plain top-level widget as a "filler", which screen readers
+// do not announce as a window; the main window is the application's frame.
+QAccessibleInterface* mainWindowAccessible(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("Form1") && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return nullptr;
 }
 
 } // namespace
@@ -57,6 +72,11 @@ void SetAppTitle(Messages& messages)
 Form1::Form1(Session& session, QWidget* parent) : QWidget(parent), mSession(session)
 {
     setObjectName(QStringLiteral("Form1"));
+    static const bool accessibleAsWindow = [] {
+        QAccessible::installFactory(mainWindowAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessibleAsWindow);
     mColumnTwips.fill(-1);
     buildControls();
 }
@@ -75,7 +95,7 @@ void Form1::buildControls()
     mModel = new ContactListModel(this);
     mStored = std::make_unique<StoredRows>(mSession);
     mModel->setSource(mStored.get());
-    ListView1 = new QTableView(this);
+    ListView1 = new ContactListView(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setModel(mModel);
     ListView1->setGeometry(twipsRect(120, 1575, 7800, 5775));
@@ -142,6 +162,46 @@ void Form1::buildControls()
             [this](int logical) { ListView1_ColumnClick(logical + 1); });
     connect(ListView1, &QTableView::doubleClicked, this, &Form1::PushButton3_Click);
     Text1->installEventFilter(this);
+    connectExchange();
+}
+
+void Form1::connectExchange()
+{
+    connect(ListView1, &ContactListView::deletePressed, this, &Form1::PushButton2_Click);
+    connect(ListView1, &ContactListView::enterPressed, this, [this] {
+        if (selectedRow() >= 0)
+            PushButton3_Click();
+    });
+    // After the drop has ended: the file manager the files came from is not
+    // kept waiting for the import.
+    connect(
+        ListView1, &ContactListView::filesDropped, this,
+        [this](const QStringList& files) { importVCardsCommand(*this, files); }, Qt::QueuedConnection);
+    ListView1->setDragData([this] { return selectedContactsDragData(*this); });
+
+    ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu(this);
+        menu.addAction(QStringLiteral("Import vCards…"), this, [this] { chooseAndImportVCardsCommand(*this); });
+        QAction* selected = menu.addAction(QStringLiteral("Export Selected as vCard…"), this,
+                                           [this] { exportSelectedVCardsCommand(*this); });
+        selected->setEnabled(selectedRow() >= 0);
+        menu.addAction(QStringLiteral("Export All as vCard…"), this, [this] { exportAllVCardsCommand(*this); });
+        menu.exec(ListView1->viewport()->mapToGlobal(at));
+    });
+
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        Text1->setFocus(Qt::ShortcutFocusReason);
+        Text1->selectAll();
+    });
+    auto* add = new QShortcut(QKeySequence::New, this);
+    connect(add, &QShortcut::activated, this, &Form1::PushButton1_Click);
+}
+
+void Form1::importFiles(const QStringList& files)
+{
+    importVCardsCommand(*this, files);
 }
 
 QPushButton* Form1::makeButton(QWidget* parent, const char* name, const QString& caption, double left, double top,

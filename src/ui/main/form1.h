@@ -19,7 +19,7 @@ class PointerFeedback;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
-class QTableView;
+class ContactListView;
 class Recordset;
 
 // The main window: the contact list and the buttons that start every command.
@@ -59,6 +59,9 @@ public:
     // Arranges the controls for the window's state; runs on every change of
     // size or state.
     void Form_Resize();
+    // Imports vCard files as a drop on the list would; for files named at
+    // start.
+    void importFiles(const QStringList& files);
     void ListView1_ColumnClick(int index);
     bool maximizedLayout() const { return mMaximizedLayout; }
 
@@ -96,6 +99,9 @@ private:
     void readEarly();
 
     void buildControls();
+    // The list's keys, context menu, drags and drops, and the window's
+    // shortcuts.
+    void connectExchange();
     QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, double left, double top,
                             double width, double height);
     void columnResized(int column, int oldSize, int newSize);
@@ -104,7 +110,7 @@ private:
     int stateNumber() const;
 
     Session& mSession;
-    QTableView* ListView1 = nullptr;
+    ContactListView* ListView1 = nullptr;
     QGroupBox* Frame1 = nullptr;
     QLineEdit* Text1 = nullptr;
     QPushButton* PushButton1 = nullptr;

@@ -23,6 +23,7 @@
 #include "ui/appicon.h"
 #include "ui/cursorfile.h"
 #include "ui/main/contactlistmodel.h"
+#include "ui/main/contactlistview.h"
 #include "ui/main/layout.h"
 #include "ui/main/storedrows.h"
 #include "ui/pointerfeedback.h"

@@ -6,6 +6,7 @@
 
 #include <QEvent>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -16,6 +17,7 @@
 #include "store/session.h"
 #include "store/viewsettings.h"
 #include "ui/main/contactlistmodel.h"
+#include "ui/main/contactlistview.h"
 #include "ui/main/layout.h"
 #include "ui/twips.h"
 
@@ -49,11 +51,16 @@ void Form1::Form_Resize()
     // Each control beside its place in the arrangement, for reading the
     // widgets in and writing the result back out.
     const std::pair<QWidget*, TwipsRect MainControls::*> places[] = {
-        {ListView1, &MainControls::listView1},     {Frame1, &MainControls::frame1},
-        {Text1, &MainControls::text1},             {PushButton1, &MainControls::pushButton1},
-        {PushButton2, &MainControls::pushButton2}, {PushButton3, &MainControls::pushButton3},
-        {PushButton4, &MainControls::pushButton4}, {PushButton5, &MainControls::pushButton5},
-        {PushButton6, &MainControls::pushButton6}, {PushButton7, &MainControls::pushButton7},
+        {ListView1, &MainControls::listView1},
+        {Frame1, &MainControls::frame1},
+        {Text1, &MainControls::text1},
+        {PushButton1, &MainControls::pushButton1},
+        {PushButton2, &MainControls::pushButton2},
+        {PushButton3, &MainControls::pushButton3},
+        {PushButton4, &MainControls::pushButton4},
+        {PushButton5, &MainControls::pushButton5},
+        {PushButton6, &MainControls::pushButton6},
+        {PushButton7, &MainControls::pushButton7},
         {PushButton8, &MainControls::pushButton8},
     };
     for (const auto& [widget, place] : places)
@@ -85,6 +92,10 @@ void Form1::changeEvent(QEvent* event)
 void Form1::ListView1_ColumnClick(int index)
 {
     mModel->columnClick(index);
+    // The heading shows which column the list is sorted by, and which way.
+    QHeaderView* header = ListView1->horizontalHeader();
+    header->setSortIndicatorShown(mModel->sorted());
+    header->setSortIndicator(mModel->sortKey(), mModel->sortOrder() == 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void Form1::PushButton5_Click()

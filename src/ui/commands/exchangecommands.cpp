@@ -1,0 +1,209 @@
+#include "ui/commands/exchangecommands.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QProgressDialog>
+#include <QUrl>
+
+#include "base/apperror.h"
+#include "base/errortrap.h"
+#include "base/messages.h"
+#include "base/mousepointer.h"
+#include "exchange/vcardimport.h"
+#include "store/paths.h"
+#include "store/session.h"
+#include "ui/commands/mainlist.h"
+
+namespace {
+
+const char kVCardFilter[] = "vCard 4.0 (*.vcf)";
+const char kOlderVCardFilter[] = "vCard 3.0, for older phones (*.vcf)";
+
+// The progress of one file: a dialog only once the work has taken half a
+// second, so a small file never flashes one.
+class ImportProgressDialog {
+public:
+    ImportProgressDialog(QWidget* owner, const QString& file) : mOwner(owner), mFile(file) { mClock.start(); }
+
+    bool update(int done, int total)
+    {
+        if (!mDialog && mClock.elapsed() >= 500 && done < total) {
+            mDialog =
+                std::make_unique<QProgressDialog>(QStringLiteral("Importing %1…").arg(QFileInfo(mFile).fileName()),
+                                                  QStringLiteral("Cancel"), 0, total, mOwner);
+            mDialog->setWindowTitle(QStringLiteral("Import vCards"));
+            mDialog->setWindowModality(Qt::WindowModal);
+            mDialog->setMinimumDuration(0);
+            mDialog->setAutoClose(false);
+            mDialog->setAutoReset(false);
+        }
+        if (!mDialog)
+            return true;
+        mDialog->setMaximum(total);
+        // A window-modal dialog takes the events here, the cancel click
+        // among them.
+        mDialog->setValue(done);
+        QCoreApplication::processEvents();
+        return !mDialog->wasCanceled();
+    }
+
+private:
+    QWidget* mOwner;
+    QString mFile;
+    QElapsedTimer mClock;
+    std::unique_ptr<QProgressDialog> mDialog;
+};
+
+Contact contactAt(MainList& list, int row)
+{
+    Contact contact;
+    contact.id = list.id(row);
+    for (const contact::FieldInfo& field : contact::fields())
+        contact[field.field] = list.text(row, field.field);
+    return contact;
+}
+
+void exportTo(MainList& list, const char* procedure, const ExportTargetChooser& choose,
+              const std::function<int(const ExportTarget&)>& write)
+{
+    Messages& messages = list.session().messages;
+    ErrorTrap trap(messages, locationTag("Form1", procedure));
+    const std::optional<ExportTarget> target = choose(list.ownerWidget());
+    if (!target)
+        return;
+    int written = 0;
+    list.setMousePointer(pointer::kHourglass);
+    const bool done = trap.attempt(100, [&] { written = write(*target); });
+    list.setMousePointer(pointer::kDefault);
+    if (done)
+        messages.msgBox(
+            QStringLiteral("%1 written to %2.")
+                .arg(written == 1 ? QStringLiteral("1 contact") : QStringLiteral("%1 contacts").arg(written),
+                     QDir::toNativeSeparators(target->path)));
+}
+
+// A file name made of a contact's name: no folder separators, no leading
+// dot that would hide it, something left when the name has nothing usable.
+QString fileNameFor(const QString& name)
+{
+    QString safe;
+    for (const QChar c : name)
+        safe += (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
+                    ? QLatin1Char('_')
+                    : c;
+    while (safe.startsWith(QLatin1Char('.')))
+        safe.remove(0, 1);
+    safe = safe.trimmed().left(100);
+    return (safe.isEmpty() ? QStringLiteral("Contact") : safe) + QStringLiteral(".vcf");
+}
+
+} // namespace
+
+std::optional<ExportTarget> askExportTarget(QWidget* owner)
+{
+    QString filter = QLatin1String(kVCardFilter);
+    QString path = QFileDialog::getSaveFileName(
+        owner, QStringLiteral("Export as vCard"), QDir::homePath() + QStringLiteral("/Contacts.vcf"),
+        QLatin1String(kVCardFilter) + QStringLiteral(";;") + QLatin1String(kOlderVCardFilter), &filter);
+    if (path.isEmpty())
+        return std::nullopt;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".vcf");
+    return ExportTarget{path, filter == QLatin1String(kOlderVCardFilter) ? VCardVersion::V30 : VCardVersion::V40};
+}
+
+QStringList askImportFiles(QWidget* owner)
+{
+    return QFileDialog::getOpenFileNames(owner, QStringLiteral("Import vCards"), QDir::homePath(),
+                                         QStringLiteral("vCard files (*.vcf *.vcard *.VCF);;All files (*)"));
+}
+
+void importVCardsCommand(MainList& list, const QStringList& files)
+{
+    Session& session = list.session();
+    ErrorTrap trap(session.messages, locationTag("Form1", "ImportVCards"));
+    if (files.isEmpty())
+        return;
+    QStringList lines;
+    bool allImported = true;
+    bool anyAdded = false;
+    for (const QString& file : files) {
+        VCardImportResult result;
+        result.file = file;
+        trap.step(100, [&] {
+            ImportProgressDialog progress(list.ownerWidget(), file);
+            list.setMousePointer(pointer::kHourglass);
+            result = importVCardFile(session.connection(), file,
+                                     [&](int done, int total) { return progress.update(done, total); });
+        });
+        list.setMousePointer(pointer::kDefault);
+        allImported = allImported && result.imported;
+        anyAdded = anyAdded || result.added > 0;
+        lines << summaryLine(result);
+    }
+    if (anyAdded)
+        trap.step(102, [&] { list.loadRondexa(); });
+    session.messages.msgBox(lines.join(QLatin1Char('\n')), MsgButtons::Ok,
+                            allImported ? MsgIcon::None : MsgIcon::Exclamation, QStringLiteral("Import vCards"));
+}
+
+void chooseAndImportVCardsCommand(MainList& list, const ImportFileChooser& choose)
+{
+    importVCardsCommand(list, choose(list.ownerWidget()));
+}
+
+void exportSelectedVCardsCommand(MainList& list, const ExportTargetChooser& choose)
+{
+    const int row = list.selectedRow();
+    if (row < 0)
+        return;
+    // Read before the dialog: the list may change while it is open.
+    const std::vector<Contact> contacts{contactAt(list, row)};
+    exportTo(list, "ExportSelectedVCards", choose, [&](const ExportTarget& target) {
+        writeVCardFile(target.path, contacts, target.version);
+        return static_cast<int>(contacts.size());
+    });
+}
+
+void exportAllVCardsCommand(MainList& list, const ExportTargetChooser& choose)
+{
+    exportTo(list, "ExportAllVCards", choose, [&](const ExportTarget& target) {
+        return exportAllVCards(list.session().connection(), target.path, target.version);
+    });
+}
+
+QMimeData* selectedContactsDragData(MainList& list)
+{
+    const int row = list.selectedRow();
+    if (row < 0)
+        return nullptr;
+    const std::vector<Contact> contacts{contactAt(list, row)};
+    const QByteArray text = vcardText(contacts, VCardVersion::V40);
+    auto* data = new QMimeData;
+    data->setData(QStringLiteral("text/vcard"), text);
+    data->setData(QStringLiteral("text/x-vcard"), text);
+    // A file manager takes files, not text: the card also goes into a
+    // private folder of the cache, emptied by the next drag.
+    const QString cache = xdgBaseFolder("XDG_CACHE_HOME", ".cache");
+    if (!cache.isEmpty()) {
+        const QString folder = cache + QStringLiteral("/Marrowind/Rondexa/dragged");
+        QDir dir(folder);
+        if (dir.exists())
+            dir.removeRecursively();
+        if (QDir().mkpath(folder) &&
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+            const QString path = folder + QLatin1Char('/') + fileNameFor(contacts.front()[contact::Field::Name]);
+            try {
+                writeVCardFile(path, contacts, VCardVersion::V40);
+                data->setUrls({QUrl::fromLocalFile(path)});
+            } catch (const AppError&) {
+                // The drag still carries the text.
+            }
+        }
+    }
+    return data;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <functional>
+
+#include <QStringList>
+#include <QTableView>
+
+class QMimeData;
+
+// The contact list's view: the keys, drags and drops a list of contacts is
+// expected to take, handed to the window as signals.
+class ContactListView : public QTableView {
+    Q_OBJECT
+public:
+    explicit ContactListView(QWidget* parent = nullptr);
+
+    // What a drag of the selected rows carries; none when it returns null.
+    void setDragData(std::function<QMimeData*()> makeData) { mDragData = std::move(makeData); }
+
+signals:
+    void deletePressed();
+    void enterPressed();
+    // Local vCard files dropped on the list.
+    void filesDropped(const QStringList& files);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    std::function<QMimeData*()> mDragData;
+};
+
+// The local files among dropped data that look like vCard files.
+QStringList droppedVCardFiles(const QMimeData& data);

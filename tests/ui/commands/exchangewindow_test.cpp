@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QFile>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include "support/editorfixture.h"
+#include "ui/commands/exchangecommands.h"
+#include "ui/editor/form2.h"
+
+namespace {
+
+class ExchangeWindow : public EditorFixture {
+protected:
+    QTableView& list() { return control<QTableView>(*form, "ListView1"); }
+
+    // Runs action, which opens the modal editor; the editor's caption is
+    // returned and Escape closes it.
+    QString captionOfEditorOpenedBy(const std::function<void()>& action)
+    {
+        QString caption;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (auto* editor = qobject_cast<Form2*>(QApplication::activeModalWidget())) {
+                caption = editor->windowTitle();
+                QTest::keyClick(editor, Qt::Key_Escape);
+            }
+        });
+        poll.start(10);
+        QTimer::singleShot(5000, [] {
+            if (QWidget* modal = QApplication::activeModalWidget())
+                modal->close();
+        });
+        action();
+        poll.stop();
+        return caption;
+    }
+};
+
+} // namespace
+
+TEST_F(ExchangeWindow, KeysReachTheCommandsAndEscapeSavesNothing)
+{
+    seed(named("Anna"));
+    seed(named("Bob"));
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    select(rowOf("Bob"));
+    list().setFocus();
+
+    messages->answer(MsgAnswer::No);
+    QTest::keyClick(&list(), Qt::Key_Delete);
+    EXPECT_EQ(messages->texts(), QStringList({"Are you sure you want to delete Bob?"}));
+    EXPECT_EQ(listedNames(), QStringList({"Anna", "Bob"}));
+
+    QTest::keyClick(&list(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(control<QLineEdit>(*form, "Text1").hasFocus());
+    EXPECT_EQ(captionOfEditorOpenedBy([&] { QTest::keyClick(form.get(), Qt::Key_N, Qt::ControlModifier); }),
+              "Add New Contact");
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    EXPECT_EQ(captionOfEditorOpenedBy([&] { QTest::keyClick(&list(), Qt::Key_Return); }), "Update Contact");
+    EXPECT_EQ(stored().size(), 2u);
+
+    QHeaderView& header = *list().horizontalHeader();
+    form->ListView1_ColumnClick(2);
+    EXPECT_TRUE(header.isSortIndicatorShown());
+    EXPECT_EQ(header.sortIndicatorSection(), 1);
+    EXPECT_EQ(header.sortIndicatorOrder(), Qt::AscendingOrder);
+    form->ListView1_ColumnClick(2);
+    EXPECT_EQ(header.sortIndicatorOrder(), Qt::DescendingOrder);
+}
+
+TEST_F(ExchangeWindow, DroppedFilesAreImportedAndSelectedContactsGoOut)
+{
+    seed(named("Anna"));
+    const QString file = env->root() + QStringLiteral("/friends.vcf");
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Zoë O'Neil\r\nTEL;TYPE=CELL:0123\r\nEND:VCARD\r\n"
+                  "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:anna\r\nEND:VCARD\r\n");
+    }
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(file), QUrl::fromLocalFile(env->root() + QStringLiteral("/notes.txt"))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list().viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list().viewport(), &drop);
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(listedNames(), QStringList({"Anna", "Zoë O'Neil"}));
+    ASSERT_EQ(messages->shown().size(), 1u);
+    EXPECT_TRUE(messages->texts()[0].contains("1 added")) << messages->texts()[0].toStdString();
+    EXPECT_TRUE(messages->texts()[0].contains("1 skipped as already there")) << messages->texts()[0].toStdString();
+
+    select(rowOf("Zoë O'Neil"));
+    const QString exported = env->root() + QStringLiteral("/out.vcf");
+    messages->clear();
+    exportSelectedVCardsCommand(*form, [&](QWidget*) { return ExportTarget{exported, VCardVersion::V30}; });
+    QFile in(exported);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(in.readAll());
+    EXPECT_TRUE(text.contains("VERSION:3.0") && text.contains("FN:Zoë O'Neil") && text.contains("0123"))
+        << text.toStdString();
+    EXPECT_FALSE(text.contains("Anna"));
+    EXPECT_EQ(messages->texts(), QStringList({"1 contact written to " + exported + "."}));
+}
