@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QStringList>
+
 #include "base/messages.h"
 #include "base/programend.h"
 #include "store/session.h"
@@ -14,8 +16,9 @@ public:
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
-    // Loads the main window, shows it and runs until the program ends.
-    int run();
+    // Loads the main window, shows it, imports the vCard files given and runs
+    // until the program ends.
+    int run(const QStringList& importFiles = {});
 
     Session& session() { return mSession; }
 

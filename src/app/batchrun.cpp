@@ -1,0 +1,73 @@
+#include "app/batchrun.h"
+
+#include <QDir>
+#include <QTextStream>
+
+#include "app/startoptions.h"
+#include "base/apperror.h"
+#include "exchange/vcardexport.h"
+#include "exchange/vcardimport.h"
+#include "store/connection.h"
+#include "store/datafiles.h"
+#include "store/paths.h"
+
+namespace {
+
+// The data file the window would open, made from the template when there
+// is none yet.
+void openDataFile(Connection& connection, const QString& applicationFolder)
+{
+    const DataPaths paths = dataPaths(applicationFolder);
+    if (paths.dataFile.isEmpty())
+        throw AppError(QStringLiteral("There is no folder for the data file: neither XDG_DATA_HOME nor HOME is set"));
+    if (!fileOrFolderExists(paths.makerFolder))
+        makeFolder(paths.makerFolder);
+    if (!fileOrFolderExists(paths.dataFolder))
+        makeFolder(paths.dataFolder);
+    if (!FileExists(paths.dataFile)) {
+        if (!plainFileExists(paths.templateFile))
+            throw AppError(paths.templateFile + QStringLiteral(" not found"));
+        copyTemplate(paths.templateFile, paths.dataFile);
+    }
+    // Nothing waits for the check here, so it is done before anything else.
+    connection.open(paths.connectionString, Connection::Check::BeforeReturning);
+}
+
+} // namespace
+
+int runBatch(const StartOptions& options, const QString& applicationFolder, QTextStream& out, QTextStream& err)
+{
+    switch (options.mode) {
+    case StartOptions::Mode::Help:
+        out << StartOptions::usage();
+        return 0;
+    case StartOptions::Mode::Invalid:
+        err << "rondexa: " << options.error << Qt::endl << StartOptions::usage();
+        return 2;
+    case StartOptions::Mode::Window:
+        return 2;
+    case StartOptions::Mode::Import:
+    case StartOptions::Mode::ExportVCard:
+        break;
+    }
+    Connection connection;
+    try {
+        openDataFile(connection, applicationFolder);
+        if (options.mode == StartOptions::Mode::ExportVCard) {
+            const int written = exportAllVCards(connection, options.exportPath, options.version);
+            out << written << (written == 1 ? " contact" : " contacts") << " written to "
+                << QDir::toNativeSeparators(options.exportPath) << Qt::endl;
+            return 0;
+        }
+    } catch (const AppError& e) {
+        err << "rondexa: " << e.description() << Qt::endl;
+        return 1;
+    }
+    bool allImported = true;
+    for (const QString& file : options.files) {
+        const VCardImportResult result = importVCardFile(connection, file);
+        out << summaryLine(result) << Qt::endl;
+        allImported = allImported && result.imported;
+    }
+    return allImported ? 0 : 1;
+}

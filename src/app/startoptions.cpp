@@ -1,0 +1,72 @@
+#include "app/startoptions.h"
+
+StartOptions StartOptions::parse(const QStringList& arguments)
+{
+    StartOptions options;
+    bool versionGiven = false;
+    const auto invalid = [&options](const QString& error) {
+        options.mode = Mode::Invalid;
+        options.error = error;
+        return options;
+    };
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        // After "--" every word is a file, even one that starts with "-".
+        if (argument == QLatin1String("--")) {
+            options.files << arguments.mid(i + 1);
+            break;
+        }
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            options.mode = Mode::Help;
+        } else if (argument == QLatin1String("--import")) {
+            if (options.mode == Mode::ExportVCard)
+                return invalid(QStringLiteral("--import and --export-vcard cannot be given together"));
+            if (options.mode != Mode::Help)
+                options.mode = Mode::Import;
+        } else if (argument == QLatin1String("--export-vcard")) {
+            if (options.mode == Mode::Import)
+                return invalid(QStringLiteral("--import and --export-vcard cannot be given together"));
+            if (i + 1 >= arguments.size())
+                return invalid(QStringLiteral("--export-vcard needs the file to write"));
+            options.exportPath = arguments[++i];
+            if (options.mode != Mode::Help)
+                options.mode = Mode::ExportVCard;
+        } else if (argument == QLatin1String("--vcard-version")) {
+            if (i + 1 >= arguments.size())
+                return invalid(QStringLiteral("--vcard-version needs 3.0 or 4.0"));
+            const QString version = arguments[++i];
+            if (version == QLatin1String("3.0"))
+                options.version = VCardVersion::V30;
+            else if (version == QLatin1String("4.0"))
+                options.version = VCardVersion::V40;
+            else
+                return invalid(QStringLiteral("--vcard-version takes 3.0 or 4.0, not \"%1\"").arg(version));
+            versionGiven = true;
+        } else if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
+            return invalid(QStringLiteral("unknown option %1").arg(argument));
+        } else {
+            options.files << argument;
+        }
+    }
+    if (options.mode == Mode::Help)
+        return options;
+    if (options.mode == Mode::Import && options.files.isEmpty())
+        return invalid(QStringLiteral("--import needs at least one file"));
+    if (options.mode == Mode::ExportVCard && !options.files.isEmpty())
+        return invalid(QStringLiteral("--export-vcard writes one file and imports none"));
+    if (versionGiven && options.mode != Mode::ExportVCard)
+        return invalid(QStringLiteral("--vcard-version goes with --export-vcard"));
+    return options;
+}
+
+QString StartOptions::usage()
+{
+    return QStringLiteral("Usage: rondexa [FILE.vcf...]\n"
+                          "       rondexa --import FILE.vcf...\n"
+                          "       rondexa --export-vcard FILE.vcf [--vcard-version 3.0|4.0]\n"
+                          "\n"
+                          "Without options the window opens; vCard files named on the line are imported into it.\n"
+                          "  --import           import the files without a window, one summary line per file\n"
+                          "  --export-vcard     write every contact, in name order, to FILE without a window\n"
+                          "  --vcard-version    4.0 (the default) or 3.0 for older phones\n");
+}

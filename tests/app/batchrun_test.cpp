@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTextStream>
+
+#include "app/batchrun.h"
+#include "app/startoptions.h"
+#include "support/tempenv.h"
+
+namespace {
+
+struct LineCase {
+    QStringList arguments;
+    StartOptions::Mode mode;
+    QStringList files;
+    QString exportPath;
+    VCardVersion version = VCardVersion::V40;
+};
+
+void writeFile(const QString& path, const QByteArray& text)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+}
+
+struct BatchOutput {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+BatchOutput runBatchOf(const TempEnv& env, const QStringList& arguments)
+{
+    BatchOutput result;
+    QTextStream out(&result.out);
+    QTextStream err(&result.err);
+    result.status = runBatch(StartOptions::parse(arguments), env.appFolder(), out, err);
+    return result;
+}
+
+} // namespace
+
+TEST(StartOptions, CommandLinesAndTheirMeaning)
+{
+    using Mode = StartOptions::Mode;
+    const std::vector<LineCase> cases = {
+        {{}, Mode::Window, {}, {}},
+        {{"a.vcf", "b.vcf"}, Mode::Window, {"a.vcf", "b.vcf"}, {}},
+        {{"--import", "a.vcf", "b.vcf"}, Mode::Import, {"a.vcf", "b.vcf"}, {}},
+        {{"--import", "--", "-odd.vcf"}, Mode::Import, {"-odd.vcf"}, {}},
+        {{"--export-vcard", "out.vcf"}, Mode::ExportVCard, {}, "out.vcf"},
+        {{"--vcard-version", "3.0", "--export-vcard", "out.vcf"}, Mode::ExportVCard, {}, "out.vcf", VCardVersion::V30},
+        {{"--help"}, Mode::Help, {}, {}},
+        {{"--import"}, Mode::Invalid, {}, {}},
+        {{"--export-vcard"}, Mode::Invalid, {}, {}},
+        {{"--import", "a.vcf", "--export-vcard", "out.vcf"}, Mode::Invalid, {"a.vcf"}, {}},
+        {{"--export-vcard", "out.vcf", "--vcard-version", "2.1"}, Mode::Invalid, {}, "out.vcf"},
+        {{"--vcard-version", "3.0", "a.vcf"}, Mode::Invalid, {"a.vcf"}, {}},
+        {{"--frobnicate"}, Mode::Invalid, {}, {}},
+    };
+    for (const LineCase& c : cases) {
+        const StartOptions options = StartOptions::parse(c.arguments);
+        const std::string line = c.arguments.join(' ').toStdString();
+        EXPECT_EQ(options.mode, c.mode) << line;
+        if (c.mode == Mode::Invalid) {
+            EXPECT_FALSE(options.error.isEmpty()) << line;
+            continue;
+        }
+        EXPECT_EQ(options.files, c.files) << line;
+        EXPECT_EQ(options.exportPath, c.exportPath) << line;
+        EXPECT_EQ(options.version, c.version) << line;
+    }
+}
+
+// Without a window: the data file is made from the template on a first run,
+// each file is imported whole or not at all, and the status says whether
+// all of them were.
+TEST(BatchRun, ImportsFileByFileAndExportsWhatWasImported)
+{
+    TempEnv env;
+    ASSERT_FALSE(QFile::exists(env.dataFile()));
+    const QString good = env.root() + QStringLiteral("/good.vcf");
+    const QString broken = env.root() + QStringLiteral("/broken.vcf");
+    writeFile(good, "BEGIN:VCARD\nVERSION:4.0\nFN:Ада Лавлейс\nEMAIL:ada@example.org\nEND:VCARD\n");
+    writeFile(broken, "BEGIN:VCARD\nVERSION:3.0\nFN:Ben\nEND:VCARD\nBEGIN:VCARD\nFN:Cleo\n");
+
+    const BatchOutput imported = runBatchOf(env, {"--import", good, broken});
+    EXPECT_EQ(imported.status, 1);
+    const QStringList lines = imported.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << imported.out.toStdString();
+    EXPECT_TRUE(lines[0].contains("good.vcf") && lines[0].contains("1 added")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].contains("broken.vcf") && lines[1].contains("line 5")) << lines[1].toStdString();
+    EXPECT_TRUE(QFile::exists(env.dataFile()));
+
+    EXPECT_EQ(runBatchOf(env, {"--import", good}).status, 0) << "a file of names already there still imports";
+
+    const QString exported = env.root() + QStringLiteral("/all.vcf");
+    const BatchOutput written = runBatchOf(env, {"--export-vcard", exported, "--vcard-version", "3.0"});
+    EXPECT_EQ(written.status, 0) << written.err.toStdString();
+    EXPECT_EQ(written.out.trimmed(), "1 contact written to " + exported);
+    QFile file(exported);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(text.contains("VERSION:3.0") && text.contains("FN:Ада Лавлейс") && !text.contains("Ben"))
+        << text.toStdString();
+
+    const BatchOutput failed =
+        runBatchOf(env, {"--export-vcard", env.root() + QStringLiteral("/no/such/folder/x.vcf")});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_FALSE(failed.err.isEmpty());
+    EXPECT_EQ(runBatchOf(env, {"--frobnicate"}).status, 2);
+}
