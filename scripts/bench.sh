@@ -59,6 +59,8 @@ pairs=(
     "Export to a workbook|export|BM_Export|BM_PlainLibxlsxwriter"
     "Report: preview's first page|report|BM_PreviewFirstPage|BM_PlainListQuery"
     "Report: PDF of 10,000 contacts|report|BM_PdfOfTenThousand|-"
+    "Import 10,000 vCards vs plain inserts|vcard|BM_ImportVCards|BM_PlainInsertRows"
+    "Export 100,000 contacts as vCards vs stdio|vcard|BM_ExportVCards|BM_PlainStdioWrite"
 )
 
 programs=("$@")

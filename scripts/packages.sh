@@ -29,8 +29,9 @@ BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libsqlite3-dev libicu-dev
 # (poppler-utils) reads printed reports back, the install test runs the two
 # desktop validators, the report's wrapping of ideographs needs a font that
 # has them (without one every ideograph is a narrow missing-glyph box), and
-# the stock sqlite3 command line judges what the program left in its file.
-TEST_PACKAGES=(googletest libgtest-dev unzip poppler-utils desktop-file-utils appstream fonts-wqy-microhei sqlite3)
+# the stock sqlite3 command line judges what the program left in its file, and
+# python3-vobject reads exported vCards back as a parser independent of ours.
+TEST_PACKAGES=(googletest libgtest-dev unzip poppler-utils desktop-file-utils appstream fonts-wqy-microhei sqlite3 python3-vobject)
 
 # scripts/bench.sh: Google Benchmark, and the sqlite3 command line as the
 # yardstick of the whole-process figures.

@@ -1,0 +1,204 @@
+// vCard import and export against the plain work underneath them: importing
+// 10,000 cards into a fresh data file against inserting the same rows with a
+// prepared statement in one transaction, and exporting 100,000 contacts
+// against writing the same text with stdio.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <sqlite3.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "exchange/vcardexport.h"
+#include "exchange/vcardimport.h"
+#include "store/connection.h"
+#include "support/contactgen.h"
+
+namespace {
+
+const int kImported = 10000;
+const int kExported = 100000;
+
+QTemporaryDir& scratch()
+{
+    static QTemporaryDir folder;
+    return folder;
+}
+
+QString scratchFile(const char* name)
+{
+    return scratch().path() + QLatin1Char('/') + QLatin1String(name);
+}
+
+// A fresh copy of the template the build made, as a new user's data file.
+QString freshDataFile()
+{
+    const QString file = scratchFile("fresh.mdb");
+    QFile::remove(file);
+    QFile::remove(file + QStringLiteral("-journal"));
+    QFile::copy(QStringLiteral(RONDEXA_BUILD_DIR "/dbContacts.mdb"), file);
+    QFile(file).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    return file;
+}
+
+// The file to import, and the rows an import of it stores, as UTF-8.
+struct ImportData {
+    QString file;
+    std::vector<std::vector<std::string>> rows;
+};
+
+const ImportData& importData()
+{
+    static const ImportData data = [] {
+        ImportData made;
+        made.file = scratchFile("contacts.vcf");
+        const std::vector<Contact> contacts = generateContacts(kImported);
+        QFile out(made.file);
+        out.open(QIODevice::WriteOnly);
+        out.write(vcardText(contacts, VCardVersion::V40));
+        out.close();
+        // The rows as the import stores them, read back from an import.
+        Connection connection;
+        connection.open(connectionStringFor(freshDataFile()));
+        importVCardFile(connection, made.file);
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(connection.handle(), "select * from tblContact order by ContactID", -1, &statement, nullptr);
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            std::vector<std::string> row;
+            for (int column = 1; column <= contact::kFieldCount; ++column)
+                row.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
+                                 static_cast<size_t>(sqlite3_column_bytes(statement, column)));
+            made.rows.push_back(std::move(row));
+        }
+        sqlite3_finalize(statement);
+        return made;
+    }();
+    return data;
+}
+
+void BM_ImportVCards(benchmark::State& state)
+{
+    const ImportData& data = importData();
+    int added = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Connection connection;
+        connection.open(connectionStringFor(freshDataFile()));
+        state.ResumeTiming();
+        const VCardImportResult result = importVCardFile(connection, data.file);
+        added = result.added;
+        state.PauseTiming();
+        connection.close();
+        state.ResumeTiming();
+    }
+    if (added != kImported)
+        state.SkipWithError("the import did not add every card");
+    state.counters["added"] = added;
+}
+BENCHMARK(BM_ImportVCards)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(9)->UseRealTime();
+
+void BM_PlainInsertRows(benchmark::State& state)
+{
+    const ImportData& data = importData();
+    QByteArray sql = "insert into tblContact (";
+    for (const contact::FieldInfo& field : contact::fields())
+        sql += QByteArray(field.column) + (field.field == contact::Field::Remark ? ")" : ",");
+    sql += " values (?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13)";
+    for (auto _ : state) {
+        state.PauseTiming();
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(QFile::encodeName(freshDataFile()).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+        // The settings the program's connection works with.
+        sqlite3_exec(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+        state.ResumeTiming();
+        sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(db, sql.constData(), -1, &statement, nullptr);
+        for (const std::vector<std::string>& row : data.rows) {
+            for (int column = 0; column < contact::kFieldCount; ++column) {
+                const std::string& text = row[static_cast<size_t>(column)];
+                sqlite3_bind_text(statement, column + 1, text.c_str(), static_cast<int>(text.size()), SQLITE_STATIC);
+            }
+            if (sqlite3_step(statement) != SQLITE_DONE)
+                state.SkipWithError("a plain insert failed");
+            sqlite3_reset(statement);
+        }
+        sqlite3_finalize(statement);
+        if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+            state.SkipWithError("the plain commit failed");
+        state.PauseTiming();
+        sqlite3_close(db);
+        state.ResumeTiming();
+    }
+    state.counters["added"] = static_cast<double>(data.rows.size());
+}
+BENCHMARK(BM_PlainInsertRows)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(9)->UseRealTime();
+
+// The text an export of the generated data file writes, line by line.
+const std::vector<std::string>& exportedLines()
+{
+    static const std::vector<std::string> lines = [] {
+        Connection connection;
+        connection.open(connectionStringFor(cachedContactFile(kExported)));
+        const QString file = scratchFile("reference.vcf");
+        exportAllVCards(connection, file, VCardVersion::V40);
+        QFile in(file);
+        in.open(QIODevice::ReadOnly);
+        std::vector<std::string> made;
+        for (const QByteArray& line : in.readAll().split('\n'))
+            made.push_back(line.toStdString() + "\n");
+        made.pop_back();
+        return made;
+    }();
+    return lines;
+}
+
+void BM_ExportVCards(benchmark::State& state)
+{
+    exportedLines();
+    Connection connection;
+    connection.open(connectionStringFor(cachedContactFile(kExported)));
+    const QString file = scratchFile("export.vcf");
+    int written = 0;
+    for (auto _ : state)
+        written = exportAllVCards(connection, file, VCardVersion::V40);
+    if (written != kExported)
+        state.SkipWithError("the export did not write every contact");
+    state.counters["MB"] = static_cast<double>(QFile(file).size()) / (1024.0 * 1024.0);
+}
+BENCHMARK(BM_ExportVCards)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(9)->UseRealTime();
+
+void BM_PlainStdioWrite(benchmark::State& state)
+{
+    const std::vector<std::string>& lines = exportedLines();
+    const QByteArray file = QFile::encodeName(scratchFile("plain.vcf"));
+    size_t bytes = 0;
+    for (auto _ : state) {
+        FILE* out = std::fopen(file.constData(), "wb");
+        bytes = 0;
+        for (const std::string& line : lines) {
+            std::fputs(line.c_str(), out);
+            bytes += line.size();
+        }
+        if (std::fclose(out) != 0)
+            state.SkipWithError("the plain write failed");
+    }
+    state.counters["MB"] = static_cast<double>(bytes) / (1024.0 * 1024.0);
+}
+BENCHMARK(BM_PlainStdioWrite)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(9)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
