@@ -73,6 +73,32 @@ const QString& fieldHint()
     return name;
 }
 
+// The note's line feeds as the breaks the writer named; as they are when the
+// names do not fit.
+QString withLineBreaks(const QString& note, const QString& kinds)
+{
+    if (kinds.isEmpty())
+        return note;
+    const QStringList names = kinds.toLower().split(u'-');
+    const QStringList lines = note.split(u'\n');
+    if (names.size() != 1 && names.size() != lines.size() - 1)
+        return note;
+    QString result = lines.front();
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QString& kind = names.size() == 1 ? names.front() : names[i - 1];
+        if (kind == u"crlf")
+            result += QStringLiteral("\r\n");
+        else if (kind == u"cr")
+            result += u'\r';
+        else if (kind == u"lf")
+            result += u'\n';
+        else
+            return note;
+        result += lines[i];
+    }
+    return result;
+}
+
 class Importer {
 public:
     Importer(const VCardCard& card, const StoredDateForm& dates) : mCard(card), mDates(dates) {}
@@ -117,7 +143,8 @@ ImportedContact Importer::run()
         if (name == u"TEL") {
             mapPhone(property);
         } else if (name == u"NOTE") {
-            const QString note = property.text();
+            const QString note =
+                withLineBreaks(property.text(), property.parameter(QString::fromLatin1(ContactMapper::kLineBreaks)));
             if (!note.isEmpty())
                 mNoteTexts.append(note);
         } else if (name == u"BDAY" || name == u"X-BIRTHDAY-TEXT") {

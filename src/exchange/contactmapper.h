@@ -22,6 +22,10 @@ public:
     // in a second slot, a date of birth that is no date. Other programs
     // ignore it.
     static constexpr char kFieldHint[] = "X-FIELD";
+    // The NOTE parameter that names a remark's line breaks where they are
+    // not all line feeds: one kind for all ("crlf") or one per break
+    // ("crlf-cr-lf").
+    static constexpr char kLineBreaks[] = "X-LINE-BREAKS";
 
 private:
     StoredDateForm mDates;

@@ -1,5 +1,8 @@
 #include "exchange/vcardwriter.h"
 
+#include <algorithm>
+
+#include <QByteArrayList>
 #include <QList>
 #include <QStringList>
 
@@ -145,6 +148,32 @@ void writePhone(FoldingWriter& out, const Utf8Values& values, const FieldInfo& p
     out.endLine();
 }
 
+// vCard knows one line break only, written \n. A remark with carriage
+// returns (from another program) names its breaks in a parameter of the
+// program's own, so that an import gives back the very bytes; other programs
+// ignore it and read the same lines.
+void writeNoteBreaks(FoldingWriter& out, QByteArrayView remark)
+{
+    QByteArrayList kinds;
+    for (qsizetype i = 0; i < remark.size(); ++i) {
+        if (remark[i] == '\r' && i + 1 < remark.size() && remark[i + 1] == '\n') {
+            kinds << "crlf";
+            ++i;
+        } else if (remark[i] == '\r') {
+            kinds << "cr";
+        } else if (remark[i] == '\n') {
+            kinds << "lf";
+        }
+    }
+    if (std::all_of(kinds.cbegin(), kinds.cend(), [&kinds](const QByteArray& kind) { return kind == kinds.front(); }))
+        kinds = kinds.mid(0, 1);
+    out.ascii(";");
+    out.ascii(ContactMapper::kLineBreaks);
+    out.ascii("=");
+    const QByteArray joined = kinds.join('-');
+    out.ascii(joined.constData(), joined.size());
+}
+
 void writeCard(FoldingWriter& out, const Utf8Values& values, VCardVersion version, const StoredDateForm& dates,
                const RemarkSplit& split)
 {
@@ -165,7 +194,10 @@ void writeCard(FoldingWriter& out, const Utf8Values& values, VCardVersion versio
             for (const VCardProperty& property : split.properties)
                 writeProperty(out, property);
             if (split.converted ? !split.note.isEmpty() : !value.isEmpty()) {
-                out.ascii("NOTE:");
+                out.ascii("NOTE");
+                if (!split.converted && vcardsyntax::contains(value, '\r'))
+                    writeNoteBreaks(out, value);
+                out.ascii(":");
                 if (split.converted)
                     out.text(split.note, true);
                 else
@@ -257,7 +289,8 @@ void VCardWriter::write(const Utf8Values& values)
 {
     const QByteArrayView remark = valueOf(values, Field::Remark);
     const QByteArrayView lastLine = remark.sliced(vcardsyntax::lastIndexOf(remark, '\n') + 1);
-    if (RemarkConverter::looksLikeExtraLine(lastLine))
+    // Lines split at carriage returns would not come back as they were.
+    if (RemarkConverter::looksLikeExtraLine(lastLine) && !vcardsyntax::contains(remark, '\r'))
         writeCard(mOut, values, mVersion, mMapper.dates(), splitRemark(values, mVersion, mMapper));
     else
         writeCard(mOut, values, mVersion, mMapper.dates(), RemarkSplit());

@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include "datafile.h"
+
+namespace {
+
+using contact::Field;
+
+// More cards than the reading thread hands over at once, so that rows are
+// already inserted when the file turns out to be bad.
+const int kManyCards = 300;
+
+QByteArray manyCards()
+{
+    QByteArray bytes;
+    for (int i = 0; i < kManyCards; ++i)
+        bytes += card("3.0", {QByteArray("FN:Person ").append(QByteArray::number(i)).constData()});
+    return bytes;
+}
+
+QStringList storedNames(DataFile& data)
+{
+    QStringList names;
+    for (const Contact& c : data.contacts())
+        names << c[Field::Name];
+    return names;
+}
+
+TEST(VCardImport, ABrokenFileImportsNothingAndNamesTheLine)
+{
+    // Each generated card takes four lines.
+    const int nextLine = kManyCards * 4 + 1;
+    const struct {
+        const char* file;
+        QByteArray bytes;
+        QString error;
+    } cases[] = {
+        {"unended.vcf", manyCards() + "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Left Open\r\n",
+         QStringLiteral("line %1: card not ended").arg(nextLine)},
+        {"stray.vcf", manyCards() + "Dear John,\r\n" + card("3.0", {"FN:After"}),
+         QStringLiteral("line %1: text outside a card").arg(nextLine)},
+        {"openInsideOpen.vcf", manyCards() + "BEGIN:VCARD\r\nFN:A\r\n" + card("3.0", {"FN:B"}),
+         QStringLiteral("line %1: card not ended").arg(nextLine)},
+    };
+    for (const auto& row : cases) {
+        DataFile data;
+        data.store(contactWith({{Field::Name, QStringLiteral("Kept Before")}}));
+        const VCardImportResult result = data.import(QString::fromUtf8(row.file), row.bytes);
+        EXPECT_FALSE(result.imported) << row.file;
+        EXPECT_EQ(result.error, row.error);
+        EXPECT_EQ(summaryLine(result),
+                  QString::fromUtf8(row.file) + QStringLiteral(": nothing imported: ") + row.error);
+        EXPECT_EQ(storedNames(data), QStringList{QStringLiteral("Kept Before")}) << row.file;
+    }
+}
+
+TEST(VCardImport, ACancelLeavesNothingAndTheFileCanBeImportedAfterwards)
+{
+    DataFile data;
+    data.store(contactWith({{Field::Name, QStringLiteral("Kept Before")}}));
+    int lastDone = -1;
+    int calls = 0;
+    const VCardImportResult cancelled = data.import(QStringLiteral("many.vcf"), manyCards(), [&](int done, int total) {
+        EXPECT_EQ(total, kManyCards);
+        EXPECT_GT(done, lastDone);
+        lastDone = done;
+        ++calls;
+        return done < 128;
+    });
+    EXPECT_TRUE(cancelled.cancelled);
+    EXPECT_FALSE(cancelled.imported);
+    EXPECT_GE(calls, 2);
+    EXPECT_EQ(summaryLine(cancelled), QStringLiteral("many.vcf: cancelled, nothing imported"));
+    EXPECT_EQ(storedNames(data), QStringList{QStringLiteral("Kept Before")});
+
+    // The names seen before the cancel are not taken, and nothing stays locked.
+    const VCardImportResult again = data.import(QStringLiteral("many.vcf"), manyCards());
+    EXPECT_TRUE(again.imported);
+    EXPECT_EQ(again.added, kManyCards);
+    EXPECT_EQ(data.contacts().size(), size_t(kManyCards + 1));
+}
+
+TEST(VCardImport, SkipsNamesTheEditorWouldRefuseAndCountsWhatWasKept)
+{
+    DataFile data;
+    data.store(contactWith({{Field::Name, QStringLiteral("Anna Berg")}}));
+    data.store(contactWith({{Field::Name, QStringLiteral("Élodie Ünal")}}));
+    const QByteArray file = card("3.0", {"FN:ANNA BERG", "TEL:1"}) + card("4.0", {"FN:Carl Dahl", "EMAIL:c@x"}) +
+                            card("3.0", {"FN:carl DAHL"}) + card("3.0", {"FN:élodie ünal"}) +
+                            card("3.0", {"FN: ", "NOTE:only a note"}) +
+                            card("3.0", {"FN:Dora", "ORG:Acme;Sales", "PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQ"}) +
+                            card("2.1", {"N:Eck;Fritz", "TEL;CELL:2"});
+    const VCardImportResult result = data.import(QStringLiteral("dups.vcf"), file);
+    EXPECT_TRUE(result.imported);
+    EXPECT_EQ(result.cards, 7);
+    EXPECT_EQ(summaryLine(result),
+              QStringLiteral("dups.vcf: 3 added, 3 skipped as already there (ANNA BERG, carl DAHL, élodie ünal), "
+                             "1 without a name skipped, 1 kept partly in the remarks, 1 photo not kept"));
+    const std::vector<Contact> stored = data.contacts();
+    ASSERT_EQ(stored.size(), 5u);
+    expectSameFields(stored[2], contactWith({{Field::Name, "Carl Dahl"}, {Field::Email, "c@x"}}), "Carl");
+    expectSameFields(stored[3], contactWith({{Field::Name, "Dora"}, {Field::Remark, "Organization: Acme, Sales"}}),
+                     "Dora");
+    expectSameFields(stored[4], contactWith({{Field::Name, "Fritz Eck"}, {Field::Mobile1, "2"}}), "Fritz");
+}
+
+} // namespace
