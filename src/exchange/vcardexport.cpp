@@ -63,15 +63,19 @@ struct Cards {
     }
 };
 
-// The names one after the other, in key order.
+// The names one after the other, in key order, and the beginnings of their
+// collation keys, made as the names are read: the sort that follows then
+// has little left to do.
 class Names {
 public:
     void add(QByteArrayView name)
     {
         mStarts.push_back(mText.size());
         mText.append(name.data(), static_cast<size_t>(name.size()));
+        mPrefixes.push_back(mMaker.of(name));
     }
     size_t size() const { return mStarts.size(); }
+    const std::vector<CollationPrefix>& prefixes() const { return mPrefixes; }
     QByteArrayView at(size_t row) const
     {
         const size_t end = row + 1 < mStarts.size() ? mStarts[row + 1] : mText.size();
@@ -81,6 +85,8 @@ public:
 private:
     std::string mText;
     std::vector<size_t> mStarts;
+    std::vector<CollationPrefix> mPrefixes;
+    CollationPrefixMaker mMaker;
 };
 
 // Renders the batches of rows the reading thread hands over, as they come.
@@ -138,9 +144,8 @@ private:
 
 // Reads every contact in key order and hands the rows to the renderer in
 // batches; keeps the names, which the sort needs.
-Names readContacts(sqlite3* db, BatchQueue& queue)
+void readContacts(sqlite3* db, BatchQueue& queue, Names& names)
 {
-    Names names;
     CardBatch batch;
     StatementHandle query = prepareOne(db, contact::allContactsQuery());
     sqlite3_stmt* statement = query.get();
@@ -155,11 +160,10 @@ Names readContacts(sqlite3* db, BatchQueue& queue)
                 names.add(value);
         }
         if (batch.rows.size() == kRowsPerBatch && !queue.push(std::exchange(batch, CardBatch())))
-            return names;
+            return;
     }
     if (batch.rows.size() > 0)
         queue.push(std::move(batch));
-    return names;
 }
 
 // Asks the file system to start writing what it has so far, so that the sync
@@ -256,7 +260,7 @@ int exportAllVCards(Connection& connection, const QString& path, VCardVersion ve
     CardRenderer renderer(version, queue, static_cast<qsizetype>(fileBytes + fileBytes / 2));
     Names names;
     try {
-        names = readContacts(db, queue);
+        readContacts(db, queue, names);
     } catch (...) {
         queue.finish({}, std::current_exception());
         throw;
@@ -267,8 +271,8 @@ int exportAllVCards(Connection& connection, const QString& path, VCardVersion ve
     std::vector<uint32_t> order(names.size());
     std::iota(order.begin(), order.end(), 0u);
     const auto nameOf = [&names](size_t row) { return names.at(row); };
-    collationSort(order, order.size(), nameOf, false,
-                  [&nameOf](uint32_t a, uint32_t b) { return asciiNoCase(nameOf(a), nameOf(b)); });
+    collationSortByPrefixes(order, names.prefixes(), nameOf, false,
+                            [&nameOf](uint32_t a, uint32_t b) { return asciiNoCase(nameOf(a), nameOf(b)); });
     const Cards cards = renderer.take();
     writeFile(
         path, [&](QSaveFile& file) { return writeInOrder(file, cards, order); }, false);

@@ -83,20 +83,23 @@ bool isValidUtf8(QByteArrayView text)
     const qsizetype size = text.size();
     qsizetype i = 0;
     while (i < size) {
-        // ASCII sixteen bytes at a time, and the common two-byte letters
-        // (accented Latin, Greek, Cyrillic) without a call.
+        const unsigned char lead = bytes[i];
+        if (lead < 0x80) {
+            // A run of ASCII sixteen bytes at a time, up to the first byte
+            // that is not.
 #ifdef __SSE2__
-        if (i + 16 <= size && _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i))) == 0) {
-            i += 16;
-            continue;
-        }
+            if (i + 16 <= size) {
+                const int high = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)));
+                i += high == 0 ? 16 : __builtin_ctz(static_cast<unsigned>(high));
+                continue;
+            }
 #endif
-        uint64_t word = 0;
-        if (i + 8 <= size && (std::memcpy(&word, bytes + i, 8), (word & 0x8080808080808080ULL) == 0)) {
-            i += 8;
-        } else if (bytes[i] < 0x80) {
             ++i;
-        } else if (bytes[i] >= 0xC2 && bytes[i] <= 0xDF && i + 1 < size && (bytes[i + 1] & 0xC0) == 0x80) {
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            // The common two-byte letters (accented Latin, Greek, Cyrillic)
+            // without a call.
+            if (i + 1 >= size || (bytes[i + 1] & 0xC0) != 0x80)
+                return false;
             i += 2;
         } else {
             char32_t codePoint = 0;

@@ -132,7 +132,7 @@ void writePhone(FoldingWriter& out, const Utf8Values& values, const FieldInfo& p
     for (const FieldInfo& field : contact::fields()) {
         if (field.field == phone.field)
             break;
-        if (field.phoneKind && qstrcmp(field.phoneKind, phone.phoneKind) == 0 &&
+        if (field.phoneKind && (field.phoneKind == phone.phoneKind || qstrcmp(field.phoneKind, phone.phoneKind) == 0) &&
             valueOf(values, field.field).isEmpty()) {
             out.ascii(";");
             out.ascii(ContactMapper::kFieldHint);

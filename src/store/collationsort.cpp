@@ -33,7 +33,48 @@ UCollator* listCollator()
     return collator.get();
 }
 
+CollationPrefix prefixOf(UCollator* collator, QByteArrayView utf8)
+{
+    UCharIterator text;
+    uiter_setUTF8(&text, utf8.data(), static_cast<int32_t>(utf8.size()));
+    uint32_t state[2] = {0, 0};
+    uint8_t bytes[CollationPrefix::kBytes] = {};
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t got = ucol_nextSortKeyPart(collator, &text, state, bytes, CollationPrefix::kBytes, &status);
+    CollationPrefix prefix;
+    // A failing collator leaves an empty key, which sorts first.
+    prefix.length = U_FAILURE(status) ? 0 : got;
+    for (int32_t b = 0; b < prefix.length; ++b)
+        prefix.words[static_cast<size_t>(b / 8)] |= uint64_t{bytes[b]} << (8 * (7 - b % 8));
+    return prefix;
+}
+
 } // namespace
+
+struct CollationPrefixMaker::Collator {
+    std::unique_ptr<UCollator, CollatorCloser> own;
+};
+
+CollationPrefixMaker::CollationPrefixMaker() : mCollator(new Collator)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    mCollator->own.reset(ucol_clone(listCollator(), &status));
+    if (U_FAILURE(status) || !mCollator->own) {
+        delete mCollator;
+        throw AppError(
+            QStringLiteral("The text collation is not available: %1").arg(QString::fromLatin1(u_errorName(status))));
+    }
+}
+
+CollationPrefixMaker::~CollationPrefixMaker()
+{
+    delete mCollator;
+}
+
+CollationPrefix CollationPrefixMaker::of(QByteArrayView utf8) const
+{
+    return prefixOf(mCollator->own.get(), utf8);
+}
 
 // Sorts row numbers stably by the collation of their texts. A whole
 // collation key costs time with the text's length, yet most texts differ
@@ -44,35 +85,15 @@ UCollator* listCollator()
 void collationSort(std::vector<uint32_t>& order, size_t rows, const std::function<QByteArrayView(size_t)>& textOf,
                    bool descending, const std::function<int(uint32_t, uint32_t)>& tieBreak)
 {
-    constexpr int32_t kPrefix = 16;
     constexpr size_t kRowsForHelper = 20000;
-    // The key's first bytes as big-endian numbers, zeros after its end, and
-    // how many there were: fewer than kPrefix is the whole key.
-    struct Prefix {
-        std::array<uint64_t, kPrefix / 8> words{};
-        int32_t length = 0;
-        auto operator<=>(const Prefix&) const = default;
-    };
-    std::vector<Prefix> prefixes(rows);
-    UCollator* collator = listCollator();
+    std::vector<CollationPrefix> prefixes(rows);
     const auto makePrefixes = [&](UCollator* own, size_t from, size_t to) {
-        for (size_t i = from; i < to; ++i) {
-            const QByteArrayView utf8 = textOf(i);
-            UCharIterator text;
-            uiter_setUTF8(&text, utf8.data(), static_cast<int32_t>(utf8.size()));
-            uint32_t state[2] = {0, 0};
-            uint8_t bytes[kPrefix] = {};
-            UErrorCode status = U_ZERO_ERROR;
-            const int32_t got = ucol_nextSortKeyPart(own, &text, state, bytes, kPrefix, &status);
-            Prefix& prefix = prefixes[i];
-            // A failing collator leaves an empty key, which sorts first.
-            prefix.length = U_FAILURE(status) ? 0 : got;
-            for (int32_t b = 0; b < prefix.length; ++b)
-                prefix.words[static_cast<size_t>(b / 8)] |= uint64_t{bytes[b]} << (8 * (7 - b % 8));
-        }
+        for (size_t i = from; i < to; ++i)
+            prefixes[i] = prefixOf(own, textOf(i));
     };
     // A long list shares the work with a second thread, on a collator of
     // its own.
+    UCollator* collator = listCollator();
     UErrorCode cloned = U_ZERO_ERROR;
     const std::unique_ptr<UCollator, CollatorCloser> helperCollator(
         rows >= kRowsForHelper && std::thread::hardware_concurrency() > 1 ? ucol_clone(collator, &cloned) : nullptr);
@@ -83,10 +104,18 @@ void collationSort(std::vector<uint32_t>& order, size_t rows, const std::functio
     } else {
         makePrefixes(collator, 0, rows);
     }
+    collationSortByPrefixes(order, prefixes, textOf, descending, tieBreak);
+}
+
+void collationSortByPrefixes(std::vector<uint32_t>& order, const std::vector<CollationPrefix>& prefixes,
+                             const std::function<QByteArrayView(size_t)>& textOf, bool descending,
+                             const std::function<int(uint32_t, uint32_t)>& tieBreak)
+{
     std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
         return descending ? prefixes[b] < prefixes[a] : prefixes[a] < prefixes[b];
     });
 
+    UCollator* collator = listCollator();
     const auto whole = [&](uint32_t a, uint32_t b) {
         const QByteArrayView ta = textOf(a);
         const QByteArrayView tb = textOf(b);
@@ -99,7 +128,7 @@ void collationSort(std::vector<uint32_t>& order, size_t rows, const std::functio
         auto runEnd = run + 1;
         while (runEnd != order.end() && prefixes[*runEnd] == prefixes[*run])
             ++runEnd;
-        const bool complete = prefixes[*run].length < kPrefix;
+        const bool complete = prefixes[*run].length < CollationPrefix::kBytes;
         if (runEnd - run > 1 && (!complete || tieBreak)) {
             std::stable_sort(run, runEnd, [&](uint32_t a, uint32_t b) {
                 const int c = complete ? 0 : whole(a, b);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <compare>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -16,6 +18,37 @@
 // textOf is called from two threads at once for a long list.
 void collationSort(std::vector<uint32_t>& order, size_t rows, const std::function<QByteArrayView(size_t)>& textOf,
                    bool descending, const std::function<int(uint32_t, uint32_t)>& tieBreak = {});
+
+// The first bytes of a text's collation key, as big-endian numbers with zeros
+// after the key's end, and how many there were: fewer than kBytes is the
+// whole key. Most texts differ within them.
+struct CollationPrefix {
+    static constexpr int32_t kBytes = 16;
+    std::array<uint64_t, kBytes / 8> words{};
+    int32_t length = 0;
+    auto operator<=>(const CollationPrefix&) const = default;
+};
+
+// Makes prefixes on a collator of its own, so that each thread can have one.
+class CollationPrefixMaker {
+public:
+    CollationPrefixMaker();
+    ~CollationPrefixMaker();
+    CollationPrefixMaker(const CollationPrefixMaker&) = delete;
+    CollationPrefixMaker& operator=(const CollationPrefixMaker&) = delete;
+
+    CollationPrefix of(QByteArrayView utf8) const;
+
+private:
+    struct Collator;
+    Collator* mCollator;
+};
+
+// collationSort with every row's prefix made already, say while the rows
+// were being read.
+void collationSortByPrefixes(std::vector<uint32_t>& order, const std::vector<CollationPrefix>& prefixes,
+                             const std::function<QByteArrayView(size_t)>& textOf, bool descending,
+                             const std::function<int(uint32_t, uint32_t)>& tieBreak = {});
 
 // SQLite's own NOCASE: ASCII letters without case, every other byte as it
 // is. Names the collation calls equal stand in this order in the list.
