@@ -72,6 +72,11 @@ QString CharsetDecoder::decode(QByteArrayView bytes, const QString& charset, Out
     if (charset.isEmpty() || isAscii(bytes)) {
         bool invalid = false;
         QString result = decodeUtf8(bytes, &invalid);
+        // Eight-bit text without a charset that is no UTF-8 comes from a
+        // Windows program writing its code page, most often Windows-1252;
+        // read that way, every byte stays a character.
+        if (invalid && charset.isEmpty())
+            return decode(bytes, QStringLiteral("windows-1252"), outcome);
         if (invalid)
             *outcome = Outcome::InvalidBytes;
         return result;

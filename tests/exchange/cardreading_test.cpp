@@ -53,6 +53,8 @@ std::vector<ReadingCase> readingCases()
          card("2.1",
               {"FN:X", "NOTE;CHARSET=Windows-1252;QUOTED-PRINTABLE:=80 5", "TITLE;CHARSET=windows-1252:Caf\xE9"}),
          contactWith({{Field::Remark, "€ 5\n\nTitle: Café"}})},
+        {"eightBitWithoutCharset", card("2.1", {"FN:Ren\xE9", "NOTE;ENCODING=QUOTED-PRINTABLE:=93q=94"}),
+         contactWith({{Field::Name, "René"}, {Field::Remark, "“q”"}})},
         {"escapes", card("3.0", {"FN:Doe\\, John\\; Jr", "NOTE:a\\,b\\;c\\nd\\\\e\\Nf"}),
          contactWith({{Field::Name, "Doe, John; Jr"}, {Field::Remark, "a,b;c\nd\\e\nf"}})},
         {"groupsWithAppleLabels",
