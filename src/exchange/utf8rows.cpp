@@ -12,6 +12,12 @@ void Utf8Rows::addValue(QByteArrayView value)
     mText.append(value.data(), static_cast<size_t>(value.size()));
 }
 
+void Utf8Rows::reserve(size_t bytes, size_t rows)
+{
+    mText.reserve(bytes);
+    mStarts.reserve(rows * contact::kFieldCount);
+}
+
 void Utf8Rows::clear()
 {
     mText.clear();

@@ -159,8 +159,14 @@ void readContacts(sqlite3* db, BatchQueue& queue, Names& names)
             if (column == nameColumn)
                 names.add(value);
         }
-        if (batch.rows.size() == kRowsPerBatch && !queue.push(std::exchange(batch, CardBatch())))
-            return;
+        if (batch.rows.size() == kRowsPerBatch) {
+            // The next batch is sized like this one, so that it is not
+            // copied as it grows.
+            const size_t bytes = batch.rows.bytes();
+            if (!queue.push(std::exchange(batch, CardBatch())))
+                return;
+            batch.rows.reserve(bytes + bytes / 4, kRowsPerBatch);
+        }
     }
     if (batch.rows.size() > 0)
         queue.push(std::move(batch));
