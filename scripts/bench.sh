@@ -33,7 +33,8 @@ cmake --build build-bench -j"$(nproc)"
 
 # operation | program | Rondexa's benchmark | the yardstick's benchmark ("-": none)
 # A benchmark may be followed by ":counter" to take one of its counters
-# instead of its time (the budget of a memory goal, say).
+# instead of its time (the budget of a memory goal, say), and a yardstick by
+# "@program" when another benchmark program measures it.
 pairs=(
     "Start to filled list, 100,000 contacts|startup|BM_StartToFilledList/100000|BM_CliOrderedListing/100000"
     "Start to filled list, 1,000,000 contacts|startup|BM_StartToFilledList/1000000|BM_CliOrderedListing/1000000"
@@ -57,7 +58,8 @@ pairs=(
     "Second heading click: name|sort|BM_HeadingClickAfterAnother/Name|BM_PlainOrderBy/Name"
     "Sort 100,000 names with the text rules|collation|BM_SortWithNoCase|BM_SortWithCollatorOnly"
     "Export to a workbook|export|BM_Export|BM_PlainLibxlsxwriter"
-    "Report: preview's first page|report|BM_PreviewFirstPage|BM_PlainListQuery"
+    "Report: preview's first page vs plain list query|report|BM_PreviewFirstPage|BM_PlainListQuery"
+    "Report: preview's first page vs the list fill|report|BM_PreviewFirstPage|BM_ListFill@listfill"
     "Report: PDF of 10,000 contacts|report|BM_PdfOfTenThousand|-"
     "Import 10,000 vCards vs plain inserts|vcard|BM_ImportVCards|BM_PlainInsertRows"
     "Export 100,000 contacts as vCards vs stdio|vcard|BM_ExportVCards|BM_PlainStdioWrite"
@@ -134,7 +136,12 @@ for pair in "${pairs[@]}"; do
     [[ " ${programs[*]} " == *" $program "* ]] || continue
     mine=$(median "$program" "$ours")
     yard=-
-    [ "$theirs" = "-" ] || yard=$(median "$program" "$theirs")
+    if [[ $theirs == *@* ]]; then
+        # Only from this run: an older file would compare across runs.
+        [[ " ${programs[*]} " == *" ${theirs#*@} "* ]] && yard=$(median "${theirs#*@}" "${theirs%@*}")
+    elif [ "$theirs" != "-" ]; then
+        yard=$(median "$program" "$theirs")
+    fi
     ratio=-
     if [ -n "$mine" ] && [ -n "$yard" ] && [ "$yard" != "-" ]; then
         ratio=$(awk -v a="$mine" -v b="$yard" 'BEGIN { if (b > 0) printf "%.2fx", a / b; else print "-" }')
