@@ -113,6 +113,7 @@ void CardDecoder::decodeProperty(const RawProperty& raw, VCardCard& card)
         text = mCharsets.decode(QByteArray::fromBase64(raw.value.toByteArray()), charset, &outcome);
     else
         text = mCharsets.decode(raw.value, charset, &outcome);
+    card.textReplaced = card.textReplaced || outcome != CharsetDecoder::Outcome::None;
     if (outcome == CharsetDecoder::Outcome::UnknownCharset) {
         card.notes.append(
             QStringLiteral("line %1: unknown character set \"%2\"; read as UTF-8").arg(raw.line).arg(charset));

@@ -125,6 +125,7 @@ private:
 ImportedContact Importer::run()
 {
     mResult.notes = mCard.notes;
+    mResult.textReplaced = mCard.textReplaced;
     collectGroupLabels();
     mapNames();
     bool hasAddress = false;

@@ -15,4 +15,7 @@ struct VCardCard {
     // What the user may want to know about the reading: an unknown character
     // set, bytes that were replaced, an embedded card left out.
     QStringList notes;
+    // Some text could not be read as written (an unknown character set,
+    // bytes not valid in theirs) and has replacement characters.
+    bool textReplaced = false;
 };

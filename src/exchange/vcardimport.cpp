@@ -122,14 +122,14 @@ void readCards(QByteArrayView data, const ContactMapper& mapper, BatchQueue& que
         read = VCardReader::read(data, [&](const RawCard& card) {
             Utf8Values values;
             if (plain.map(card, values)) {
-                batch.add(values, false, false);
+                batch.add(values, CardMarks());
             } else {
                 const ImportedContact imported = mapper.fromCard(decoder.decode(card));
                 for (size_t at = 0; at < utf8.size(); ++at) {
                     utf8[at] = imported.contact.begin()[at].toUtf8();
                     values[at] = utf8[at];
                 }
-                batch.add(values, !imported.extras.isEmpty(), imported.binarySkipped);
+                batch.add(values, {!imported.extras.isEmpty(), imported.binarySkipped, imported.textReplaced});
             }
             return batch.rows.size() < kCardsPerBatch || queue.push(std::exchange(batch, CardBatch()));
         });
@@ -186,7 +186,7 @@ public:
             CardBatch batch;
             while (!mCancelled && queue.pop(batch)) {
                 for (size_t row = 0; row < batch.rows.size() && !mCancelled; ++row) {
-                    add(batch.rows.values(row), batch.keptInRemarks[row], batch.photoLeftOut[row]);
+                    add(batch.rows.values(row), batch.marks[row]);
                     if (mResult.cards % kCardsPerProgress == 0)
                         report(expected);
                 }
@@ -208,7 +208,7 @@ private:
         mCancelled = mCancelled || (mProgress && !mProgress(mResult.cards, std::max(expected, mResult.cards)));
     }
 
-    void add(const Utf8Values& values, bool kept, bool photoLeftOut)
+    void add(const Utf8Values& values, const CardMarks& marks)
     {
         ++mResult.cards;
         const QByteArrayView name = values[static_cast<size_t>(contact::indexOf(Field::Name))];
@@ -223,8 +223,9 @@ private:
         }
         insert(values);
         ++mResult.added;
-        mResult.keptInRemarks += kept ? 1 : 0;
-        mResult.photosNotKept += photoLeftOut ? 1 : 0;
+        mResult.keptInRemarks += marks.keptInRemarks ? 1 : 0;
+        mResult.photosNotKept += marks.photoLeftOut ? 1 : 0;
+        mResult.textReplaced += marks.textReplaced ? 1 : 0;
     }
 
     void insert(const Utf8Values& values)
@@ -303,6 +304,8 @@ QString summaryLine(const VCardImportResult& result)
         parts << QStringLiteral("%1 without a name skipped").arg(result.withoutName);
     if (result.keptInRemarks > 0)
         parts << QStringLiteral("%1 kept partly in the remarks").arg(result.keptInRemarks);
+    if (result.textReplaced > 0)
+        parts << QStringLiteral("%1 with characters that could not be read").arg(result.textReplaced);
     if (result.photosNotKept > 0)
         parts << (result.photosNotKept == 1 ? QStringLiteral("1 photo not kept")
                                             : QStringLiteral("%1 photos not kept").arg(result.photosNotKept));

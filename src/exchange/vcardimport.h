@@ -25,6 +25,10 @@ struct VCardImportResult {
     int keptInRemarks = 0;
     // Added contacts whose photo (or other embedded binary data) was left out.
     int photosNotKept = 0;
+    // Added contacts with text that could not be read as written (an unknown
+    // character set, bytes not valid in theirs): replacement characters
+    // stand where it was.
+    int textReplaced = 0;
     // The file's contacts were committed (also with nothing new to add).
     bool imported = false;
     // The user cancelled; nothing of the file stays.

@@ -85,19 +85,20 @@ TEST(VCardImport, SkipsNamesTheEditorWouldRefuseAndCountsWhatWasKept)
     DataFile data;
     data.store(contactWith({{Field::Name, QStringLiteral("Anna Berg")}}));
     data.store(contactWith({{Field::Name, QStringLiteral("Élodie Ünal")}}));
-    const QByteArray file = card("3.0", {"FN:ANNA BERG", "TEL:1"}) + card("4.0", {"FN:Carl Dahl", "EMAIL:c@x"}) +
-                            card("3.0", {"FN:carl DAHL"}) + card("3.0", {"FN:élodie ünal"}) +
-                            card("3.0", {"FN: ", "NOTE:only a note"}) +
-                            card("3.0", {"FN:Dora", "ORG:Acme;Sales", "PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQ"}) +
-                            card("2.1", {"N:Eck;Fritz", "TEL;CELL:2"});
+    const QByteArray file =
+        card("3.0", {"FN:ANNA BERG", "TEL:1"}) + card("4.0", {"FN:Carl Dahl", "EMAIL:c@x"}) +
+        card("3.0", {"FN:carl DAHL"}) + card("3.0", {"FN:élodie ünal"}) + card("3.0", {"FN: ", "NOTE:only a note"}) +
+        card("3.0", {"FN:Dora", "ORG:Acme;Sales", "PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQ"}) +
+        card("2.1", {"N:Eck;Fritz", "TEL;CELL:2"}) + card("3.0", {"FN:Gus", "NOTE;CHARSET=X-NO-SUCH:caf\xE9"});
     const VCardImportResult result = data.import(QStringLiteral("dups.vcf"), file);
     EXPECT_TRUE(result.imported);
-    EXPECT_EQ(result.cards, 7);
+    EXPECT_EQ(result.cards, 8);
     EXPECT_EQ(summaryLine(result),
-              QStringLiteral("dups.vcf: 3 added, 3 skipped as already there (ANNA BERG, carl DAHL, élodie ünal), "
-                             "1 without a name skipped, 1 kept partly in the remarks, 1 photo not kept"));
+              QStringLiteral("dups.vcf: 4 added, 3 skipped as already there (ANNA BERG, carl DAHL, élodie ünal), "
+                             "1 without a name skipped, 1 kept partly in the remarks, "
+                             "1 with characters that could not be read, 1 photo not kept"));
     const std::vector<Contact> stored = data.contacts();
-    ASSERT_EQ(stored.size(), 5u);
+    ASSERT_EQ(stored.size(), 6u);
     expectSameFields(stored[2], contactWith({{Field::Name, "Carl Dahl"}, {Field::Email, "c@x"}}), "Carl");
     expectSameFields(stored[3], contactWith({{Field::Name, "Dora"}, {Field::Remark, "Organization: Acme, Sales"}}),
                      "Dora");
