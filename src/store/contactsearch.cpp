@@ -82,7 +82,7 @@ std::vector<ListRow> ContactSearch::findAll(Connection& connection) const
     const auto parts = static_cast<unsigned>(std::clamp(span / kRowsPerPart, 1.0, static_cast<double>(cores)));
     std::vector<ListRow> found;
     if (parts == 1 || connection.path().isEmpty()) {
-        const StatementHandle all = prepareOne(db, contact::everyRowQuery());
+        const StatementHandle all = prepareOne(db, contact::allContactsQuery());
         findIn(all.get(), found);
         return found;
     }

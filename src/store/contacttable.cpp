@@ -39,16 +39,11 @@ QString namesQuery()
 
 QString fieldQuery(Field field)
 {
-    return QStringLiteral("select %1, %2 from tblContact")
+    return QStringLiteral("select %1, %2 from tblContact order by %1")
         .arg(QLatin1String(kIdColumn), QLatin1String(info(field).column));
 }
 
 QString reportQuery()
-{
-    return QStringLiteral("select * from tblContact");
-}
-
-QString everyRowQuery()
 {
     return QStringLiteral("select * from tblContact");
 }

@@ -16,13 +16,13 @@ QString createTableStatement();
 
 QString listQuery();
 // What the list holds of every contact before a cell is shown: the key and
-// the name, in the table's own order.
+// the name, in key order.
 QString namesQuery();
-// The key and one field of every contact, in the table's own (key) order.
+// The key and one field of every contact, in key order. Said outright: with
+// an index over that column, which other tools may add, SQLite would read
+// the index and hand the rows over in its order.
 QString fieldQuery(Field field);
 QString reportQuery();
-// Every row, every column, in the table's own order.
-QString everyRowQuery();
 // The lowest and the highest key: one row of two values, NULL for none.
 QString keyRangeQuery();
 // Every row whose key lies between the parameters ?1 and ?2, both included.
@@ -40,7 +40,8 @@ QString rowQuery(const QString& id);
 // Every field's column, in table order, given as the parameters ?1, ?2, ...:
 // the one statement a whole file's contacts are inserted with.
 QString insertParametersStatement();
-// The key and every field of every contact, in key order.
+// The key and every field of every contact, in key order: the columns of
+// "select *".
 QString allContactsQuery();
 
 // A value as it stands between the quotes of a literal: every apostrophe
