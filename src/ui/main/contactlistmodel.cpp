@@ -315,18 +315,26 @@ std::function<QByteArrayView(size_t)> ContactListModel::columnReader(size_t colu
         // them by ID in one pass, without a table of every ID.
         std::vector<std::pair<qint64, uint32_t>> byId(mRows.size());
         for (size_t i = 0; i < mRows.size(); ++i)
-            byId[i] = {mRows[i].utf8(0).toLongLong(), static_cast<uint32_t>(i)};
+            byId[i] = {mIds[i], static_cast<uint32_t>(i)};
         std::sort(byId.begin(), byId.end());
         std::vector<QByteArray> texts(mRows.size());
         size_t next = 0;
-        mSource->column(column, [&](qint64 id, QByteArrayView text) {
-            while (next < byId.size() && byId[next].first < id)
-                ++next;
-            for (; next < byId.size() && byId[next].first == id; ++next)
-                texts[byId[next].second] = text.toByteArray();
-        });
+        bool whole = true;
+        try {
+            mSource->column(column, [&](qint64 id, QByteArrayView text) {
+                while (next < byId.size() && byId[next].first < id)
+                    ++next;
+                for (; next < byId.size() && byId[next].first == id; ++next)
+                    texts[byId[next].second] = text.toByteArray();
+            });
+        } catch (const std::exception&) {
+            // The sort runs inside a heading click or a model reset, where an
+            // exception would end the program: cells that cannot be read sort
+            // as empty, as they show, and the next sort tries again.
+            whole = false;
+        }
         mReadTexts = std::move(texts);
-        mReadColumn = column;
+        mReadColumn = whole ? column : SIZE_MAX;
     }
     return [this](size_t i) { return QByteArrayView(mReadTexts[i]); };
 }

@@ -32,7 +32,8 @@ public:
         // The whole row of that ID as it is stored now; nothing when there
         // is none or it cannot be read.
         virtual std::optional<ListRow> row(QByteArrayView id) = 0;
-        // Every stored contact's ID and text in one column, in ID order.
+        // Every stored contact's ID and its text in one field's column (the
+        // ID column itself every row holds), in ID order.
         virtual void column(size_t column, const std::function<void(qint64 id, QByteArrayView text)>& take) = 0;
     };
 
