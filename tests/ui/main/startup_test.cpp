@@ -230,6 +230,7 @@ TEST(StartUp, RelativeBaseFoldersAndAMissingHomeAreNeverUsed)
     QDir::setCurrent(env.root());
     qputenv("XDG_DATA_HOME", "reldata");
     qputenv("XDG_CONFIG_HOME", "relconfig");
+    qputenv("XDG_CACHE_HOME", "relcache");
     EXPECT_EQ(GetSpecialFolder(35), env.root() + "/.local/share");
     EXPECT_EQ(ViewSettings::filePath(), env.root() + "/.config/Marrowind.conf");
     qunsetenv("HOME");
