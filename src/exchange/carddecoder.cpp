@@ -92,8 +92,10 @@ void CardDecoder::decodeProperty(const RawProperty& raw, VCardCard& card)
     VCardProperty& property = card.properties.emplace_back();
     property.line = raw.line;
     if (!raw.isProperty) {
-        bool invalid = false;
-        property.value = VCardProperty::escape(CharsetDecoder::decodeUtf8(raw.value, &invalid));
+        // Read as a value without a charset is, so its bytes are never lost.
+        CharsetDecoder::Outcome outcome = CharsetDecoder::Outcome::None;
+        property.value = VCardProperty::escape(mCharsets.decode(raw.value, QString(), &outcome));
+        card.textReplaced = card.textReplaced || outcome != CharsetDecoder::Outcome::None;
         card.notes.append(QStringLiteral("line %1: not a property line; kept as text").arg(raw.line));
         return;
     }

@@ -1,5 +1,6 @@
 #include "exchange/vcardreader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #ifdef __SSE2__
@@ -52,7 +53,8 @@ bool isNameChar(char c)
 
 // Some writers end a quoted-printable value with a stray '='. The next line is
 // taken as a new property instead of a continuation when it plainly starts
-// like one.
+// like one: a known name in upper case, as those writers write names, so that
+// "Tel: 555" in the text of a note stays text.
 bool looksLikePropertyStart(QByteArrayView line)
 {
     static const QByteArrayView known[] = {"BEGIN", "END",   "VERSION", "N",        "FN",         "TEL",   "EMAIL",
@@ -72,13 +74,9 @@ bool looksLikePropertyStart(QByteArrayView line)
         if (!isNameChar(c))
             return false;
     }
-    if (name.size() > 2 && equalsIgnoreCase(name.first(2), "X-"))
+    if (name.size() > 2 && name.first(2) == "X-")
         return true;
-    for (const QByteArrayView candidate : known) {
-        if (equalsIgnoreCase(name, candidate))
-            return true;
-    }
-    return false;
+    return std::find(std::begin(known), std::end(known), name) != std::end(known);
 }
 
 bool isMediaProperty(QByteArrayView name)

@@ -55,6 +55,13 @@ std::vector<ReadingCase> readingCases()
          contactWith({{Field::Remark, "€ 5\n\nTitle: Café"}})},
         {"eightBitWithoutCharset", card("2.1", {"FN:Ren\xE9", "NOTE;ENCODING=QUOTED-PRINTABLE:=93q=94"}),
          contactWith({{Field::Name, "René"}, {Field::Remark, "“q”"}})},
+        // After a soft line break, a line only starts a property when it is
+        // written as writers write names.
+        {"quotedPrintableTextThatLooksLikeAProperty",
+         card("2.1", {"FN:X", "NOTE;ENCODING=QUOTED-PRINTABLE:call anytime=", "Tel; 555 0100 ask for Bo"}),
+         contactWith({{Field::Remark, "call anytimeTel; 555 0100 ask for Bo"}})},
+        {"eightBitLineThatIsNoProperty", card("2.1", {"FN:X", "Caf\xE9 au lait"}),
+         contactWith({{Field::Remark, "Unreadable line: Café au lait"}})},
         {"escapes", card("3.0", {"FN:Doe\\, John\\; Jr", "NOTE:a\\,b\\;c\\nd\\\\e\\Nf"}),
          contactWith({{Field::Name, "Doe, John; Jr"}, {Field::Remark, "a,b;c\nd\\e\nf"}})},
         {"groupsWithAppleLabels",
