@@ -198,23 +198,10 @@ QList<VCardProperty> convert(const ParsedLine& parsed, VCardVersion version, int
 
 } // namespace
 
-bool RemarkConverter::looksLikeExtraLine(QStringView line)
-{
-    // Runs for every exported remark, so it only compares prefixes and allocates nothing.
-    for (const char16_t* known : kKinds) {
-        const QStringView kind(known);
-        if (line.size() > kind.size() + 2 && line.startsWith(kind)) {
-            const QStringView rest = line.mid(kind.size());
-            if (rest.startsWith(u": ") || rest.startsWith(u" ("))
-                return true;
-        }
-    }
-    return false;
-}
-
 bool RemarkConverter::looksLikeExtraLine(QByteArrayView utf8Line)
 {
-    // The labels are ASCII, so the bytes compare as the characters do.
+    // Runs for every exported remark, so it only compares prefixes. The
+    // labels are ASCII, so the bytes compare as the characters do.
     static const std::vector<QByteArray> kinds = [] {
         std::vector<QByteArray> made;
         for (const char16_t* known : kKinds)

@@ -16,7 +16,6 @@ public:
     // Nothing when the line does not convert. groupCounter numbers the groups
     // (item1, item2, ...) that carry labels of their own.
     static QList<VCardProperty> propertiesFor(const QString& line, VCardVersion version, int* groupCounter);
-    // A cheap first look, in UTF-16 or UTF-8: could the line be one of them?
-    static bool looksLikeExtraLine(QStringView line);
+    // A cheap first look at a line in UTF-8: could it be one of them?
     static bool looksLikeExtraLine(QByteArrayView utf8Line);
 };

@@ -18,19 +18,6 @@ void Utf8Rows::reserve(size_t bytes, size_t rows)
     mStarts.reserve(rows * contact::kFieldCount);
 }
 
-void Utf8Rows::clear()
-{
-    mText.clear();
-    mStarts.clear();
-}
-
-QByteArrayView Utf8Rows::value(size_t row, contact::Field field) const
-{
-    const size_t at = row * contact::kFieldCount + static_cast<size_t>(contact::indexOf(field));
-    const size_t end = at + 1 < mStarts.size() ? mStarts[at + 1] : mText.size();
-    return QByteArrayView(mText.data() + mStarts[at], static_cast<qsizetype>(end - mStarts[at]));
-}
-
 Utf8Values Utf8Rows::values(size_t row) const
 {
     // The values of a row lie in field order, one after the other.

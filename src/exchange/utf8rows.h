@@ -12,13 +12,11 @@ public:
     void add(const Utf8Values& values);
     // Adds one value of the row being added, in field order.
     void addValue(QByteArrayView value);
-    void clear();
     // Room for this many bytes of values in this many rows.
     void reserve(size_t bytes, size_t rows);
     size_t bytes() const { return mText.size(); }
 
     size_t size() const { return mStarts.size() / contact::kFieldCount; }
-    QByteArrayView value(size_t row, contact::Field field) const;
     Utf8Values values(size_t row) const;
 
 private:

@@ -185,13 +185,10 @@ void startWriteback(const QSaveFile& file)
 
 // Hands the cards to the file system straight from where they were rendered,
 // many at a time, without copying them into one buffer first.
-bool writeInOrder(QSaveFile& file, const Cards& cards, const std::vector<uint32_t>& order)
+void writeInOrder(QSaveFile& file, const Cards& cards, const std::vector<uint32_t>& order)
 {
-    if (!file.flush())
-        return false;
     std::vector<iovec> pieces;
     pieces.reserve(kPiecesPerWrite);
-    qsizetype pending = 0;
     qsizetype sinceWriteback = 0;
     const auto writePieces = [&]() {
         size_t first = 0;
@@ -207,6 +204,7 @@ bool writeInOrder(QSaveFile& file, const Cards& cards, const std::vector<uint32_
             }
             // A short write leaves the rest of a piece for the next call.
             size_t left = static_cast<size_t>(written);
+            sinceWriteback += written;
             while (first < pieces.size() && left >= pieces[first].iov_len)
                 left -= pieces[first++].iov_len;
             if (left > 0) {
@@ -215,21 +213,18 @@ bool writeInOrder(QSaveFile& file, const Cards& cards, const std::vector<uint32_
             }
         }
         pieces.clear();
-        sinceWriteback += std::exchange(pending, 0);
         if (sinceWriteback >= kChunkBytes) {
             startWriteback(file);
             sinceWriteback = 0;
         }
-        return true;
     };
     for (const uint32_t row : order) {
         const QByteArrayView card = cards.at(row);
         pieces.push_back({const_cast<char*>(card.data()), static_cast<size_t>(card.size())});
-        pending += card.size();
-        if (pieces.size() == kPiecesPerWrite && !writePieces())
-            return false;
+        if (pieces.size() == kPiecesPerWrite)
+            writePieces();
     }
-    return writePieces();
+    writePieces();
 }
 
 } // namespace
@@ -281,6 +276,11 @@ int exportAllVCards(Connection& connection, const QString& path, VCardVersion ve
                             [&nameOf](uint32_t a, uint32_t b) { return asciiNoCase(nameOf(a), nameOf(b)); });
     const Cards cards = renderer.take();
     writeFile(
-        path, [&](QSaveFile& file) { return writeInOrder(file, cards, order); }, false);
+        path,
+        [&](QSaveFile& file) {
+            writeInOrder(file, cards, order);
+            return true;
+        },
+        false);
     return static_cast<int>(order.size());
 }
