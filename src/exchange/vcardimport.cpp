@@ -23,6 +23,7 @@
 #include "store/connection.h"
 #include "store/contacttable.h"
 #include "store/sqlitehandles.h"
+#include "store/writetransaction.h"
 
 namespace {
 
@@ -32,34 +33,6 @@ using contact::Field;
 // cost nothing.
 const int kCardsPerProgress = 64;
 const size_t kCardsPerBatch = 256;
-
-// One write transaction over the file's contacts: BEGIN IMMEDIATE takes the
-// write lock at once, so no other copy of the program can add a name between
-// the check for it and the insert. Rolled back unless committed.
-class WriteTransaction {
-public:
-    explicit WriteTransaction(sqlite3* db) : mDb(db)
-    {
-        check(sqlite3_exec(mDb, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), mDb);
-    }
-    ~WriteTransaction()
-    {
-        if (!mCommitted)
-            sqlite3_exec(mDb, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    WriteTransaction(const WriteTransaction&) = delete;
-    WriteTransaction& operator=(const WriteTransaction&) = delete;
-
-    void commit()
-    {
-        check(sqlite3_exec(mDb, "COMMIT", nullptr, nullptr, nullptr), mDb);
-        mCommitted = true;
-    }
-
-private:
-    sqlite3* mDb;
-    bool mCommitted = false;
-};
 
 void addStoredNames(sqlite3* db, TakenNames& names)
 {
@@ -218,7 +191,8 @@ private:
         }
         if (!mNames.add(name)) {
             ++mResult.alreadyThere;
-            mResult.skippedNames << textFromUtf8(name);
+            if (mResult.skippedNames.size() < VCardImportResult::kSkippedNamesKept)
+                mResult.skippedNames << textFromUtf8(name);
             return;
         }
         insert(values);
@@ -263,16 +237,17 @@ VCardImportResult importVCardFile(Connection& connection, const QString& path, c
         return failed;
 
     VCardImportResult result = failed;
+    // A cancel rolls the file's contacts back like any failure.
+    struct Cancelled {};
     try {
-        // Nothing is written to a file whose check is still out.
-        connection.awaitCheck();
-        sqlite3* db = connection.handle();
-        WriteTransaction transaction(db);
-        if (!Importer(db, progress, result).run(data)) {
-            failed.cancelled = true;
-            return failed;
-        }
-        transaction.commit();
+        inWriteTransaction(connection, [&] {
+            if (!Importer(connection.handle(), progress, result).run(data))
+                throw Cancelled();
+            return true;
+        });
+    } catch (const Cancelled&) {
+        failed.cancelled = true;
+        return failed;
     } catch (const AppError& e) {
         failed.error = e.description();
         return failed;
@@ -291,13 +266,12 @@ QString summaryLine(const VCardImportResult& result)
     QStringList parts{QStringLiteral("%1 added").arg(result.added)};
     if (result.alreadyThere > 0) {
         // A few names say which; a long list would not fit the line.
-        const qsizetype shown = 3;
         QStringList first;
-        for (const QString& name : result.skippedNames.mid(0, shown))
+        for (const QString& name : result.skippedNames)
             first << name.simplified();
         QString names = first.join(QStringLiteral(", "));
-        if (result.skippedNames.size() > shown)
-            names += QStringLiteral(" and %1 more").arg(result.skippedNames.size() - shown);
+        if (result.alreadyThere > first.size())
+            names += QStringLiteral(" and %1 more").arg(result.alreadyThere - first.size());
         parts << QStringLiteral("%1 skipped as already there (%2)").arg(result.alreadyThere).arg(names);
     }
     if (result.withoutName > 0)

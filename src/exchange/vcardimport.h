@@ -19,8 +19,10 @@ struct VCardImportResult {
     // as the editor compares), or they have no name at all.
     int alreadyThere = 0;
     int withoutName = 0;
-    // The names of the cards skipped as already there, in file order.
+    // The first few names of the cards skipped as already there, in file
+    // order: what the summary names.
     QStringList skippedNames;
+    static constexpr qsizetype kSkippedNamesKept = 3;
     // Added contacts that have something kept as lines in their remarks.
     int keptInRemarks = 0;
     // Added contacts whose photo (or other embedded binary data) was left out.

@@ -4,25 +4,7 @@
 
 #include "store/connection.h"
 #include "store/sqlitehandles.h"
-
-namespace {
-
-// BEGIN IMMEDIATE takes the write lock first, so nothing can come between
-// the check and the write; anything that fails rolls the whole step back.
-template <typename Work> auto inWriteTransaction(Connection& connection, Work work)
-{
-    connection.execute(QStringLiteral("BEGIN IMMEDIATE"));
-    try {
-        auto result = work();
-        connection.execute(QStringLiteral("COMMIT"));
-        return result;
-    } catch (...) {
-        sqlite3_exec(connection.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
-}
-
-} // namespace
+#include "store/writetransaction.h"
 
 std::optional<StoredTexts> readStoredTexts(Connection& connection, const QString& id)
 {
