@@ -104,7 +104,7 @@ TEST_F(Commands, DoubleClickOpensTheRealModalEditorForTheSelectedRow)
         }
     });
     poll.start(10);
-    QTimer::singleShot(5000, [] {
+    QTimer::singleShot(5000, &poll, [] {
         if (QWidget* modal = QApplication::activeModalWidget())
             modal->close();
     });

@@ -33,7 +33,7 @@ protected:
             }
         });
         poll.start(10);
-        QTimer::singleShot(5000, [] {
+        QTimer::singleShot(5000, &poll, [] {
             if (QWidget* modal = QApplication::activeModalWidget())
                 modal->close();
         });
