@@ -73,10 +73,6 @@ void BM_SearchCyrillic(benchmark::State& state)
 {
     search(state, QString::fromUtf8("бор"));
 }
-void BM_PlainListFill(benchmark::State& state)
-{
-    plainQuery(state, contact::listQuery());
-}
 
 // Every timed iteration must be a real save: the benchmark's function runs
 // several times while it settles on an iteration count, so the names go on
@@ -193,7 +189,6 @@ BENCHMARK(BM_PlainSearchMartin)->Unit(benchmark::kMillisecond)->MinTime(2)->UseR
 BENCHMARK(BM_SearchMartin)->Unit(benchmark::kMillisecond)->MinTime(2)->UseRealTime();
 BENCHMARK(BM_PlainSearchCyrillic)->Unit(benchmark::kMillisecond)->MinTime(2)->UseRealTime();
 BENCHMARK(BM_SearchCyrillic)->Unit(benchmark::kMillisecond)->MinTime(2)->UseRealTime();
-BENCHMARK(BM_PlainListFill)->Unit(benchmark::kMillisecond)->MinTime(2)->UseRealTime();
 BENCHMARK(BM_SaveOneContact)->Unit(benchmark::kMillisecond)->MinTime(2)->UseRealTime();
 BENCHMARK(BM_UpdateOneContact)->Unit(benchmark::kMillisecond)->MinTime(2)->UseRealTime();
 BENCHMARK(BM_DeleteOneContact)->Unit(benchmark::kMillisecond)->MinTime(2)->UseRealTime();

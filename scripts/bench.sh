@@ -103,7 +103,8 @@ median() { # program benchmark[:counter]
     awk -v want="$want" -v counter="$counter" '
         function value(line) { sub(/^[^:]*: */, "", line); sub(/,$/, "", line); gsub(/"/, "", line); return line }
         function finish() {
-            if (name == want && !failed && time != "") {
+            # A counter the run did not report is a failure, not a zero.
+            if (name == want && !failed && time != "" && (counter == "" || counted != "")) {
                 factor = unit == "ns" ? 1e-6 : unit == "us" ? 1e-3 : unit == "s" ? 1000 : 1
                 if (counter != "") { time = counted; factor = 1 }
                 if (aggregate == "median") median = time * factor
