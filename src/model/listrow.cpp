@@ -17,24 +17,6 @@ ListRow::ListRow(const std::array<QString, kFields>& texts)
     *this = builder.take();
 }
 
-ListRow::ListRow(const Contact& contact)
-{
-    std::array<QString, kFields> texts;
-    texts[0] = contact.id;
-    for (const contact::FieldInfo& info : contact::fields())
-        texts[column(info.field)] = contact[info.field];
-    *this = ListRow(texts);
-}
-
-Contact ListRow::contact() const
-{
-    Contact contact;
-    contact.id = (*this)[0];
-    for (const contact::FieldInfo& info : contact::fields())
-        contact[info.field] = (*this)[column(info.field)];
-    return contact;
-}
-
 namespace {
 
 uint32_t endAt(const char* header, size_t field)

@@ -24,9 +24,7 @@ public:
 
     ListRow() = default;
     explicit ListRow(const std::array<QString, kFields>& texts);
-    explicit ListRow(const Contact& contact);
 
-    Contact contact() const;
     QByteArrayView utf8(contact::Field field) const { return utf8(column(field)); }
 
     QString operator[](size_t field) const;

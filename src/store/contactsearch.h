@@ -32,7 +32,7 @@ public:
     bool matches(sqlite3_stmt* row) const;
 
 private:
-    // The matches among the rows whose keys lie from first to last.
+    // The matches among the rows of a "select *" statement.
     void findIn(sqlite3_stmt* rows, std::vector<ListRow>& found) const;
 
     LikePattern mAtStart;

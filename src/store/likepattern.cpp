@@ -370,9 +370,7 @@ bool LikePattern::matches(const char* text, int size) const
         foldText(text, size, length + 1, folded);
         return folded.size() == length && (length == 0 || mSegments[0].matchesAt(folded.data()));
     }
-    // "T%", the search's usual form, needs only the text's beginning.
-    const bool prefixOnly = !mLeadingPercent && mSegments.size() == 1;
-    foldText(text, size, prefixOnly ? mSegments[0].items.size() : SIZE_MAX, folded);
+    foldText(text, size, SIZE_MAX, folded);
 
     size_t first = 0;
     size_t end = mSegments.size();
