@@ -9,6 +9,7 @@
 #include <unicode/uiter.h>
 
 #include "base/apperror.h"
+#include "store/textrules.h"
 
 namespace {
 
@@ -115,14 +116,12 @@ void collationSortByPrefixes(std::vector<uint32_t>& order, const std::vector<Col
         return descending ? prefixes[b] < prefixes[a] : prefixes[a] < prefixes[b];
     });
 
-    UCollator* collator = listCollator();
+    // The same comparison that puts a single changed row in its place, so
+    // that the two always agree.
     const auto whole = [&](uint32_t a, uint32_t b) {
         const QByteArrayView ta = textOf(a);
         const QByteArrayView tb = textOf(b);
-        UErrorCode status = U_ZERO_ERROR;
-        const UCollationResult result = ucol_strcollUTF8(collator, ta.data(), static_cast<int32_t>(ta.size()),
-                                                         tb.data(), static_cast<int32_t>(tb.size()), &status);
-        return U_FAILURE(status) ? 0 : static_cast<int>(result);
+        return compareNoCase(ta.data(), static_cast<int>(ta.size()), tb.data(), static_cast<int>(tb.size()));
     };
     for (auto run = order.begin(); run != order.end();) {
         auto runEnd = run + 1;
