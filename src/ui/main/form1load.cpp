@@ -139,6 +139,22 @@ void Form1::loadRondexa()
     setMousePointer(pointer::kDefault);
 }
 
+namespace {
+
+// The key and the name of every row: the other cells are read when they are
+// shown.
+void readNames(Recordset& recordset, std::vector<ListRow>& rows)
+{
+    ListRow::Builder row;
+    for (; !recordset.eof(); recordset.moveNext()) {
+        row.add(recordset.fieldUtf8(0));
+        row.add(recordset.fieldUtf8(1));
+        rows.push_back(row.take());
+    }
+}
+
+} // namespace
+
 void Form1::readEarly()
 {
     mEarly.reset();
@@ -148,12 +164,7 @@ void Form1::readEarly()
         Recordset recordset;
         recordset.open(contact::namesQuery(), *mSession.gConn, 3, 1);
         std::vector<ListRow> rows;
-        ListRow::Builder row;
-        for (; !recordset.eof(); recordset.moveNext()) {
-            row.add(recordset.fieldUtf8(0));
-            row.add(recordset.fieldUtf8(1));
-            rows.push_back(row.take());
-        }
+        readNames(recordset, rows);
         mEarly = std::move(rows);
     } catch (const std::exception&) {
         // Nothing is lost: the list's own step reads again and reports.
@@ -172,14 +183,7 @@ void Form1::fillFrom(Recordset& recordset)
         ~Publish() { model.setRowsInNameOrder(std::move(rows)); }
     } publish{*mModel, rows};
 
-    // The key and the name: the other cells are read when they are shown.
-    ListRow::Builder row;
-    while (!recordset.eof()) {
-        row.add(recordset.fieldUtf8(0));
-        row.add(recordset.fieldUtf8(1));
-        rows.push_back(row.take());
-        recordset.moveNext();
-    }
+    readNames(recordset, rows);
 }
 
 void Form1::noteChanged(const QString& id)
