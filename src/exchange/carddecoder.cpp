@@ -78,9 +78,7 @@ QList<VCardParameter> parameters(QByteArrayView header, QString* charset)
 VCardCard CardDecoder::decode(const RawCard& raw)
 {
     VCardCard card;
-    card.line = raw.line;
-    card.version = QString::fromLatin1(raw.version);
-    card.notes = raw.notes;
+    card.embeddedCardSkipped = raw.embeddedCardSkipped;
     card.properties.reserve(static_cast<qsizetype>(raw.properties.size()));
     for (const RawProperty& property : raw.properties)
         decodeProperty(property, card);
@@ -90,13 +88,11 @@ VCardCard CardDecoder::decode(const RawCard& raw)
 void CardDecoder::decodeProperty(const RawProperty& raw, VCardCard& card)
 {
     VCardProperty& property = card.properties.emplace_back();
-    property.line = raw.line;
     if (!raw.isProperty) {
         // Read as a value without a charset is, so its bytes are never lost.
         CharsetDecoder::Outcome outcome = CharsetDecoder::Outcome::None;
         property.value = VCardProperty::escape(mCharsets.decode(raw.value, QString(), &outcome));
         card.textReplaced = card.textReplaced || outcome != CharsetDecoder::Outcome::None;
-        card.notes.append(QStringLiteral("line %1: not a property line; kept as text").arg(raw.line));
         return;
     }
     QString charset;
@@ -116,14 +112,6 @@ void CardDecoder::decodeProperty(const RawProperty& raw, VCardCard& card)
     else
         text = mCharsets.decode(raw.value, charset, &outcome);
     card.textReplaced = card.textReplaced || outcome != CharsetDecoder::Outcome::None;
-    if (outcome == CharsetDecoder::Outcome::UnknownCharset) {
-        card.notes.append(
-            QStringLiteral("line %1: unknown character set \"%2\"; read as UTF-8").arg(raw.line).arg(charset));
-    } else if (outcome == CharsetDecoder::Outcome::InvalidBytes) {
-        card.notes.append(QStringLiteral("line %1: bytes that are not valid %2 were replaced")
-                              .arg(raw.line)
-                              .arg(charset.isEmpty() ? QStringLiteral("UTF-8") : charset));
-    }
     // Base64 text carries no vCard escapes of its own, so it is kept escaped like the rest.
     property.value = raw.base64 ? VCardProperty::escape(text) : std::move(text);
 }

@@ -42,19 +42,6 @@ bool fileAsAgrees(const QString& name, const QString& fileAs)
     return containsAllPieces(name, fileAs.split(separators, Qt::SkipEmptyParts));
 }
 
-QString binaryWhat(const QString& name)
-{
-    if (name == u"PHOTO")
-        return QStringLiteral("photo");
-    if (name == u"LOGO")
-        return QStringLiteral("logo");
-    if (name == u"SOUND")
-        return QStringLiteral("sound");
-    if (name == u"KEY")
-        return QStringLiteral("key");
-    return name + QStringLiteral(" (binary data)");
-}
-
 // The field a property fills by its first value alone (EMAIL, URL); the
 // name, the date, the phones and the remarks have rules of their own.
 const FieldInfo* firstValueField(const QString& name)
@@ -124,8 +111,8 @@ private:
 
 ImportedContact Importer::run()
 {
-    mResult.notes = mCard.notes;
     mResult.textReplaced = mCard.textReplaced;
+    mResult.binarySkipped = mCard.embeddedCardSkipped;
     collectGroupLabels();
     mapNames();
     bool hasAddress = false;
@@ -138,7 +125,6 @@ ImportedContact Importer::run()
             continue;
         if (property.binary) {
             mResult.binarySkipped = true;
-            mResult.notes.append(QStringLiteral("line %1: %2 not kept").arg(property.line).arg(binaryWhat(name)));
             continue;
         }
         if (name == u"TEL") {

@@ -9,11 +9,8 @@ struct ImportedContact {
     Contact contact;
     // The "Label: value" lines added to the remarks, in card order.
     QStringList extras;
-    // A photo or other embedded data was left out.
+    // A photo or other embedded data (an embedded card) was left out.
     bool binarySkipped = false;
     // Some text has replacement characters where it could not be read.
     bool textReplaced = false;
-    // What the user may want to know: "line 52: photo not kept", a character
-    // set read as UTF-8, bytes replaced.
-    QStringList notes;
 };

@@ -152,7 +152,7 @@ QByteArrayView PlainCardMapper::unescaped(QByteArrayView value)
 
 bool PlainCardMapper::map(const RawCard& card, Utf8Values& values)
 {
-    if (!card.notes.isEmpty())
+    if (card.embeddedCardSkipped)
         return false;
     values = Utf8Values();
     qsizetype room = 32;

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include <QByteArrayView>
-#include <QStringList>
 
 // One logical line of a card, unfolded, still as the file's bytes: enough to
 // tell the card's structure, and all a mapper of plain cards needs.
@@ -28,8 +27,7 @@ struct RawProperty {
 // or into the reader's buffers and hold only until the next card is read.
 struct RawCard {
     int line = 0;
-    QByteArrayView version;
     std::vector<RawProperty> properties;
-    // An embedded card left out.
-    QStringList notes;
+    // An embedded card (2.1's AGENT) was left out.
+    bool embeddedCardSkipped = false;
 };

@@ -18,7 +18,6 @@ struct VCardProperty {
     QString value;
     // Embedded binary data (a photo) that was skipped, not copied.
     bool binary = false;
-    int line = 0;
 
     // The first value of that parameter; empty when it has none.
     QString parameter(QStringView parameterName) const;

@@ -331,7 +331,7 @@ void Parser::finishLogical()
             return;
         }
         mNestedDepth = 1;
-        mCard.notes.append(QStringLiteral("line %1: an embedded card (AGENT) was not kept").arg(pending.line));
+        mCard.embeddedCardSkipped = true;
         return;
     }
     if (isEnd) {
@@ -340,10 +340,9 @@ void Parser::finishLogical()
         mStopped = !mOnCard(mCard);
         return;
     }
-    if (structural && equalsIgnoreCase(pending.name, "VERSION")) {
-        mCard.version = trimmed(pending.value);
+    // Every version is read alike.
+    if (structural && equalsIgnoreCase(pending.name, "VERSION"))
         return;
-    }
     mCard.properties.push_back(pending);
 }
 
@@ -353,9 +352,8 @@ void Parser::outsideCard(bool isBegin, bool isEnd)
         mInCard = true;
         // Cleared rather than made anew: the lists keep their room for the
         // next card, and the buffers their memory.
-        mCard.version = QByteArrayView();
         mCard.properties.clear();
-        mCard.notes.clear();
+        mCard.embeddedCardSkipped = false;
         mCard.line = mPending.line;
         mBuffersUsed = 0;
         return;
