@@ -13,11 +13,6 @@ using contact::FieldInfo;
 using vcardsyntax::equalsIgnoreCase;
 using vcardsyntax::trimmed;
 
-QByteArrayView& valueOf(Utf8Values& values, Field field)
-{
-    return values[static_cast<size_t>(contact::indexOf(field))];
-}
-
 template <size_t N> bool is(QByteArrayView name, const char (&literal)[N])
 {
     return name.size() == N - 1 && std::memcmp(name.data(), literal, N - 1) == 0;

@@ -88,7 +88,6 @@ void readCards(QByteArrayView data, const ContactMapper& mapper, BatchQueue& que
 {
     PlainCardMapper plain(mapper.dates());
     CardDecoder decoder;
-    std::array<QByteArray, contact::kFieldCount> utf8;
     CardBatch batch;
     VCardReadResult read;
     try {
@@ -98,11 +97,8 @@ void readCards(QByteArrayView data, const ContactMapper& mapper, BatchQueue& que
                 batch.add(values, CardMarks());
             } else {
                 const ImportedContact imported = mapper.fromCard(decoder.decode(card));
-                for (size_t at = 0; at < utf8.size(); ++at) {
-                    utf8[at] = imported.contact.begin()[at].toUtf8();
-                    values[at] = utf8[at];
-                }
-                batch.add(values, {!imported.extras.isEmpty(), imported.binarySkipped, imported.textReplaced});
+                const ContactUtf8 utf8(imported.contact);
+                batch.add(utf8.values, {!imported.extras.isEmpty(), imported.binarySkipped, imported.textReplaced});
             }
             return batch.rows.size() < kCardsPerBatch || queue.push(std::exchange(batch, CardBatch()));
         });
@@ -184,7 +180,7 @@ private:
     void add(const Utf8Values& values, const CardMarks& marks)
     {
         ++mResult.cards;
-        const QByteArrayView name = values[static_cast<size_t>(contact::indexOf(Field::Name))];
+        const QByteArrayView name = valueOf(values, Field::Name);
         if (isBlank(name)) {
             ++mResult.withoutName;
             return;

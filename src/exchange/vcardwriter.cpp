@@ -27,11 +27,6 @@ struct RemarkSplit {
     QList<VCardProperty> properties;
 };
 
-QByteArrayView valueOf(const Utf8Values& values, Field field)
-{
-    return values[static_cast<size_t>(contact::indexOf(field))];
-}
-
 bool needsQuoting(const QString& value)
 {
     for (const QChar c : value) {
@@ -276,13 +271,8 @@ VCardWriter::VCardWriter(VCardVersion version, const ContactMapper& mapper, QIOD
 
 void VCardWriter::write(const Contact& contact)
 {
-    std::array<QByteArray, contact::kFieldCount> utf8;
-    Utf8Values values;
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        utf8[i] = contact.begin()[i].toUtf8();
-        values[i] = utf8[i];
-    }
-    write(values);
+    const ContactUtf8 utf8(contact);
+    write(utf8.values);
 }
 
 void VCardWriter::write(const Utf8Values& values)
