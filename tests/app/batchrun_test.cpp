@@ -17,13 +17,6 @@ struct LineCase {
     VCardVersion version = VCardVersion::V40;
 };
 
-void writeFile(const QString& path, const QByteArray& text)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text);
-}
-
 struct BatchOutput {
     int status = -1;
     QString out;

@@ -389,14 +389,6 @@ const std::vector<SettingsCase>& allCases()
     return cases;
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
 // The reports of the load, taken apart: the description and the line.
 std::vector<Report> loadReports(const ScriptedMessages& messages)
 {

@@ -27,14 +27,6 @@ private:
     QLocale mOld;
 };
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
 QByteArray readFile(const QString& path)
 {
     QFile file(path);

@@ -1,7 +1,10 @@
 #include "support/tempenv.h"
 
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include "store/connection.h"
@@ -11,6 +14,23 @@
 QString builtTemplate()
 {
     return QStringLiteral(RONDEXA_BUILD_DIR "/dbContacts.mdb");
+}
+
+void copyTemplateTo(const QString& path)
+{
+    // The template comes from the build's template_db target, which a test
+    // executable alone does not make.
+    if (!QFile::copy(builtTemplate(), path))
+        ADD_FAILURE() << "cannot copy the template database " << builtTemplate().toStdString() << " to "
+                      << path.toStdString();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        ADD_FAILURE() << "cannot write " << path.toStdString();
 }
 
 QString systemTool(const QString& name)
@@ -32,7 +52,7 @@ TempEnv::TempEnv(bool withTemplate)
     // After the environment: the session's view settings take their file from it.
     mSession = std::make_unique<Session>(mMessages, mEnd, appFolder());
     if (withTemplate)
-        QFile::copy(builtTemplate(), templateFile());
+        copyTemplateTo(templateFile());
 }
 
 TempEnv::~TempEnv()
@@ -51,6 +71,6 @@ QString TempEnv::connectionString() const
 void TempEnv::installDataFile() const
 {
     QDir().mkpath(dataHome() + QStringLiteral("/Marrowind/Rondexa"));
-    QFile::copy(builtTemplate(), dataFile());
+    copyTemplateTo(dataFile());
     QFile(dataFile()).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
 }

@@ -49,6 +49,12 @@ private:
 // The template database the build made.
 QString builtTemplate();
 
+// A copy of the built template database; a failure fails the test.
+void copyTemplateTo(const QString& path);
+
+// Writes the file whole, making its folder first; a failure fails the test.
+void writeFile(const QString& path, const QByteArray& bytes);
+
 // A command-line tool the tests themselves run (unzip, pdftotext, ...), from
 // the system folders: the tests' own search path holds only stand-ins.
 // Empty when it is not installed.

@@ -81,12 +81,8 @@ TEST_F(ExchangeWindow, DroppedFilesAreImportedAndSelectedContactsGoOut)
 {
     seed(named("Anna"));
     const QString file = env->root() + QStringLiteral("/friends.vcf");
-    {
-        QFile out(file);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Zoë O'Neil\r\nTEL;TYPE=CELL:0123\r\nEND:VCARD\r\n"
-                  "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:anna\r\nEND:VCARD\r\n");
-    }
+    writeFile(file, "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Zoë O'Neil\r\nTEL;TYPE=CELL:0123\r\nEND:VCARD\r\n"
+                    "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:anna\r\nEND:VCARD\r\n");
     QMimeData dropped;
     dropped.setUrls({QUrl::fromLocalFile(file), QUrl::fromLocalFile(env->root() + QStringLiteral("/notes.txt"))});
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);

@@ -29,10 +29,7 @@ namespace {
 
 void writeSettings(const QByteArray& body)
 {
-    QDir().mkpath(QFileInfo(ViewSettings::filePath()).path());
-    QFile file(ViewSettings::filePath());
-    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    file.write("[Rondexa]\n" + body);
+    writeFile(ViewSettings::filePath(), "[Rondexa]\n" + body);
 }
 
 QStringList names(const Form1& form)

@@ -126,11 +126,7 @@ TEST(StartUp, MakerFolderThatCannotBeCreatedIsReportedAndStartUpGoesOn)
 TEST(StartUp, ConnectionThatCannotOpenLeavesAnEmptyListAndTheHourglass)
 {
     TempEnv env;
-    QDir().mkpath(env.dataHome() + "/Marrowind/Rondexa");
-    QFile text(env.dataFile());
-    text.open(QIODevice::WriteOnly);
-    text.write("These are my contacts, typed by hand.\n");
-    text.close();
+    writeFile(env.dataFile(), "These are my contacts, typed by hand.\n");
     const QByteArray before = digest(env.dataFile());
 
     ScriptedMessages& messages = env.messages();
