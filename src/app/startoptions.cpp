@@ -4,9 +4,9 @@ StartOptions StartOptions::parse(const QStringList& arguments)
 {
     StartOptions options;
     bool versionGiven = false;
-    const auto invalid = [&options](const QString& error) {
+    const auto invalid = [&options](const QString& why) {
         options.mode = Mode::Invalid;
-        options.error = error;
+        options.error = why;
         return options;
     };
     for (qsizetype i = 0; i < arguments.size(); ++i) {
