@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <exception>
 #include <memory>
 #include <thread>
 
@@ -12,6 +13,9 @@
 #include "store/textrules.h"
 
 namespace {
+
+// From this many rows on, a sort shares its work with a second thread.
+constexpr size_t kRowsForHelper = 20000;
 
 struct CollatorCloser {
     void operator()(UCollator* c) const { ucol_close(c); }
@@ -86,7 +90,6 @@ CollationPrefix CollationPrefixMaker::of(QByteArrayView utf8) const
 void collationSort(std::vector<uint32_t>& order, size_t rows, const std::function<QByteArrayView(size_t)>& textOf,
                    bool descending, const std::function<int(uint32_t, uint32_t)>& tieBreak)
 {
-    constexpr size_t kRowsForHelper = 20000;
     std::vector<CollationPrefix> prefixes(rows);
     const auto makePrefixes = [&](UCollator* own, size_t from, size_t to) {
         for (size_t i = from; i < to; ++i)
@@ -108,14 +111,34 @@ void collationSort(std::vector<uint32_t>& order, size_t rows, const std::functio
     collationSortByPrefixes(order, prefixes, textOf, descending, tieBreak);
 }
 
+namespace {
+
+// Sorts a part of order stably: by prefix first, then only the rows whose
+// prefixes tie by the rest of the comparison.
+template <typename Iterator, typename ByPrefix, typename AfterPrefix>
+void sortPart(Iterator first, Iterator last, const std::vector<CollationPrefix>& prefixes, ByPrefix byPrefix,
+              AfterPrefix afterPrefix, bool needsAfter)
+{
+    std::stable_sort(first, last, byPrefix);
+    for (Iterator run = first; run != last;) {
+        Iterator runEnd = run + 1;
+        while (runEnd != last && prefixes[*runEnd] == prefixes[*run])
+            ++runEnd;
+        if (runEnd - run > 1 && (needsAfter || prefixes[*run].length >= CollationPrefix::kBytes))
+            std::stable_sort(run, runEnd, afterPrefix);
+        run = runEnd;
+    }
+}
+
+} // namespace
+
 void collationSortByPrefixes(std::vector<uint32_t>& order, const std::vector<CollationPrefix>& prefixes,
                              const std::function<QByteArrayView(size_t)>& textOf, bool descending,
                              const std::function<int(uint32_t, uint32_t)>& tieBreak)
 {
-    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+    const auto byPrefix = [&](uint32_t a, uint32_t b) {
         return descending ? prefixes[b] < prefixes[a] : prefixes[a] < prefixes[b];
-    });
-
+    };
     // The same comparison that puts a single changed row in its place, so
     // that the two always agree.
     const auto whole = [&](uint32_t a, uint32_t b) {
@@ -123,21 +146,46 @@ void collationSortByPrefixes(std::vector<uint32_t>& order, const std::vector<Col
         const QByteArrayView tb = textOf(b);
         return compareNoCase(ta.data(), static_cast<int>(ta.size()), tb.data(), static_cast<int>(tb.size()));
     };
-    for (auto run = order.begin(); run != order.end();) {
-        auto runEnd = run + 1;
-        while (runEnd != order.end() && prefixes[*runEnd] == prefixes[*run])
-            ++runEnd;
-        const bool complete = prefixes[*run].length < CollationPrefix::kBytes;
-        if (runEnd - run > 1 && (!complete || tieBreak)) {
-            std::stable_sort(run, runEnd, [&](uint32_t a, uint32_t b) {
-                const int c = complete ? 0 : whole(a, b);
-                if (c != 0)
-                    return descending ? c > 0 : c < 0;
-                return tieBreak && tieBreak(a, b) < 0;
-            });
-        }
-        run = runEnd;
+    // For rows whose prefixes tie: a prefix shorter than kBytes is the whole
+    // key, so only longer ones need the whole texts compared.
+    const auto afterPrefix = [&](uint32_t a, uint32_t b) {
+        const int c = prefixes[a].length < CollationPrefix::kBytes ? 0 : whole(a, b);
+        if (c != 0)
+            return descending ? c > 0 : c < 0;
+        return tieBreak && tieBreak(a, b) < 0;
+    };
+    const bool needsAfter = static_cast<bool>(tieBreak);
+    if (order.size() < kRowsForHelper || std::thread::hardware_concurrency() < 2) {
+        sortPart(order.begin(), order.end(), prefixes, byPrefix, afterPrefix, needsAfter);
+        return;
     }
+    // A long list is sorted in two halves at once, then merged; the merge
+    // takes from the first half on ties, which keeps the sort stable.
+    const auto middle = order.begin() + static_cast<std::ptrdiff_t>(order.size() / 2);
+    std::exception_ptr helperError;
+    std::thread helper([&] {
+        try {
+            sortPart(middle, order.end(), prefixes, byPrefix, afterPrefix, needsAfter);
+        } catch (...) {
+            helperError = std::current_exception();
+        }
+    });
+    try {
+        sortPart(order.begin(), middle, prefixes, byPrefix, afterPrefix, needsAfter);
+    } catch (...) {
+        helper.join();
+        throw;
+    }
+    helper.join();
+    if (helperError)
+        std::rethrow_exception(helperError);
+    std::vector<uint32_t> merged(order.size());
+    std::merge(order.begin(), middle, middle, order.end(), merged.begin(), [&](uint32_t a, uint32_t b) {
+        if (prefixes[a] != prefixes[b])
+            return byPrefix(a, b);
+        return afterPrefix(a, b);
+    });
+    order.swap(merged);
 }
 
 // SQLite's own NOCASE: ASCII letters without case, every other byte as it is.

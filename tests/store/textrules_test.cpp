@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <numeric>
 #include <random>
 
 #include <unicode/ucol.h>
 
 #include "store/casefolding.h"
+#include "store/collationsort.h"
 #include "store/connection.h"
 #include "store/contacttable.h"
 #include "store/recordset.h"
@@ -136,4 +139,38 @@ TEST(TextRules, LikeInQueries)
     EXPECT_EQ(column(connection, "select name from t where name like 'o''b%'"), QStringList({"O'Brien"}));
     EXPECT_EQ(column(connection, "select name from t where name like 'z%' escape '!'"), QStringList({"Zed"}));
     EXPECT_THROW(column(connection, "select name from t where name like 'z%' escape '!!'"), std::exception);
+}
+
+// A long list is sorted in two halves at once and merged: the order must be
+// the one a single stable sort by the collation, then the tie-break, gives,
+// with many names alike in their first letters and in all but letter case.
+TEST(TextRules, LongListsSortInHalvesAsOneStableSort)
+{
+    std::mt19937 random(20261208);
+    const char* const stems[] = {"Martin Oakes ", "martin oakes ", "MARTIN OAKES ", "Émile Dupré ",
+                                 "emile dupre ", "Борис Иванов ", "Zoë ", ""};
+    std::vector<QByteArray> names;
+    for (int i = 0; i < 30000; ++i)
+        names.push_back(QByteArray(stems[random() % std::size(stems)]) + QByteArray::number(int(random() % 300)));
+    const auto textOf = [&names](size_t row) { return QByteArrayView(names[row]); };
+    const std::function<int(uint32_t, uint32_t)> byNoCase = [&names](uint32_t a, uint32_t b) {
+        return asciiNoCase(names[a], names[b]);
+    };
+    for (const bool descending : {false, true}) {
+        for (const auto& tieBreak : {byNoCase, std::function<int(uint32_t, uint32_t)>()}) {
+            std::vector<uint32_t> order(names.size());
+            std::iota(order.begin(), order.end(), 0u);
+            std::vector<uint32_t> expected = order;
+            collationSort(order, names.size(), textOf, descending, tieBreak);
+            std::stable_sort(expected.begin(), expected.end(), [&](uint32_t a, uint32_t b) {
+                const int c = compareNoCase(names[a].constData(), static_cast<int>(names[a].size()),
+                                            names[b].constData(), static_cast<int>(names[b].size()));
+                if (c != 0)
+                    return descending ? c > 0 : c < 0;
+                return tieBreak && tieBreak(a, b) < 0;
+            });
+            EXPECT_EQ(order, expected) << (descending ? "descending" : "ascending")
+                                       << (tieBreak ? ", with a tie-break" : ", without");
+        }
+    }
 }
