@@ -82,22 +82,39 @@ bool isValidUtf8(QByteArrayView text)
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const qsizetype size = text.size();
     qsizetype i = 0;
+    // Where the bytes the block check could not take end; up to there one
+    // character at a time.
+    qsizetype slowUntil = 0;
     while (i < size) {
-        const unsigned char lead = bytes[i];
-        if (lead < 0x80) {
-            // A run of ASCII sixteen bytes at a time, up to the first byte
-            // that is not.
 #ifdef __SSE2__
-            if (i + 16 <= size) {
-                const int high = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)));
-                i += high == 0 ? 16 : __builtin_ctz(static_cast<unsigned>(high));
+        if (i >= slowUntil && i + 16 <= size) {
+            // Sixteen bytes at a time while they are ASCII and two-byte
+            // letters (accented Latin, Greek, Cyrillic): then every lead byte
+            // C2..DF must be followed by one continuation byte 80..BF, and
+            // every continuation byte must follow a lead byte.
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+            const int high = _mm_movemask_epi8(block);
+            if (high == 0) {
+                i += 16;
                 continue;
             }
+            const int continuation = _mm_movemask_epi8(_mm_cmplt_epi8(block, _mm_set1_epi8(-64)));
+            const int lead = _mm_movemask_epi8(
+                _mm_and_si128(_mm_cmpgt_epi8(block, _mm_set1_epi8(-63)), _mm_cmplt_epi8(block, _mm_set1_epi8(-32))));
+            if ((continuation | lead) == high) {
+                if (continuation != ((lead << 1) & 0xFFFF))
+                    return false;
+                // A lead byte at the end has its continuation in the next block.
+                i += (lead & 0x8000) != 0 ? 15 : 16;
+                continue;
+            }
+            slowUntil = i + 16;
+        }
 #endif
+        const unsigned char first = bytes[i];
+        if (first < 0x80) {
             ++i;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            // The common two-byte letters (accented Latin, Greek, Cyrillic)
-            // without a call.
+        } else if (first >= 0xC2 && first <= 0xDF) {
             if (i + 1 >= size || (bytes[i + 1] & 0xC0) != 0x80)
                 return false;
             i += 2;

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "datafile.h"
 #include "exchange/contactmapper.h"
 #include "exchange/vcardreader.h"
+#include "exchange/vcardsyntax.h"
 #include "model/storeddate.h"
 
 namespace {
@@ -124,3 +127,26 @@ INSTANTIATE_TEST_SUITE_P(Exchange, CardReading, testing::ValuesIn(readingCases()
                          [](const auto& test) { return std::string(test.param.label); });
 
 } // namespace
+
+// The UTF-8 check takes sixteen bytes at a time: sequences across and at the
+// edges of those blocks, broken and overlong ones, surrogates and too-large
+// code points, at every alignment, judged as Qt's own check judges them.
+TEST(VCardText, Utf8CheckAgreesWithQtsAcrossBlockEdges)
+{
+    const char* const pieces[] = {"a",        "bc",       "é",           "д",        "王",       "😀",
+                                  "\x80",     "\xC0\x80", "\xC1",        "\xDF",     "\xC2",     "\xBF",
+                                  "\xF0\x9F", "\xE2\x82", "\xED\xA0\x80", "\xE0\x80\x80", "\xF4\x90\x80\x80", "\xFF",
+                                  "abcdefghijklmnop"};
+    std::mt19937 random(20261208);
+    int valid = 0;
+    for (int i = 0; i < 100000; ++i) {
+        QByteArray text = QByteArray(static_cast<int>(random() % 16), 'x');
+        const qsizetype offset = text.size();
+        for (int n = static_cast<int>(random() % 40); n > 0; --n)
+            text += pieces[random() % 3 != 0 ? random() % 6 : random() % std::size(pieces)];
+        const QByteArrayView view = QByteArrayView(text).sliced(offset);
+        valid += view.isValidUtf8();
+        ASSERT_EQ(vcardsyntax::isValidUtf8(view), view.isValidUtf8()) << text.sliced(offset).toHex(' ').toStdString();
+    }
+    EXPECT_GT(valid, 10000);
+}
