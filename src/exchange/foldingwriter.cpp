@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -37,10 +38,8 @@ FoldingWriter::FoldingWriter(QIODevice* device) : mDevice(device)
     mBuffer.resize(device ? kChunkBytes + 4096 : 4096);
 }
 
-void FoldingWriter::reserve(qsizetype extra)
+void FoldingWriter::grow(qsizetype extra)
 {
-    if (mSize + extra <= mBuffer.size())
-        return;
     qsizetype capacity = std::max<qsizetype>(mBuffer.size() * 2, 4096);
     while (capacity < mSize + extra)
         capacity *= 2;
@@ -169,9 +168,30 @@ qsizetype FoldingWriter::firstToEscape(const char* bytes, qsizetype size)
     return size;
 }
 
+void FoldingWriter::setCheckedUtf8(QByteArrayView text)
+{
+    mChecked = text;
+    mCheckedFirstToEscape = text.data() + firstToEscape(text.data(), text.size());
+}
+
+bool FoldingWriter::isChecked(QByteArrayView value) const
+{
+    if (mChecked.isEmpty())
+        return false;
+    const auto boundary = [this](const char* at) {
+        return at == mChecked.end() || (static_cast<unsigned char>(*at) & 0xC0) != 0x80;
+    };
+    const std::less_equal<const char*> notAfter;
+    return notAfter(mChecked.begin(), value.begin()) && notAfter(value.end(), mChecked.end()) &&
+           boundary(value.begin()) && boundary(value.end());
+}
+
 void FoldingWriter::utf8(QByteArrayView value, bool escape)
 {
-    if (!vcardsyntax::isValidUtf8(value)) {
+    if (isChecked(value)) {
+        if (std::less_equal<const char*>()(value.end(), mCheckedFirstToEscape))
+            escape = false;
+    } else if (!vcardsyntax::isValidUtf8(value)) {
         // Rare enough to take the long way, as the program reads it.
         text(textFromUtf8(value), escape);
         return;

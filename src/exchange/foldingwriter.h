@@ -25,7 +25,16 @@ public:
     void endLine();
     // Makes room for this many more bytes at once, so that a long text is
     // not copied each time the buffer would have doubled.
-    void reserve(qsizetype extra);
+    void reserve(qsizetype extra)
+    {
+        if (mSize + extra > mBuffer.size())
+            grow(extra);
+    }
+    // Text known to be valid UTF-8, say a whole row checked at once: values
+    // within it that begin and end on whole characters are not checked
+    // again, nor searched for characters to escape when the text has none
+    // before their end. An empty view forgets it.
+    void setCheckedUtf8(QByteArrayView text);
     // False when the device refused a write, now or before.
     bool flush();
     QByteArray takeBytes();
@@ -37,9 +46,13 @@ private:
     // Where the first character a text value escapes is, or size.
     static qsizetype firstToEscape(const char* bytes, qsizetype size);
     void flushIfLarge();
+    void grow(qsizetype extra);
+    bool isChecked(QByteArrayView value) const;
 
     QIODevice* mDevice;
     QByteArray mBuffer;
+    QByteArrayView mChecked;
+    const char* mCheckedFirstToEscape = nullptr;
     qsizetype mSize = 0;
     int mColumn = 0;
     bool mDeviceFailed = false;

@@ -277,6 +277,16 @@ void VCardWriter::write(const Contact& contact)
 
 void VCardWriter::write(const Utf8Values& values)
 {
+    // A row read from the file lies in one piece: one check of all of it
+    // costs less than one for each short value.
+    bool together = true;
+    for (size_t i = 1; i < values.size() && together; ++i)
+        together = values[i].data() == values[i - 1].end();
+    if (together) {
+        const QByteArrayView row(values.front().data(), values.back().end() - values.front().data());
+        if (vcardsyntax::isValidUtf8(row))
+            mOut.setCheckedUtf8(row);
+    }
     const QByteArrayView remark = valueOf(values, Field::Remark);
     const QByteArrayView lastLine = remark.sliced(vcardsyntax::lastIndexOf(remark, '\n') + 1);
     // Lines split at carriage returns would not come back as they were.
@@ -284,6 +294,7 @@ void VCardWriter::write(const Utf8Values& values)
         writeCard(mOut, values, mVersion, mMapper.dates(), splitRemark(values, mVersion, mMapper));
     else
         writeCard(mOut, values, mVersion, mMapper.dates(), RemarkSplit());
+    mOut.setCheckedUtf8({});
 }
 
 bool VCardWriter::finish()

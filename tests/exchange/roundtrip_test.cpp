@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -68,6 +71,28 @@ TEST(VCardRoundTrip, AnExportImportedIntoAFreshFileGivesBackEveryField)
         for (size_t i = 0; i < back.size(); ++i)
             expectSameFields(back[i], expected[i], versionName(version) + " " + expected[i][Field::Name].toStdString());
     }
+}
+
+// Bytes another program stored that are not UTF-8 go out as the list shows
+// them, with replacement characters, and the rest of the row as it is: the
+// file stays UTF-8 whatever the row holds.
+TEST(VCardRoundTrip, BytesThatAreNotUtf8GoOutAsTheListShowsThem)
+{
+    DataFile data;
+    data.store(contactWith({{Field::Name, QStringLiteral("Ana")}}));
+    ASSERT_EQ(sqlite3_exec(data.connection.handle(),
+                           "update tblContact set ContactName = cast(x'416EE1' as text), "
+                           "Email = 'ana@example.com', Remark = cast(x'6F6BC3' as text)",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    const QString path = data.env.root() + QStringLiteral("/bytes.vcf");
+    ASSERT_EQ(exportAllVCards(data.connection, path, VCardVersion::V40), 1);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    EXPECT_TRUE(QByteArrayView(text).isValidUtf8());
+    for (const char* line : {"FN:An\xEF\xBF\xBD\r\n", "EMAIL:ana@example.com\r\n", "NOTE:ok\xEF\xBF\xBD\r\n"})
+        EXPECT_TRUE(text.contains(line)) << line << " in:\n" << text.toStdString();
 }
 
 // "Name:text" of every property but the name's.
