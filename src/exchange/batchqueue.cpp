@@ -38,3 +38,9 @@ void BatchQueue::stop()
     mStopped = true;
     mChanged.notify_all();
 }
+
+size_t BatchQueue::waiting()
+{
+    const std::lock_guard lock(mMutex);
+    return mBatches.size();
+}

@@ -25,6 +25,8 @@ public:
     void finish(VCardReadResult read, std::exception_ptr error = nullptr);
     // The writer stops taking batches.
     void stop();
+    // How many batches wait for the writer now.
+    size_t waiting();
 
     const VCardReadResult& read() const { return mRead; }
     std::exception_ptr error() const { return mError; }

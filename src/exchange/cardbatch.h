@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "exchange/utf8rows.h"
+#include "store/collationsort.h"
 
 // What the summary counts about one card.
 struct CardMarks {
@@ -16,6 +17,9 @@ struct CardMarks {
 struct CardBatch {
     Utf8Rows rows;
     std::vector<CardMarks> marks;
+    // An export's: the beginnings of the names' collation keys, when the
+    // reading thread had the time to make them.
+    std::vector<CollationPrefix> prefixes;
 
     void add(const Utf8Values& values, CardMarks cardMarks)
     {

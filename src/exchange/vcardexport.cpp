@@ -55,6 +55,8 @@ template <typename WriteAll> void writeFile(const QString& path, WriteAll writeA
 struct Cards {
     QByteArray text;
     std::vector<qsizetype> starts;
+    // The beginnings of the names' collation keys, row by row.
+    std::vector<CollationPrefix> prefixes;
 
     QByteArrayView at(size_t row) const
     {
@@ -63,19 +65,16 @@ struct Cards {
     }
 };
 
-// The names one after the other, in key order, and the beginnings of their
-// collation keys, made as the names are read: the sort that follows then
-// has little left to do.
+// The names one after the other, in key order, for the rows whose
+// collation keys begin alike.
 class Names {
 public:
     void add(QByteArrayView name)
     {
         mStarts.push_back(mText.size());
         mText.append(name.data(), static_cast<size_t>(name.size()));
-        mPrefixes.push_back(mMaker.of(name));
     }
     size_t size() const { return mStarts.size(); }
-    const std::vector<CollationPrefix>& prefixes() const { return mPrefixes; }
     QByteArrayView at(size_t row) const
     {
         const size_t end = row + 1 < mStarts.size() ? mStarts[row + 1] : mText.size();
@@ -85,11 +84,21 @@ public:
 private:
     std::string mText;
     std::vector<size_t> mStarts;
-    std::vector<CollationPrefix> mPrefixes;
-    CollationPrefixMaker mMaker;
 };
 
-// Renders the batches of rows the reading thread hands over, as they come.
+// The beginnings of the collation keys of a batch's names, so that the sort
+// that follows the reading has little left to do.
+std::vector<CollationPrefix> namePrefixes(const Utf8Rows& rows, const CollationPrefixMaker& maker)
+{
+    std::vector<CollationPrefix> prefixes;
+    prefixes.reserve(rows.size());
+    for (size_t row = 0; row < rows.size(); ++row)
+        prefixes.push_back(maker.of(valueOf(rows.values(row), contact::Field::Name)));
+    return prefixes;
+}
+
+// Renders the batches of rows the reading thread hands over, as they come,
+// and makes the name prefixes the reading thread left to it.
 class CardRenderer {
 public:
     CardRenderer(VCardVersion version, BatchQueue& queue, qsizetype expectedBytes)
@@ -120,6 +129,7 @@ private:
     {
         try {
             const ContactMapper mapper;
+            const CollationPrefixMaker maker;
             VCardWriter writer(version, mapper);
             writer.reserve(expectedBytes);
             CardBatch batch;
@@ -128,6 +138,9 @@ private:
                     mCards.starts.push_back(writer.size());
                     writer.write(batch.rows.values(row));
                 }
+                if (batch.prefixes.empty())
+                    batch.prefixes = namePrefixes(batch.rows, maker);
+                mCards.prefixes.insert(mCards.prefixes.end(), batch.prefixes.begin(), batch.prefixes.end());
             }
             mCards.text = writer.takeBytes();
         } catch (...) {
@@ -143,9 +156,12 @@ private:
 };
 
 // Reads every contact in key order and hands the rows to the renderer in
-// batches; keeps the names, which the sort needs.
+// batches; keeps the names, which the sort needs. Whichever thread has time
+// makes a batch's name prefixes: this one when batches wait for the
+// renderer, the renderer when they do not.
 void readContacts(sqlite3* db, BatchQueue& queue, Names& names)
 {
+    const CollationPrefixMaker maker;
     CardBatch batch;
     StatementHandle query = prepareOne(db, contact::allContactsQuery());
     sqlite3_stmt* statement = query.get();
@@ -163,6 +179,8 @@ void readContacts(sqlite3* db, BatchQueue& queue, Names& names)
             // The next batch is sized like this one, so that it is not
             // copied as it grows.
             const size_t bytes = batch.rows.bytes();
+            if (queue.waiting() >= 2)
+                batch.prefixes = namePrefixes(batch.rows, maker);
             if (!queue.push(std::exchange(batch, CardBatch())))
                 return;
             batch.rows.reserve(bytes + bytes / 4, kRowsPerBatch);
@@ -267,14 +285,14 @@ int exportAllVCards(Connection& connection, const QString& path, VCardVersion ve
         throw;
     }
     queue.finish({});
+    const Cards cards = renderer.take();
     // The list's own order: the collation, then SQLite's NOCASE for names it
     // calls equal, then the key.
     std::vector<uint32_t> order(names.size());
     std::iota(order.begin(), order.end(), 0u);
     const auto nameOf = [&names](size_t row) { return names.at(row); };
-    collationSortByPrefixes(order, names.prefixes(), nameOf, false,
+    collationSortByPrefixes(order, cards.prefixes, nameOf, false,
                             [&nameOf](uint32_t a, uint32_t b) { return asciiNoCase(nameOf(a), nameOf(b)); });
-    const Cards cards = renderer.take();
     writeFile(
         path,
         [&](QSaveFile& file) {

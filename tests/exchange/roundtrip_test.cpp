@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,8 @@
 #include "exchange/vcardexport.h"
 #include "exchange/vcardreader.h"
 #include "model/storeddate.h"
+#include "store/collationsort.h"
+#include "store/textrules.h"
 
 namespace {
 
@@ -93,6 +96,39 @@ TEST(VCardRoundTrip, BytesThatAreNotUtf8GoOutAsTheListShowsThem)
     EXPECT_TRUE(QByteArrayView(text).isValidUtf8());
     for (const char* line : {"FN:An\xEF\xBF\xBD\r\n", "EMAIL:ana@example.com\r\n", "NOTE:ok\xEF\xBF\xBD\r\n"})
         EXPECT_TRUE(text.contains(line)) << line << " in:\n" << text.toStdString();
+}
+
+// A list long enough that reading, writing the cards and sorting the names
+// share the work between threads: the cards still come out in the list's
+// own order (the collation, then SQLite's NOCASE, then the key).
+TEST(VCardRoundTrip, ALongListGoesOutInTheListsOrder)
+{
+    DataFile data;
+    std::mt19937 random(20261208);
+    const char* const stems[] = {"Émile ", "emile ", "EMILE ", "Zoë ", "Борис ", "anna ", "Anna ", "王 "};
+    std::vector<QByteArray> names;
+    data.connection.execute(QStringLiteral("BEGIN"));
+    for (int i = 0; i < 2000; ++i) {
+        names.push_back(QByteArray(stems[random() % std::size(stems)]) + QByteArray::number(int(random() % 100)));
+        data.store(contactWith({{Field::Name, QString::fromUtf8(names.back())}}));
+    }
+    data.connection.execute(QStringLiteral("COMMIT"));
+    std::vector<std::string> expected(names.begin(), names.end());
+    std::stable_sort(expected.begin(), expected.end(), [](const std::string& a, const std::string& b) {
+        const int c = compareNoCase(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()));
+        return c != 0 ? c < 0 : asciiNoCase(QByteArrayView(a), QByteArrayView(b)) < 0;
+    });
+
+    const QString path = data.env.root() + QStringLiteral("/long.vcf");
+    ASSERT_EQ(exportAllVCards(data.connection, path, VCardVersion::V40), int(names.size()));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    std::vector<std::string> written;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith("FN:"))
+            written.push_back(line.sliced(3).chopped(1).toStdString());
+    }
+    EXPECT_EQ(written, expected);
 }
 
 // "Name:text" of every property but the name's.
