@@ -148,7 +148,7 @@ TEST(TextRules, LongListsSortInHalvesAsOneStableSort)
 {
     std::mt19937 random(20261208);
     const char* const stems[] = {"Martin Oakes ", "martin oakes ", "MARTIN OAKES ", "Émile Dupré ",
-                                 "emile dupre ", "Борис Иванов ", "Zoë ", ""};
+                                 "emile dupre ",  "Борис Иванов ", "Zoë ",          ""};
     std::vector<QByteArray> names;
     for (int i = 0; i < 30000; ++i)
         names.push_back(QByteArray(stems[random() % std::size(stems)]) + QByteArray::number(int(random() % 300)));
