@@ -1,5 +1,6 @@
 #include "exchange/remarkconverter.h"
 
+#include <array>
 #include <vector>
 
 #include <QStringList>
@@ -208,6 +209,15 @@ bool RemarkConverter::looksLikeExtraLine(QByteArrayView utf8Line)
             made.push_back(QStringView(known).toLatin1());
         return made;
     }();
+    // Most remarks begin with a letter no label begins with.
+    static const std::array<bool, 256> firstLetters = [] {
+        std::array<bool, 256> made{};
+        for (const QByteArray& kind : kinds)
+            made[static_cast<unsigned char>(kind.front())] = true;
+        return made;
+    }();
+    if (utf8Line.isEmpty() || !firstLetters[static_cast<unsigned char>(utf8Line.front())])
+        return false;
     for (const QByteArray& kind : kinds) {
         if (utf8Line.size() > kind.size() + 2 && utf8Line.startsWith(kind)) {
             const QByteArrayView rest = utf8Line.sliced(kind.size());

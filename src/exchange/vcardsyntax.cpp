@@ -141,11 +141,16 @@ bool isSimplified(QByteArrayView text)
             afterSpace = space;
             continue;
         }
+        afterSpace = false;
+        // Of the two-byte letters only U+0085 and U+00A0 are spaces.
+        if (c >= 0xC3 && c <= 0xDF && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
+            ++i;
+            continue;
+        }
         char32_t codePoint = 0;
         const int length = utf8SequenceAt(text, i, &codePoint);
         if (length == 0 || QChar::isSpace(codePoint))
             return false;
-        afterSpace = false;
         i += length - 1;
     }
     return text.isEmpty() || !afterSpace;

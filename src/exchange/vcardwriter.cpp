@@ -1,6 +1,7 @@
 #include "exchange/vcardwriter.h"
 
 #include <algorithm>
+#include <array>
 
 #include <QByteArrayList>
 #include <QList>
@@ -117,25 +118,53 @@ void writeBirthday(FoldingWriter& out, QByteArrayView birth, VCardVersion versio
     out.endLine();
 }
 
+// What the table says of each field for its line, measured and looked up
+// once instead of for every card.
+struct FieldLines {
+    // The property and its parameters up to the value or the slot hint.
+    std::array<QByteArray, contact::kFieldCount> start;
+    // A phone's hint that keeps its number in its own slot.
+    std::array<QByteArray, contact::kFieldCount> slotHint;
+    // A phone's slot of the same kind before its own, or -1.
+    std::array<int, contact::kFieldCount> earlierSlot{};
+};
+
+const FieldLines& fieldLines()
+{
+    static const FieldLines lines = [] {
+        FieldLines made;
+        for (const FieldInfo& field : contact::fields()) {
+            const auto at = static_cast<size_t>(contact::indexOf(field.field));
+            made.earlierSlot[at] = -1;
+            if (!field.phoneKind) {
+                made.start[at] = field.vcardProperty;
+                continue;
+            }
+            made.start[at] = QByteArray("TEL;TYPE=") + field.vcardPhoneType;
+            made.slotHint[at] = QByteArray(";") + ContactMapper::kFieldHint + '=' + field.vcardSlot;
+            for (const FieldInfo& other : contact::fields()) {
+                if (other.field == field.field)
+                    break;
+                if (other.phoneKind && qstrcmp(other.phoneKind, field.phoneKind) == 0)
+                    made.earlierSlot[at] = contact::indexOf(other.field);
+            }
+        }
+        return made;
+    }();
+    return lines;
+}
+
 void writePhone(FoldingWriter& out, const Utf8Values& values, const FieldInfo& phone)
 {
-    const QByteArrayView number = valueOf(values, phone.field);
-    out.ascii("TEL;TYPE=");
-    out.ascii(phone.vcardPhoneType);
+    const FieldLines& lines = fieldLines();
+    const auto at = static_cast<size_t>(contact::indexOf(phone.field));
+    const QByteArrayView number = values[at];
+    out.ascii(lines.start[at].constData(), lines.start[at].size());
     // A number whose kind has an empty slot before its own would come back
     // in that slot; the hint keeps it in its own.
-    for (const FieldInfo& field : contact::fields()) {
-        if (field.field == phone.field)
-            break;
-        if (field.phoneKind && (field.phoneKind == phone.phoneKind || qstrcmp(field.phoneKind, phone.phoneKind) == 0) &&
-            valueOf(values, field.field).isEmpty()) {
-            out.ascii(";");
-            out.ascii(ContactMapper::kFieldHint);
-            out.ascii("=");
-            out.ascii(phone.vcardSlot);
-            break;
-        }
-    }
+    const int earlier = lines.earlierSlot[at];
+    if (earlier >= 0 && values[static_cast<size_t>(earlier)].isEmpty())
+        out.ascii(lines.slotHint[at].constData(), lines.slotHint[at].size());
     if (number.size() >= 4 && qstrnicmp(number.data(), "tel:", 4) == 0)
         out.ascii(";VALUE=text");
     out.ascii(":");
@@ -175,7 +204,10 @@ void writeCard(FoldingWriter& out, const Utf8Values& values, VCardVersion versio
     const bool v4 = version == VCardVersion::V40;
     out.ascii("BEGIN:VCARD");
     out.endLine();
-    out.ascii(v4 ? "VERSION:4.0" : "VERSION:3.0");
+    if (v4)
+        out.ascii("VERSION:4.0");
+    else
+        out.ascii("VERSION:3.0");
     out.endLine();
     for (const FieldInfo& field : contact::fields()) {
         const QByteArrayView value = valueOf(values, field.field);
@@ -206,7 +238,8 @@ void writeCard(FoldingWriter& out, const Utf8Values& values, VCardVersion versio
         } else if (field.phoneKind) {
             writePhone(out, values, field);
         } else {
-            out.ascii(field.vcardProperty);
+            const QByteArray& start = fieldLines().start[static_cast<size_t>(contact::indexOf(field.field))];
+            out.ascii(start.constData(), start.size());
             if (field.field == Field::Email && !v4)
                 out.ascii(";TYPE=internet");
             out.ascii(":");
