@@ -46,11 +46,6 @@ void FoldingWriter::grow(qsizetype extra)
     mBuffer.resize(capacity);
 }
 
-void FoldingWriter::ascii(const char* text)
-{
-    ascii(text, static_cast<qsizetype>(std::strlen(text)));
-}
-
 void FoldingWriter::ascii(const char* text, qsizetype length)
 {
     reserve(length * 2 + 8);

@@ -14,8 +14,8 @@ class FoldingWriter {
 public:
     explicit FoldingWriter(QIODevice* device = nullptr);
 
-    void ascii(const char* text);
     void ascii(const char* text, qsizetype length);
+    // A literal's length is known where it is written.
     template <size_t N> void ascii(const char (&text)[N]) { ascii(text, N - 1); }
     // escape: a text value's \ , ; and line breaks are escaped.
     void text(QStringView text, bool escape);
