@@ -35,7 +35,7 @@ void ReportRows::read(Recordset& recordset, const QStringList& recordsetColumns)
                            .arg(recordset.fieldCount())
                            .arg(recordsetColumns.size()));
     while (!recordset.eof()) {
-        const qsizetype textBefore = mText.size();
+        const size_t textBefore = mText.size();
         try {
             for (const int position : positions) {
                 const QByteArrayView text = recordset.fieldUtf8(position);
@@ -43,7 +43,7 @@ void ReportRows::read(Recordset& recordset, const QStringList& recordsetColumns)
             }
         } catch (...) {
             // Never keep half a row: every later row would read the wrong texts.
-            mText.truncate(textBefore);
+            mText.resize(textBefore);
             mEnds.resize(static_cast<size_t>(mRowCount) * mFields.size());
             throw;
         }
@@ -72,13 +72,13 @@ QString ReportRows::text(int row, int field) const
 {
     const size_t at = static_cast<size_t>(row) * mFields.size() + static_cast<size_t>(field);
     const uint32_t begin = at == 0 ? 0 : mEnds[at - 1];
-    return QString::fromUtf8(mText.constData() + begin, static_cast<qsizetype>(mEnds[at] - begin));
+    return QString::fromUtf8(mText.data() + begin, static_cast<qsizetype>(mEnds[at] - begin));
 }
 
 void ReportRows::appendText(const char* data, qsizetype size)
 {
-    if (mText.size() + size > std::numeric_limits<uint32_t>::max())
+    if (mText.size() + static_cast<size_t>(size) > std::numeric_limits<uint32_t>::max())
         throw AppError(QStringLiteral("The report's data source is too large to print."));
-    mText.append(data, size);
+    mText.append(data, static_cast<size_t>(size));
     mEnds.push_back(static_cast<uint32_t>(mText.size()));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include <QByteArray>
@@ -37,7 +38,7 @@ private:
     void appendText(const char* data, qsizetype size);
 
     QStringList mFields;
-    QByteArray mText;
+    std::string mText;
     // mEnds[row * fields + field] is where that text ends; it starts where the
     // one before it ended.
     std::vector<uint32_t> mEnds;
