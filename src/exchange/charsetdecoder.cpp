@@ -69,18 +69,18 @@ QString CharsetDecoder::decodeUtf8(QByteArrayView bytes, bool* invalid)
 QString CharsetDecoder::decode(QByteArrayView bytes, const QString& charset, Outcome* outcome)
 {
     *outcome = Outcome::None;
-    if (charset.isEmpty() || isAscii(bytes)) {
+    if (charset.isEmpty()) {
         bool invalid = false;
         QString result = decodeUtf8(bytes, &invalid);
         // Eight-bit text without a charset that is no UTF-8 comes from a
         // Windows program writing its code page, most often Windows-1252;
         // read that way, every byte stays a character.
-        if (invalid && charset.isEmpty())
-            return decode(bytes, QStringLiteral("windows-1252"), outcome);
         if (invalid)
-            *outcome = Outcome::InvalidBytes;
+            return decode(bytes, QStringLiteral("windows-1252"), outcome);
         return result;
     }
+    // A charset named goes by its name even when every byte is ASCII:
+    // ISO-2022-JP, UTF-7 and HZ write their text in such bytes.
     const QString name = normalizedCharset(charset);
     if (isUtf8Name(name)) {
         bool invalid = false;

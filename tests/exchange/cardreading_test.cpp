@@ -56,6 +56,9 @@ std::vector<ReadingCase> readingCases()
          card("2.1",
               {"FN:X", "NOTE;CHARSET=Windows-1252;QUOTED-PRINTABLE:=80 5", "TITLE;CHARSET=windows-1252:Caf\xE9"}),
          contactWith({{Field::Remark, "€ 5\n\nTitle: Café"}})},
+        // Seven-bit bytes that are no ASCII text.
+        {"isoJapaneseCharset", card("2.1", {"FN:X", "NOTE;CHARSET=ISO-2022-JP:\x1b$B$3$s$K$A$O\x1b(B"}),
+         contactWith({{Field::Remark, "こんにちは"}})},
         {"eightBitWithoutCharset", card("2.1", {"FN:Ren\xE9", "NOTE;ENCODING=QUOTED-PRINTABLE:=93q=94"}),
          contactWith({{Field::Name, "René"}, {Field::Remark, "“q”"}})},
         // After a soft line break, a line only starts a property when it is
