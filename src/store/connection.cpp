@@ -14,24 +14,6 @@
 
 namespace {
 
-// Long enough for another copy of the program to finish a save, short enough
-// that a lock held for good ends in a report rather than a frozen window.
-const int kBusyTimeoutMs = 5000;
-
-DatabaseHandle openHandle(const QByteArray& path, int flags)
-{
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(path.constData(), &raw, flags, nullptr);
-    DatabaseHandle db(raw);
-    if (rc != SQLITE_OK) {
-        const QString message = QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
-        throw AppError(message, rc);
-    }
-    sqlite3_extended_result_codes(db.get(), 0);
-    sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
-    return db;
-}
-
 QString firstText(sqlite3* db, const char* sql)
 {
     sqlite3_stmt* raw = nullptr;
@@ -264,6 +246,7 @@ void Connection::close()
         mVerdict.wait();
     mVerdict = {};
     mDb.reset();
+    mPath.clear();
 }
 
 void Connection::execute(const QString& sql)

@@ -106,13 +106,8 @@ std::vector<ListRow> ContactSearch::findAll(Connection& connection) const
         const qint64 to = part + 1 == parts ? std::numeric_limits<qint64>::max() : boundary(part + 1) - 1;
         workers.emplace_back([&, part, from, to] {
             try {
-                sqlite3* raw = nullptr;
-                const int rc =
-                    sqlite3_open_v2(file.constData(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-                const DatabaseHandle reader(raw);
-                check(rc, raw);
-                sqlite3_busy_timeout(raw, 5000);
-                const StatementHandle rows = prepareOne(raw, contact::rowsInKeyRangeQuery());
+                const DatabaseHandle reader = openHandle(file, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX);
+                const StatementHandle rows = prepareOne(reader.get(), contact::rowsInKeyRangeQuery());
                 sqlite3_bind_int64(rows.get(), 1, from);
                 sqlite3_bind_int64(rows.get(), 2, to);
                 findIn(rows.get(), partial[part]);

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include <QByteArray>
 #include <QString>
 
 struct sqlite3;
@@ -16,6 +17,10 @@ struct StatementCloser {
 
 using DatabaseHandle = std::unique_ptr<sqlite3, DatabaseCloser>;
 using StatementHandle = std::unique_ptr<sqlite3_stmt, StatementCloser>;
+
+// Opens a database as every connection of the program does: SQLite's plain
+// result codes, and a wait for locks another copy holds while it saves.
+DatabaseHandle openHandle(const QByteArray& path, int flags);
 
 // Every SQLite return code goes through here: anything but success becomes an
 // AppError carrying SQLite's own message.
