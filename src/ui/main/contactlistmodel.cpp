@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <ranges>
 
 #include "base/apperror.h"
 #include "model/storedtext.h"
@@ -194,17 +195,26 @@ void ContactListModel::removeRow(QByteArrayView id)
 void ContactListModel::placeRow(ListRow row)
 {
     removeRow(row.utf8(0));
-    // The rows stand in name order: the new one goes after every row whose
-    // name sorts before or with its own, as a refill would put it.
+    // The rows stand in name order, as a refill puts them: the collation,
+    // then SQLite's NOCASE, then the key. The row goes before the first one
+    // that sorts after it.
     const size_t name = ListRow::column(contact::Field::Name);
     const QByteArrayView newName = row.utf8(name);
-    const auto at = std::upper_bound(mRows.begin(), mRows.end(), newName, [name](QByteArrayView a, const ListRow& b) {
-        const QByteArrayView other = b.utf8(name);
-        const int byCollation =
-            compareNoCase(a.data(), static_cast<int>(a.size()), other.data(), static_cast<int>(other.size()));
-        return byCollation < 0 || (byCollation == 0 && asciiNoCase(a, other) < 0);
-    });
-    const auto source = static_cast<int>(at - mRows.begin());
+    const qint64 newId = row.utf8(0).toLongLong();
+    const auto sortsAfterNew = [&](size_t i) {
+        const QByteArrayView other = mRows[i].utf8(name);
+        const int byCollation = compareNoCase(newName.data(), static_cast<int>(newName.size()), other.data(),
+                                              static_cast<int>(other.size()));
+        if (byCollation != 0)
+            return byCollation < 0;
+        const int byNoCase = asciiNoCase(newName, other);
+        return byNoCase != 0 ? byNoCase < 0 : newId < mIds[i];
+    };
+    const auto positions = std::views::iota(size_t{0}, mRows.size());
+    const auto first = static_cast<size_t>(
+        std::ranges::partition_point(positions, [&](size_t i) { return !sortsAfterNew(i); }) - positions.begin());
+    const auto at = mRows.begin() + static_cast<std::ptrdiff_t>(first);
+    const auto source = static_cast<int>(first);
     mReadColumn = SIZE_MAX;
     if (mSorted) {
         // Where a sorted list shows it follows from the sort: it comes in
@@ -213,7 +223,7 @@ void ContactListModel::placeRow(ListRow row)
         const int last = static_cast<int>(mRows.size());
         beginInsertRows(QModelIndex(), last, last);
         mFewestHeld = std::min(mFewestHeld, row.heldColumns());
-        mIds.insert(mIds.begin() + source, row.utf8(0).toLongLong());
+        mIds.insert(mIds.begin() + source, newId);
         mRows.insert(at, std::move(row));
         for (uint32_t& other : mOrder) {
             if (other >= static_cast<uint32_t>(source))
@@ -226,7 +236,7 @@ void ContactListModel::placeRow(ListRow row)
     }
     beginInsertRows(QModelIndex(), source, source);
     mFewestHeld = std::min(mFewestHeld, row.heldColumns());
-    mIds.insert(mIds.begin() + source, row.utf8(0).toLongLong());
+    mIds.insert(mIds.begin() + source, newId);
     mRows.insert(at, std::move(row));
     endInsertRows();
 }

@@ -161,6 +161,33 @@ TEST(ColumnSort, HeadingClicksSortTheShownRowsAndUpdateEditsTheSelectedContact)
     EXPECT_TRUE(messages.shown().empty()) << messages.texts().join("|").toStdString();
 }
 
+// Contacts of the same name stand in key order after a fill; a save must
+// leave the one it changed where a fill would put it.
+TEST(ColumnSort, AContactSavedStaysAmongItsNamesakesInKeyOrder)
+{
+    TempEnv env;
+    ScriptedMessages& messages = env.messages();
+    Form1 form(env.session());
+    ASSERT_TRUE(form.Form_Load());
+    for (int i = 0; i < 3; ++i)
+        env.gConn()->execute(contact::insertStatement({"Ann Lee", "01/02/1990"}));
+    form.loadRondexa();
+    const auto ids = [&form] {
+        QStringList all;
+        for (int r = 0; r < form.rowCount(); ++r)
+            all << form.listModel().index(r, 0).data().toString();
+        return all;
+    };
+    const QStringList before = ids();
+    control<QTableView>(form, "ListView1").selectRow(0);
+    updateContactCommand(form, [](Form2& editor) {
+        control<QLineEdit>(editor, "txtMobile1").setText("555 0100");
+        editor.PushButton1_Click();
+    });
+    EXPECT_EQ(ids(), before);
+    EXPECT_TRUE(messages.shown().empty()) << messages.texts().join("|").toStdString();
+}
+
 TEST(HelpCommand, ShowsTheAddressAndChangesNothing)
 {
     TempEnv env;
