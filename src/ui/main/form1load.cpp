@@ -3,6 +3,7 @@
 #include "ui/main/form1.h"
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include <QCoreApplication>
@@ -110,13 +111,17 @@ void Form1::loadRondexa()
     // contacts it changed take their new places and the rest stays. Any
     // other writer (another copy, the sqlite3 tool) means a whole refill.
     if (mShowsAll && !mChanged.empty() && connection.state() != 0 && connection.dataVersion() == mFilledVersion) {
-        for (const QString& id : mChanged) {
+        // Should a contact fail to load, the list no longer shows the whole
+        // table as it is, and the next fill reads all of it again.
+        const std::vector<QString> changed = std::exchange(mChanged, {});
+        mShowsAll = false;
+        for (const QString& id : changed) {
             if (std::optional<ListRow> row = mStored->row(id.toLatin1()))
                 mModel->placeRow(std::move(*row));
             else
                 mModel->removeRow(id.toLatin1());
         }
-        mChanged.clear();
+        mShowsAll = true;
         setMousePointer(pointer::kDefault);
         return;
     }
