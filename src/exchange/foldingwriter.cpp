@@ -9,7 +9,6 @@
 #include <emmintrin.h>
 #endif
 
-#include <QIODevice>
 
 #include "exchange/vcardsyntax.h"
 #include "model/storedtext.h"
@@ -29,13 +28,12 @@ constexpr std::array<bool, 128> kNeedsEscape = [] {
     table['\r'] = true;
     return table;
 }();
-constexpr qsizetype kChunkBytes = 1 << 20;
 
 } // namespace
 
-FoldingWriter::FoldingWriter(QIODevice* device) : mDevice(device)
+FoldingWriter::FoldingWriter()
 {
-    mBuffer.resize(device ? kChunkBytes + 4096 : 4096);
+    mBuffer.resize(4096);
 }
 
 void FoldingWriter::grow(qsizetype extra)
@@ -247,23 +245,6 @@ void FoldingWriter::endLine()
     mBuffer.data()[mSize++] = '\r';
     mBuffer.data()[mSize++] = '\n';
     mColumn = 0;
-    flushIfLarge();
-}
-
-void FoldingWriter::flushIfLarge()
-{
-    if (mDevice && mSize >= kChunkBytes)
-        flush();
-}
-
-bool FoldingWriter::flush()
-{
-    if (!mDevice || mSize == 0)
-        return !mDeviceFailed;
-    if (mDevice->write(mBuffer.constData(), mSize) != mSize)
-        mDeviceFailed = true;
-    mSize = 0;
-    return !mDeviceFailed;
 }
 
 QByteArray FoldingWriter::takeBytes()

@@ -4,15 +4,12 @@
 #include <QByteArrayView>
 #include <QStringView>
 
-class QIODevice;
-
 // Builds content lines straight into UTF-8 bytes: escaping, encoding and
 // folding at 75 octets happen in one pass over the text, without temporary
-// strings, and never split a UTF-8 sequence or an escape pair. With a device,
-// full chunks go to it, so memory stays flat for a large export.
+// strings, and never split a UTF-8 sequence or an escape pair.
 class FoldingWriter {
 public:
-    explicit FoldingWriter(QIODevice* device = nullptr);
+    FoldingWriter();
 
     void ascii(const char* text, qsizetype length);
     // A literal's length is known where it is written.
@@ -35,25 +32,20 @@ public:
     // again, nor searched for characters to escape when the text has none
     // before their end. An empty view forgets it.
     void setCheckedUtf8(QByteArrayView text);
-    // False when the device refused a write, now or before.
-    bool flush();
     QByteArray takeBytes();
 
-    // Bytes written since the last takeBytes() or flush().
+    // Bytes written since the last takeBytes().
     qsizetype size() const { return mSize; }
 
 private:
     // Where the first character a text value escapes is, or size.
     static qsizetype firstToEscape(const char* bytes, qsizetype size);
-    void flushIfLarge();
     void grow(qsizetype extra);
     bool isChecked(QByteArrayView value) const;
 
-    QIODevice* mDevice;
     QByteArray mBuffer;
     QByteArrayView mChecked;
     const char* mCheckedFirstToEscape = nullptr;
     qsizetype mSize = 0;
     int mColumn = 0;
-    bool mDeviceFailed = false;
 };

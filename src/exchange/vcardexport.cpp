@@ -295,11 +295,8 @@ QByteArray vcardText(const std::vector<Contact>& contacts, VCardVersion version)
 void writeVCardFile(const QString& path, const std::vector<Contact>& contacts, VCardVersion version)
 {
     writeFile(path, [&](QSaveFile& file) {
-        const ContactMapper mapper;
-        VCardWriter writer(version, mapper, &file);
-        for (const Contact& c : contacts)
-            writer.write(c);
-        return writer.finish();
+        const QByteArray text = vcardText(contacts, version);
+        return file.write(text) == text.size();
     });
 }
 

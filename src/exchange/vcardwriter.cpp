@@ -297,8 +297,7 @@ RemarkSplit splitRemark(const Utf8Values& values, VCardVersion version, const Co
 
 } // namespace
 
-VCardWriter::VCardWriter(VCardVersion version, const ContactMapper& mapper, QIODevice* device)
-    : mVersion(version), mMapper(mapper), mOut(device)
+VCardWriter::VCardWriter(VCardVersion version, const ContactMapper& mapper) : mVersion(version), mMapper(mapper)
 {
 }
 
@@ -328,11 +327,6 @@ void VCardWriter::write(const Utf8Values& values)
     else
         writeCard(mOut, values, mVersion, mMapper.dates(), RemarkSplit());
     mOut.setCheckedUtf8({});
-}
-
-bool VCardWriter::finish()
-{
-    return mOut.flush();
 }
 
 QByteArray VCardWriter::takeBytes()

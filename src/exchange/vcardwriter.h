@@ -9,7 +9,6 @@
 #include "model/contact.h"
 
 class ContactMapper;
-class QIODevice;
 
 // Writes contacts as vCards: UTF-8, CRLF, folded at 75 octets, the fields in
 // the table's order. Remark lines an import added go back into the properties
@@ -17,16 +16,13 @@ class QIODevice;
 // back unchanged.
 class VCardWriter {
 public:
-    // Without a device the text is kept for takeBytes().
-    VCardWriter(VCardVersion version, const ContactMapper& mapper, QIODevice* device = nullptr);
+    VCardWriter(VCardVersion version, const ContactMapper& mapper);
 
     void write(const Contact& contact);
     void write(const Utf8Values& values);
-    // Hands the rest to the device; false when the device refused a write.
-    bool finish();
-    // Room for this many more bytes of cards, without a device.
+    // Room for this many more bytes of cards.
     void reserve(qsizetype bytes) { mOut.reserve(bytes); }
-    // Bytes kept so far, without a device.
+    // Bytes kept so far.
     qsizetype size() const { return mOut.size(); }
     QByteArray takeBytes();
 
