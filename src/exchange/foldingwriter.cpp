@@ -9,7 +9,6 @@
 #include <emmintrin.h>
 #endif
 
-
 #include "exchange/vcardsyntax.h"
 #include "model/storedtext.h"
 

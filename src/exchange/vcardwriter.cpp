@@ -297,9 +297,7 @@ RemarkSplit splitRemark(const Utf8Values& values, VCardVersion version, const Co
 
 } // namespace
 
-VCardWriter::VCardWriter(VCardVersion version, const ContactMapper& mapper) : mVersion(version), mMapper(mapper)
-{
-}
+VCardWriter::VCardWriter(VCardVersion version, const ContactMapper& mapper) : mVersion(version), mMapper(mapper) {}
 
 void VCardWriter::write(const Contact& contact)
 {
