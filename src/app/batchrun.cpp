@@ -1,6 +1,5 @@
 #include "app/batchrun.h"
 
-#include <QDir>
 #include <QTextStream>
 
 #include "app/startoptions.h"
@@ -55,8 +54,7 @@ int runBatch(const StartOptions& options, const QString& applicationFolder, QTex
         openDataFile(connection, applicationFolder);
         if (options.mode == StartOptions::Mode::ExportVCard) {
             const int written = exportAllVCards(connection, options.exportPath, options.version);
-            out << written << (written == 1 ? " contact" : " contacts") << " written to "
-                << QDir::toNativeSeparators(options.exportPath) << Qt::endl;
+            out << writtenLine(written, options.exportPath) << Qt::endl;
             return 0;
         }
     } catch (const AppError& e) {

@@ -14,6 +14,7 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -334,4 +335,11 @@ int exportAllVCards(Connection& connection, const QString& path, VCardVersion ve
         },
         false);
     return static_cast<int>(order.size());
+}
+
+QString writtenLine(int written, const QString& path)
+{
+    return QStringLiteral("%1 written to %2")
+        .arg(written == 1 ? QStringLiteral("1 contact") : QStringLiteral("%1 contacts").arg(written),
+             QDir::toNativeSeparators(path));
 }

@@ -21,3 +21,6 @@ void writeVCardFile(const QString& path, const std::vector<Contact>& contacts, V
 // Writes every contact of tblContact in the list's name order; returns how
 // many. Throws AppError (SQLite's or the file system's text) on failure.
 int exportAllVCards(Connection& connection, const QString& path, VCardVersion version);
+
+// "N contacts written to PATH", as the window and the command line say it.
+QString writtenLine(int written, const QString& path);

@@ -80,10 +80,7 @@ void exportTo(MainList& list, const char* procedure, const ExportTargetChooser& 
     const bool done = trap.attempt(100, [&] { written = write(*target); });
     list.setMousePointer(pointer::kDefault);
     if (done)
-        messages.msgBox(
-            QStringLiteral("%1 written to %2.")
-                .arg(written == 1 ? QStringLiteral("1 contact") : QStringLiteral("%1 contacts").arg(written),
-                     QDir::toNativeSeparators(target->path)));
+        messages.msgBox(writtenLine(written, target->path) + QLatin1Char('.'));
 }
 
 // A file name made of a contact's name: no folder separators, no leading
