@@ -87,9 +87,10 @@ CollationPrefix CollationPrefixMaker::of(QByteArrayView utf8) const
 // (ICU makes them from the first letters), and only rows whose beginnings tie
 // are compared whole, a comparison stopping at the first difference.
 // tieBreak, when given, orders rows whose texts the collation calls equal.
-void collationSort(std::vector<uint32_t>& order, size_t rows, const std::function<QByteArrayView(size_t)>& textOf,
-                   bool descending, const std::function<int(uint32_t, uint32_t)>& tieBreak)
+void collationSort(std::vector<uint32_t>& order, const std::function<QByteArrayView(size_t)>& textOf, bool descending,
+                   const std::function<int(uint32_t, uint32_t)>& tieBreak)
 {
+    const size_t rows = order.size();
     std::vector<CollationPrefix> prefixes(rows);
     const auto makePrefixes = [&](UCollator* own, size_t from, size_t to) {
         for (size_t i = from; i < to; ++i)
@@ -155,12 +156,13 @@ void collationSortByPrefixes(std::vector<uint32_t>& order, const std::vector<Col
         return tieBreak && tieBreak(a, b) < 0;
     };
     const bool needsAfter = static_cast<bool>(tieBreak);
-    if (order.size() < kRowsForHelper || std::thread::hardware_concurrency() < 2) {
+    if (order.size() < kRowsForHelper) {
         sortPart(order.begin(), order.end(), prefixes, byPrefix, afterPrefix, needsAfter);
         return;
     }
-    // A long list is sorted in two halves at once, then merged; the merge
-    // takes from the first half on ties, which keeps the sort stable.
+    // A long list is sorted in two halves at once, then merged (on one core
+    // too, which costs one merge); the merge takes from the first half on
+    // ties, which keeps the sort stable.
     const auto middle = order.begin() + static_cast<std::ptrdiff_t>(order.size() / 2);
     std::exception_ptr helperError;
     std::thread helper([&] {

@@ -12,12 +12,12 @@
 // strength, so letter case is ignored, accents count and every script sorts
 // by its own alphabet.
 
-// Sorts row numbers (order holds each of 0..rows-1) stably by the collation
-// of textOf(row), UTF-8. tieBreak, when given, orders rows whose texts the
+// Sorts row numbers (order holds each of 0..order.size()-1) stably by the
+// collation of textOf(row), UTF-8. tieBreak, when given, orders rows whose texts the
 // collation calls equal; rows it calls equal too keep their place in order.
 // textOf is called from two threads at once for a long list.
-void collationSort(std::vector<uint32_t>& order, size_t rows, const std::function<QByteArrayView(size_t)>& textOf,
-                   bool descending, const std::function<int(uint32_t, uint32_t)>& tieBreak = {});
+void collationSort(std::vector<uint32_t>& order, const std::function<QByteArrayView(size_t)>& textOf, bool descending,
+                   const std::function<int(uint32_t, uint32_t)>& tieBreak = {});
 
 // The first bytes of a text's collation key, as big-endian numbers with zeros
 // after the key's end, and how many there were: fewer than kBytes is the

@@ -161,7 +161,7 @@ TEST(TextRules, LongListsSortInHalvesAsOneStableSort)
             std::vector<uint32_t> order(names.size());
             std::iota(order.begin(), order.end(), 0u);
             std::vector<uint32_t> expected = order;
-            collationSort(order, names.size(), textOf, descending, tieBreak);
+            collationSort(order, textOf, descending, tieBreak);
             std::stable_sort(expected.begin(), expected.end(), [&](uint32_t a, uint32_t b) {
                 const int c = compareNoCase(names[a].constData(), static_cast<int>(names[a].size()),
                                             names[b].constData(), static_cast<int>(names[b].size()));

@@ -127,7 +127,7 @@ void ContactListModel::setRowsInNameOrder(std::vector<ListRow> rows)
     // Names the collation calls equal (they differ in letter case only)
     // stand as SQLite's NOCASE orders them, then in the order given.
     collationSort(
-        order, rows.size(), [&rows, name](size_t i) { return rows[i].utf8(name); }, false,
+        order, [&rows, name](size_t i) { return rows[i].utf8(name); }, false,
         [&rows, name](uint32_t a, uint32_t b) { return asciiNoCase(rows[a].utf8(name), rows[b].utf8(name)); });
     std::vector<ListRow> ordered;
     ordered.reserve(rows.size());
@@ -312,7 +312,7 @@ std::vector<uint32_t> ContactListModel::sortedOrder() const
         order.resize(mRows.size());
         std::iota(order.begin(), order.end(), 0u);
     }
-    collationSort(order, mRows.size(), columnReader(static_cast<size_t>(mSortKey)), mSortOrder != 0);
+    collationSort(order, columnReader(static_cast<size_t>(mSortKey)), mSortOrder != 0);
     return order;
 }
 
