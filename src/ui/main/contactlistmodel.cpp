@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <numeric>
-#include <ranges>
 
 #include "base/apperror.h"
 #include "model/storedtext.h"
@@ -210,9 +209,17 @@ void ContactListModel::placeRow(ListRow row)
         const int byNoCase = asciiNoCase(newName, other);
         return byNoCase != 0 ? byNoCase < 0 : newId < mIds[i];
     };
-    const auto positions = std::views::iota(size_t{0}, mRows.size());
-    const auto first = static_cast<size_t>(
-        std::ranges::partition_point(positions, [&](size_t i) { return !sortsAfterNew(i); }) - positions.begin());
+    // The first row that sorts after the new one, by halving.
+    size_t first = 0;
+    for (size_t count = mRows.size(); count > 0;) {
+        const size_t half = count / 2;
+        if (sortsAfterNew(first + half)) {
+            count = half;
+        } else {
+            first += half + 1;
+            count -= half + 1;
+        }
+    }
     const auto at = mRows.begin() + static_cast<std::ptrdiff_t>(first);
     const auto source = static_cast<int>(first);
     mReadColumn = SIZE_MAX;
