@@ -343,9 +343,9 @@ void Form1::PushButton6_Click()
 void Form1::PushButton7_Click()
 {
     ErrorTrap trap(mSession.messages, locationTag("Form1", "PushButton7_Click"));
-    QStringList headings;
-    for (const contact::FieldInfo& field : contact::fields())
-        headings << QLatin1String(field.spreadsheetHeading);
+    // The headings as the list shows them, the hidden "ID" first: the
+    // export skips that column and writes the others, each over its data.
+    const QStringList headings = mModel->headings();
     // The rows as shown now, with every cell, however the list changes while
     // the export runs.
     std::vector<ListRow> rows = mModel->shownRows();

@@ -16,7 +16,11 @@
 #include "output/excelexportrows.h"
 #include "output/spreadsheetfolder.h"
 #include "output/spreadsheetworkbook.h"
+#include "store/connection.h"
+#include "store/contacttable.h"
+#include "support/tempenv.h"
 #include "ui/main/contactlistmodel.h"
+#include "ui/main/form1.h"
 #include "xlsxreader.h"
 
 namespace {
@@ -251,6 +255,49 @@ TEST_F(ExportTest, RowsThatVanishAreReportedAndTheExportGoesOn)
     EXPECT_EQ(sheet.cells.size(), 13u * 3u);
     EXPECT_EQ(sheet.cells.at(QStringLiteral("A3")), QStringLiteral("r2c2"));
     EXPECT_EQ(sheet.cells.at(QStringLiteral("M3")), QStringLiteral("r2c14"));
+}
+
+// The window's own button, over a real data file: every heading stands over
+// its own data, the names in column A and the remarks in column M, and every
+// cell holds what the list shows.
+TEST_F(ExportTest, TheWindowsExportPutsEveryHeadingOverItsOwnColumn)
+{
+    addSpreadsheetProgram(QStringLiteral("soffice"));
+    TempEnv env;
+    Form1 form(env.session());
+    ASSERT_TRUE(form.Form_Load());
+    for (const QString& name : {QStringLiteral("Anna Lowe"), QStringLiteral("Zoltan")}) {
+        Contact values;
+        for (const contact::FieldInfo& field : contact::fields())
+            values[field.field] = name + QLatin1Char(' ') + QLatin1String(field.column);
+        values[contact::Field::Remark] = name + QStringLiteral(" lives at Kastanienallee 5\nBerlin");
+        env.gConn()->execute(contact::insertStatement(values));
+    }
+    form.loadRondexa();
+    // Names falling, as two heading clicks show them.
+    form.ListView1_ColumnClick(2);
+    form.ListView1_ColumnClick(2);
+
+    form.PushButton7_Click();
+
+    EXPECT_TRUE(env.messages().shown().empty()) << env.messages().texts().join(QLatin1Char('|')).toStdString();
+    const std::vector<QStringList> launched = starts(QStringLiteral("soffice"));
+    ASSERT_EQ(launched.size(), 1u);
+    const SheetContents sheet = readFirstSheet(launched[0].last());
+    ASSERT_TRUE(sheet.ok);
+    const ContactListModel& model = form.listModel();
+    ASSERT_EQ(model.columnCount(), 14);
+    std::map<QString, QString> expected;
+    for (int column = 1; column < model.columnCount(); ++column) {
+        expected[ref(column, 1)] = model.headerData(column, Qt::Horizontal).toString();
+        for (int row = 0; row < model.rowCount(); ++row)
+            expected[ref(column, row + 2)] = model.index(row, column).data().toString();
+    }
+    EXPECT_EQ(sheet.cells, expected);
+    EXPECT_EQ(sheet.cells.at(QStringLiteral("A1")), QStringLiteral("Name"));
+    EXPECT_EQ(sheet.cells.at(QStringLiteral("A2")), QStringLiteral("Zoltan ContactName"));
+    EXPECT_EQ(sheet.cells.at(QStringLiteral("M1")), QStringLiteral("Remarks"));
+    EXPECT_EQ(sheet.cells.at(QStringLiteral("M3")), QStringLiteral("Anna Lowe lives at Kastanienallee 5\nBerlin"));
 }
 
 // Searches and reloads during an export change the list on screen, not what
