@@ -29,6 +29,12 @@ int ContactListModel::columnCount(const QModelIndex& parent) const
 
 ContactListModel::~ContactListModel() = default;
 
+Qt::ItemFlags ContactListModel::flags(const QModelIndex& index) const
+{
+    const Qt::ItemFlags base = QAbstractTableModel::flags(index);
+    return index.isValid() ? base | Qt::ItemIsDragEnabled : base;
+}
+
 QVariant ContactListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= static_cast<int>(ListRow::size()))

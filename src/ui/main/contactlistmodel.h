@@ -46,6 +46,9 @@ public:
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    // Rows can be dragged out (as vCards); without the flag the view never
+    // starts a drag.
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     void addColumn(const QString& heading);
     QStringList headings() const { return mHeadings; }

@@ -13,6 +13,7 @@
 #include "support/editorfixture.h"
 #include "ui/commands/exchangecommands.h"
 #include "ui/editor/form2.h"
+#include "ui/main/contactlistview.h"
 
 namespace {
 
@@ -108,4 +109,32 @@ TEST_F(ExchangeWindow, DroppedFilesAreImportedAndSelectedContactsGoOut)
         << text.toStdString();
     EXPECT_FALSE(text.contains("Anna"));
     EXPECT_EQ(messages->texts(), QStringList({"1 contact written to " + exported + "."}));
+}
+
+// A mouse drag on a row goes through the view's own start of a drag, which
+// asks for the selected contact's card.
+TEST_F(ExchangeWindow, DraggingARowWithTheMouseCarriesItsContact)
+{
+    seed(named("Anna"));
+    seed(named("Bob"));
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    auto& view = dynamic_cast<ContactListView&>(list());
+    QByteArray carried;
+    // The drag's own loop waits for a real pointer; the card it would carry
+    // is what counts here.
+    view.setDragData([&]() -> QMimeData* {
+        const std::unique_ptr<QMimeData> data(selectedContactsDragData(*form));
+        if (data)
+            carried = data->data(QStringLiteral("text/vcard"));
+        return nullptr;
+    });
+    const QPoint from = list().visualRect(form->listModel().index(rowOf("Bob"), 1)).center();
+    const QPoint step(QApplication::startDragDistance() + 5, 0);
+    QTest::mousePress(list().viewport(), Qt::LeftButton, Qt::NoModifier, from);
+    QTest::mouseMove(list().viewport(), from + step);
+    QTest::mouseMove(list().viewport(), from + step * 2);
+    QTest::mouseRelease(list().viewport(), Qt::LeftButton, Qt::NoModifier, from + step * 2);
+    EXPECT_TRUE(carried.contains("FN:Bob")) << carried.toStdString();
+    EXPECT_FALSE(carried.contains("Anna"));
 }
