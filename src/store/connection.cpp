@@ -216,12 +216,7 @@ void Connection::awaitCheck()
 
 qint64 Connection::dataVersion() const
 {
-    sqlite3_stmt* raw = nullptr;
-    sqlite3* db = handle();
-    check(sqlite3_prepare_v2(db, "PRAGMA data_version", -1, &raw, nullptr), db);
-    StatementHandle statement(raw);
-    check(sqlite3_step(statement.get()), db);
-    return sqlite3_column_int64(statement.get(), 0);
+    return dataVersionOf(handle());
 }
 
 qint64 Connection::lastInsertId() const

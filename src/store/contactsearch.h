@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include <QString>
@@ -34,6 +35,11 @@ public:
 private:
     // The matches among the rows of a "select *" statement.
     void findIn(sqlite3_stmt* rows, std::vector<ListRow>& found) const;
+    // The matches with keys from low to high, read in parts at once; nothing
+    // when a part saw another state of the file than the change counter
+    // given.
+    std::optional<std::vector<ListRow>> findInParts(const QByteArray& file, qint64 low, qint64 high, unsigned parts,
+                                                    quint32 state) const;
 
     LikePattern mAtStart;
     LikePattern mAnywhere;

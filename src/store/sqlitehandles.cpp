@@ -65,3 +65,12 @@ StatementHandle prepareOne(sqlite3* db, const QString& sql)
     }
     return statement;
 }
+
+qint64 dataVersionOf(sqlite3* db)
+{
+    sqlite3_stmt* raw = nullptr;
+    check(sqlite3_prepare_v2(db, "PRAGMA data_version", -1, &raw, nullptr), db);
+    const StatementHandle statement(raw);
+    check(sqlite3_step(statement.get()), db);
+    return sqlite3_column_int64(statement.get(), 0);
+}

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QtGlobal>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -29,3 +30,6 @@ int check(int rc, sqlite3* db);
 // Prepares exactly one statement; text after it (a second statement smuggled
 // into a value) is refused rather than silently dropped or run.
 StatementHandle prepareOne(sqlite3* db, const QString& sql);
+
+// PRAGMA data_version: changes whenever another connection commits.
+qint64 dataVersionOf(sqlite3* db);

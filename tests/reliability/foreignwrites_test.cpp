@@ -5,6 +5,8 @@
 // tool and byte for byte.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <QLineEdit>
 #include <QProcess>
 
@@ -149,6 +151,47 @@ TEST_F(ForeignWrites, TheListAfterASaveShowsWhatOtherCopiesWroteMeanwhile)
         editor.PushButton1_Click();
     });
     EXPECT_EQ(listedNames(), QStringList({"Anna", "Cleo", "Zed"}));
+}
+
+// Another copy commits just as this copy's list is filled. Whether that
+// contact is among the rows read or comes after them, the list must show it
+// after this window's next save.
+TEST_F(ForeignWrites, AContactSavedWhileTheListIsFilledIsShownAfterTheNextSave)
+{
+    seed(named(QStringLiteral("Bob")));
+    struct Race {
+        Connection& other;
+        bool armed = true;
+        bool committed = false;
+    } race{other};
+    // The other copy writes the moment this copy asks for the file's data
+    // version, the step that decides what counts as changed since the fill.
+    const auto writeThen = [](unsigned, void* context, void* statement, void*) -> int {
+        auto& state = *static_cast<Race*>(context);
+        if (state.armed && QByteArray(sqlite3_sql(static_cast<sqlite3_stmt*>(statement))).contains("data_version")) {
+            state.armed = false;
+            sqlite3* db = state.other.handle();
+            sqlite3_busy_timeout(db, 0);
+            const QByteArray insert = contact::insertStatement(named(QStringLiteral("Zed"))).toUtf8();
+            state.committed = sqlite3_exec(db, insert.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+            if (!state.committed)
+                sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+        return 0;
+    };
+    sqlite3_trace_v2(env->gConn()->handle(), SQLITE_TRACE_STMT, writeThen, &race);
+    form->loadRondexa();
+    sqlite3_trace_v2(env->gConn()->handle(), 0, nullptr, nullptr);
+    ASSERT_FALSE(race.armed);
+    // Held off by this copy's read, the other copy saves right after it.
+    if (!race.committed)
+        other.execute(contact::insertStatement(named(QStringLiteral("Zed"))));
+
+    addContactCommand(*form, [](Form2& editor) {
+        editor.setField(contact::Field::Name, QStringLiteral("Anna"));
+        editor.PushButton1_Click();
+    });
+    EXPECT_EQ(listedNames(), QStringList({"Anna", "Bob", "Zed"}));
 }
 
 // Rows another program wrote, with values the editor cannot show as they are

@@ -1,5 +1,8 @@
 #include "ui/commands/contactcommands.h"
 
+#include <optional>
+
+#include "base/apperror.h"
 #include "base/errortrap.h"
 #include "base/messages.h"
 #include "base/mousepointer.h"
@@ -12,6 +15,8 @@
 #include "ui/editor/form2.h"
 
 namespace {
+
+const int kObjectNotSet = 91;
 
 // The line of the step that fills a field: the name at first, then every
 // field in table order, two apart.
@@ -93,23 +98,29 @@ void searchCommand(MainList& list, const QString& text)
 {
     Session& session = list.session();
     ErrorTrap trap(session.messages, locationTag("Form1", "PushButton4_Click"));
+    // Every contact is read and matched by the search, as the search statement
+    // words it (contact::searchQuery), a large table in parts at once; the
+    // list then puts the found ones in name order. The found rows are taken
+    // one by one, as a recordset's would be.
+    std::optional<ContactSearch> search;
+    trap.step(100, [&] { search.emplace(text, CaseFolding::forUserLocale()); });
     trap.step(102, [&] { list.setMousePointer(pointer::kHourglass); });
     trap.step(104, [&] { list.clearRows(); });
-    // Every contact is read and matched here, as the search statement words
-    // it (contact::searchQuery), a large table in parts at once; the list
-    // then puts the found ones in name order. A reading that fails is
-    // reported once; the search then ends with an empty list.
-    const ContactSearch search(text, CaseFolding::forUserLocale());
     std::vector<ListRow> found;
-    if (!trap.attempt(106, [&] { found = search.findAll(session.connection()); })) {
+    // A reading that fails is reported once; the search then ends with an
+    // empty list.
+    if (!trap.attempt(106, [&] {
+            if (!search)
+                throw AppError(QStringLiteral("Object variable or With block variable not set"), kObjectNotSet);
+            found = search->findAll(session.connection());
+        })) {
         list.setMousePointer(pointer::kDefault);
         return;
     }
     std::vector<ListRow> rows;
     rows.reserve(found.size());
-    // The found rows go to the list step by step, as the list's own fill
-    // takes a recordset's: the ID, then every field.
-    for (size_t at = 0; at < found.size(); ++at) {
+    size_t at = 0;
+    while (trap.test(108, [&] { return at < found.size(); }) && at < found.size()) {
         ListRow::Builder row;
         QByteArrayView id;
         trap.step(110, [&] { id = found[at].utf8(0); });
@@ -120,8 +131,10 @@ void searchCommand(MainList& list, const QString& text)
             row.add(cell);
         }
         rows.push_back(row.take());
-        found[at] = ListRow();
+        trap.step(138, [&] { found[at] = ListRow(); });
+        ++at;
     }
+    trap.step(140, [&] { std::vector<ListRow>().swap(found); });
     list.showRows(std::move(rows));
     trap.step(142, [&] { list.setMousePointer(pointer::kDefault); });
 }

@@ -131,6 +131,7 @@ private:
     // Contacts this window changed since the list was filled.
     std::vector<QString> mChanged;
     std::optional<std::vector<ListRow>> mEarly;
+    qint64 mEarlyVersion = -1;
     // Widths in twips as set or as the user dragged them: a 1-twip column
     // shows as 0 pixels but is still remembered as 1.
     std::array<double, ViewSettings::kColumns> mColumnTwips{};

@@ -18,6 +18,7 @@
 #include "store/contacttable.h"
 #include "store/datafiles.h"
 #include "store/paths.h"
+#include "store/readsnapshot.h"
 #include "store/recordset.h"
 #include "store/session.h"
 #include "store/viewsettings.h"
@@ -128,18 +129,23 @@ void Form1::loadRondexa()
     mChanged.clear();
     mShowsAll = false;
     clearRows();
-    if (mEarly && connection.state() != 0) {
-        mModel->setRowsInNameOrder(std::move(*mEarly));
-        mEarly.reset();
+    std::optional<std::vector<ListRow>> early = std::exchange(mEarly, std::nullopt);
+    // Rows read while the file's check ran are shown only if no other copy
+    // has committed since.
+    if (early && connection.state() != 0 && connection.dataVersion() == mEarlyVersion) {
+        mModel->setRowsInNameOrder(std::move(*early));
+        mFilledVersion = mEarlyVersion;
     } else {
-        mEarly.reset();
+        // The version is read in the same state as the rows: a contact that
+        // another copy adds meanwhile counts as a change since the fill.
+        const ReadSnapshot snapshot(connection);
         Recordset recordset;
         recordset.open(contact::namesQuery(), connection, 3, 1);
         fillFrom(recordset);
         if (recordset.state() != 0)
             recordset.close();
+        mFilledVersion = snapshot.dataVersion();
     }
-    mFilledVersion = connection.dataVersion();
     mShowsAll = true;
     setMousePointer(pointer::kDefault);
 }
@@ -166,11 +172,13 @@ void Form1::readEarly()
     if (!mSession.gConn || mSession.gConn->state() == 0)
         return;
     try {
+        const ReadSnapshot snapshot(*mSession.gConn);
         Recordset recordset;
         recordset.open(contact::namesQuery(), *mSession.gConn, 3, 1);
         std::vector<ListRow> rows;
         readNames(recordset, rows);
         mEarly = std::move(rows);
+        mEarlyVersion = snapshot.dataVersion();
     } catch (const std::exception&) {
         // Nothing is lost: the list's own step reads again and reports.
         mEarly.reset();
