@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include "store/connection.h"
+#include "store/samename.h"
 #include "store/sqlitehandles.h"
 #include "store/writetransaction.h"
 
@@ -37,6 +38,17 @@ WriteOutcome updateIfUnchanged(Connection& connection, const QString& id, const 
         if (sqlite3_changes(connection.handle()) != 1)
             return WriteOutcome::Gone;
         current = readStoredTexts(connection, id);
+        return WriteOutcome::Written;
+    });
+}
+
+WriteOutcome insertIfNameFree(Connection& connection, const Contact& contact, const SameName& name, qint64& id)
+{
+    return inWriteTransaction(connection, [&] {
+        if (isNameStored(connection, name))
+            return WriteOutcome::NameTaken;
+        connection.execute(contact::insertStatement(contact));
+        id = connection.lastInsertId();
         return WriteOutcome::Written;
     });
 }

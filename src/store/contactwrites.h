@@ -20,7 +20,11 @@ enum class WriteOutcome {
     ChangedElsewhere,
     // The row is no longer there.
     Gone,
+    // A stored contact has that name already.
+    NameTaken,
 };
+
+class SameName;
 
 // The row of that ID as it is stored now; nothing when there is none.
 std::optional<StoredTexts> readStoredTexts(Connection& connection, const QString& id);
@@ -31,6 +35,11 @@ std::optional<StoredTexts> readStoredTexts(Connection& connection, const QString
 // receives the row as it is stored afterwards (unset when it is gone).
 WriteOutcome updateIfUnchanged(Connection& connection, const QString& id, const StoredTexts& expected,
                                const QString& statement, std::optional<StoredTexts>& current);
+
+// Inserts the contact, unless a stored contact has the same name: checked in
+// the same transaction, so that no other copy can add the name in between.
+// id receives the new contact's key.
+WriteOutcome insertIfNameFree(Connection& connection, const Contact& contact, const SameName& name, qint64& id);
 
 // Deletes the row of that ID; Gone when there was none to delete.
 WriteOutcome deleteContact(Connection& connection, const QString& id);

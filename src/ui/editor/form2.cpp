@@ -3,7 +3,6 @@
 #include <limits>
 #include <vector>
 
-#include <QDateEdit>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,10 +21,12 @@
 #include "store/connection.h"
 #include "store/contacttable.h"
 #include "store/paths.h"
+#include "store/samename.h"
 #include "store/session.h"
 #include "ui/appicon.h"
 #include "ui/commands/mainlist.h"
 #include "ui/cursorfile.h"
+#include "ui/editor/birthdateedit.h"
 #include "ui/editor/notesbox.h"
 #include "ui/pointerfeedback.h"
 #include "ui/skin.h"
@@ -69,6 +70,12 @@ QFont arial(int points, bool bold)
     return font;
 }
 
+// Longer texts are not put into an edit box: laying out a line of millions
+// of characters keeps the window busy for minutes. Such a field shows its
+// start, cannot be edited here, and is saved as it is.
+const qsizetype kLongestEditable = 100000;
+const qsizetype kShownOfTooLong = 1000;
+
 // The picker shows the user's own date order, always with four-digit years.
 QString pickerFormat()
 {
@@ -91,41 +98,11 @@ QString notesAsTyped(const QPlainTextEdit* box)
 
 bool DoesNameExist(const MainList& list, const QString& name)
 {
-    const CaseFolding& folding = CaseFolding::forUserLocale();
-    const QString wanted = folding.fold(name);
-    const QByteArray wantedUtf8 = wanted.toUtf8();
-    const auto isAscii = [](QByteArrayView text) {
-        for (const char c : text) {
-            if (static_cast<unsigned char>(c) >= 0x80)
-                return false;
-        }
-        return true;
-    };
-    // Turkic folding turns the ASCII "I" into a dotless i: no shortcut there.
-    const bool asciiShortcut = !folding.isTurkic();
-    const bool wantedAscii = isAscii(wantedUtf8);
+    const SameName same(name, CaseFolding::forUserLocale());
     bool found = false;
     const int rows = list.rowCount();
-    for (int row = 0; row < rows; ++row) {
-        const QByteArrayView listed = list.textUtf8(row, contact::Field::Name);
-        // An ASCII name folds to ASCII: it can only match an ASCII text, and
-        // byte by byte without any case tables. The list may hold a hundred
-        // thousand names and this runs on every save.
-        if (asciiShortcut && isAscii(listed)) {
-            if (!wantedAscii || listed.size() != wantedUtf8.size())
-                continue;
-            bool same = true;
-            for (qsizetype i = 0; same && i < listed.size(); ++i) {
-                char c = listed[i];
-                if (c >= 'A' && c <= 'Z')
-                    c = static_cast<char>(c + ('a' - 'A'));
-                same = c == wantedUtf8[i];
-            }
-            found = found || same;
-        } else if (folding.fold(textFromUtf8(listed)) == wanted) {
-            found = true;
-        }
-    }
+    for (int row = 0; row < rows; ++row)
+        found = same.matches(list.textUtf8(row, contact::Field::Name)) || found;
     return found;
 }
 
@@ -177,9 +154,7 @@ void Form2::buildControls()
         QLabel* label = addLabel(parent, field, place.labelLeft, place.labelTop, place.labelWidth);
         QWidget* control = nullptr;
         if (place.field == Field::DateOfBirth) {
-            dtpDOB = new QDateEdit(parent);
-            dtpDOB->setCalendarPopup(true);
-            dtpDOB->setDateRange(earliestDate(), latestDate());
+            dtpDOB = new BirthDateEdit(parent);
             dtpDOB->setDisplayFormat(pickerFormat());
             dtpDOB->setDate(QDate::currentDate());
             control = dtpDOB;
@@ -240,8 +215,10 @@ void Form2::setMousePointer(int pointer)
 
 QString Form2::fieldText(Field field) const
 {
+    if (const std::optional<QString>& whole = mTooLong[static_cast<size_t>(contact::indexOf(field))])
+        return *whole;
     if (field == Field::DateOfBirth)
-        return formatStoredDate(dtpDOB->date());
+        return dtpDOB->isUnknown() ? QString() : formatStoredDate(dtpDOB->date());
     if (field == Field::Remark)
         return notesAsTyped(txtRemarks);
     return mLines[static_cast<size_t>(contact::indexOf(field))]->text();
@@ -249,12 +226,35 @@ QString Form2::fieldText(Field field) const
 
 void Form2::setField(Field field, const QString& text)
 {
-    if (field == Field::DateOfBirth)
-        dtpDOB->setDate(readStoredDate(text));
-    else if (field == Field::Remark)
-        txtRemarks->setNotes(text);
-    else
-        mLines[static_cast<size_t>(contact::indexOf(field))]->setText(text);
+    // An empty date is a birthday nobody entered, not a damaged one.
+    if (field == Field::DateOfBirth) {
+        if (text.isEmpty())
+            dtpDOB->setUnknown();
+        else
+            dtpDOB->setDate(readStoredDate(text));
+        return;
+    }
+    std::optional<QString>& whole = mTooLong[static_cast<size_t>(contact::indexOf(field))];
+    const bool tooLong = text.size() > kLongestEditable;
+    whole = tooLong ? std::optional<QString>(text) : std::nullopt;
+    const QString shown = tooLong ? text.left(kShownOfTooLong) + QChar(0x2026) : text;
+    const QString note =
+        tooLong ? QStringLiteral("This field holds %L1 characters, too many to edit here; it is kept as it is.")
+                      .arg(text.size())
+                : QString();
+    QWidget* control = nullptr;
+    if (field == Field::Remark) {
+        txtRemarks->setNotes(shown);
+        txtRemarks->setReadOnly(tooLong);
+        control = txtRemarks;
+    } else {
+        QLineEdit* line = mLines[static_cast<size_t>(contact::indexOf(field))];
+        line->setText(shown);
+        line->setReadOnly(tooLong);
+        control = line;
+    }
+    control->setToolTip(note);
+    control->setAccessibleDescription(note);
 }
 
 Contact Form2::contact() const
@@ -313,11 +313,23 @@ void Form2::PushButton1_Click()
     // message or a closed window: the user keeps everything typed and can try
     // again or cancel.
     if (trap.test(106, [&] { return mMode == Mode::Add; })) {
+        // The list shows what this window knew; another copy may have added
+        // the name since, so the data file is asked again where it cannot
+        // change before the insert.
+        WriteOutcome outcome = WriteOutcome::Written;
         if (!trap.attempt(108, [&] {
-                mSession.connection().execute(contact::insertStatement(values));
-                mList.noteChanged(QString::number(mSession.connection().lastInsertId()));
+                qint64 id = 0;
+                outcome =
+                    insertIfNameFree(mSession.connection(), values, SameName(name, CaseFolding::forUserLocale()), id);
+                if (outcome == WriteOutcome::Written)
+                    mList.noteChanged(QString::number(id));
             })) {
             setMousePointer(pointer::kDefault);
+            return;
+        }
+        if (outcome == WriteOutcome::NameTaken) {
+            setMousePointer(pointer::kDefault);
+            trap.step(124, [&] { messages.msgBox(QStringLiteral("Contact name already exists in the database.")); });
             return;
         }
         trap.step(110, [&] { setMousePointer(pointer::kDefault); });

@@ -10,11 +10,11 @@
 #include "store/contactwrites.h"
 #include "ui/commands/contacteditor.h"
 
+class BirthDateEdit;
 class ErrorTrap;
 class MainList;
 class NotesBox;
 class PointerFeedback;
-class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -68,12 +68,14 @@ private:
     Mode mMode = Mode::Add;
     // One control per field; the line edits are null for the date and notes.
     std::array<QLineEdit*, contact::kFieldCount> mLines{};
-    QDateEdit* dtpDOB = nullptr;
+    BirthDateEdit* dtpDOB = nullptr;
     NotesBox* txtRemarks = nullptr;
     QPushButton* PushButton1 = nullptr;
     QPushButton* PushButton2 = nullptr;
     PointerFeedback* mPointer = nullptr;
 
+    // Fields too long to edit, whole; their boxes show only the start.
+    std::array<std::optional<QString>, contact::kFieldCount> mTooLong;
     std::optional<StoredTexts> mStored;
     Contact mFilled;
     QDate mFilledDate;

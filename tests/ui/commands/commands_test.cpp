@@ -185,7 +185,7 @@ TEST_F(Commands, StoredDatesReadBackUnderEveryRegionalSetting)
 
 TEST_F(Commands, UnreadableStoredDateIsReportedAtLine106AndTheRestIsFilled)
 {
-    for (const QString& date : {QString(), QStringLiteral("31/12/1999"), QStringLiteral("tomorrow")}) {
+    for (const QString& date : {QStringLiteral(" "), QStringLiteral("31/12/1999"), QStringLiteral("tomorrow")}) {
         env->gConn()->execute("delete from tblContact");
         Contact values = everyField();
         values[contact::Field::DateOfBirth] = date;
@@ -201,4 +201,31 @@ TEST_F(Commands, UnreadableStoredDateIsReportedAtLine106AndTheRestIsFilled)
         EXPECT_EQ(seen.fields.value(11), "VODE\nManager");
         EXPECT_EQ(seen.caption, "Update Contact");
     }
+}
+
+// Contacts imported without a birthday are stored with an empty date: they
+// open without a word and keep it empty, whatever else the user changes,
+// until a date is picked.
+TEST_F(Commands, AnEmptyStoredDateOpensQuietlyAndStaysEmpty)
+{
+    Contact values = everyField();
+    values[contact::Field::DateOfBirth] = QString();
+    seed(values);
+    select(0);
+    updateContactCommand(*form, [&](Form2& editor) {
+        EXPECT_EQ(control<QDateEdit>(editor, "dtpDOB").text().trimmed(), QString());
+        control<QLineEdit>(editor, "txtMobile2").setText("changed");
+        editor.PushButton1_Click();
+    });
+    EXPECT_TRUE(messages->shown().empty()) << messages->texts().join(" | ").toStdString();
+    ASSERT_EQ(stored().size(), 1u);
+    EXPECT_EQ(stored()[0][2], QString());
+    EXPECT_EQ(stored()[0][4], "changed");
+
+    select(0);
+    updateContactCommand(*form, [&](Form2& editor) {
+        control<QDateEdit>(editor, "dtpDOB").setDate(QDate(1985, 3, 14));
+        editor.PushButton1_Click();
+    });
+    EXPECT_EQ(stored()[0][2], formatStoredDate(QDate(1985, 3, 14)));
 }

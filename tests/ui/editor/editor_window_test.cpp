@@ -31,7 +31,9 @@ TEST_F(EditorWindow, LayoutTabOrderAndAccessibleNames)
     EXPECT_EQ(control<QPlainTextEdit>(editor, "txtRemarks").geometry(), QRect(88, 88, 417, 95));
     EXPECT_EQ(control<QPushButton>(editor, "PushButton2").geometry(), QRect(272, 448, 256, 27));
     EXPECT_EQ(control<QPlainTextEdit>(editor, "txtRemarks").verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-    EXPECT_EQ(control<QDateEdit>(editor, "dtpDOB").minimumDate(), QDate(1601, 1, 1));
+    // The day before the first date one can pick stands for an unknown date.
+    EXPECT_EQ(control<QDateEdit>(editor, "dtpDOB").minimumDate(), QDate(1600, 12, 31));
+    EXPECT_FALSE(control<QDateEdit>(editor, "dtpDOB").specialValueText().isEmpty());
     EXPECT_EQ(control<QDateEdit>(editor, "dtpDOB").maximumDate(), QDate(9999, 12, 31));
     EXPECT_TRUE(control<QDateEdit>(editor, "dtpDOB").calendarPopup());
     EXPECT_GT(control<QLineEdit>(editor, "txtContactName").maxLength(), 1 << 30);
