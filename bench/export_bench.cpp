@@ -22,7 +22,7 @@
 #include "output/excelexportrows.h"
 #include "output/spreadsheetfolder.h"
 #include "support/contactgen.h"
-#include "ui/main/contactlistmodel.h"
+#include "ui/main/contactrows.h"
 
 namespace {
 
@@ -149,7 +149,7 @@ BENCHMARK(BM_PlainLibxlsxwriter)
 void BM_Export(benchmark::State& state)
 {
     Environment& env = environment();
-    ContactListModel model;
+    ContactRows model;
     for (const char* heading : kHeadings)
         model.addColumn(QLatin1String(heading));
     std::vector<ListRow> rows;
@@ -163,7 +163,7 @@ void BM_Export(benchmark::State& state)
     }
     model.setRows(std::move(rows));
     QObject window;
-    ExcelExportRows list(model.headings(), model.shownRows(), &window, [](int) {});
+    ExcelExportRows list(model.headings(), model.rows(), &window, [](int) {});
 
     using Clock = std::chrono::steady_clock;
     double longestGapMs = 0;

@@ -10,7 +10,7 @@
 #include "base/messages.h"
 #include "store/connection.h"
 #include "support/contactgen.h"
-#include "ui/main/contactlistmodel.h"
+#include "ui/main/contactsortproxy.h"
 #include "ui/main/form1.h"
 
 namespace {

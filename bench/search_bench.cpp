@@ -17,7 +17,7 @@
 #include "support/contactgen.h"
 #include "ui/commands/contactcommands.h"
 #include "ui/editor/form2.h"
-#include "ui/main/contactlistmodel.h"
+#include "ui/main/contactsortproxy.h"
 #include "ui/main/form1.h"
 
 namespace {

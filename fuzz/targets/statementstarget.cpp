@@ -24,7 +24,7 @@
 #include "store/recordset.h"
 #include "store/sqlitehandles.h"
 #include "store/textrules.h"
-#include "ui/main/contactlistmodel.h"
+#include "ui/main/contactrows.h"
 
 namespace fuzz {
 
@@ -127,7 +127,7 @@ void requireNameOrder(const Found& found, const char* query)
         row.add(name);
         rows.push_back(row.take());
     }
-    ContactListModel model;
+    ContactRows model;
     model.setRowsInNameOrder(std::move(rows));
     require(model.rowCount() == static_cast<int>(found.names.size()), "the list lost rows", query);
     for (int i = 1; i < model.rowCount(); ++i) {

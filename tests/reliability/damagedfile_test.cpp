@@ -19,7 +19,7 @@
 #include "storeprobe.h"
 #include "support/fakes.h"
 #include "support/tempenv.h"
-#include "ui/main/contactlistmodel.h"
+#include "ui/main/contactsortproxy.h"
 #include "ui/main/form1.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include "support/controls.h"
 #include "support/fakes.h"
 #include "support/tempenv.h"
-#include "ui/main/contactlistmodel.h"
+#include "ui/main/contactsortproxy.h"
 #include "ui/main/form1.h"
 #include "ui/main/layout.h"
 #include "ui/twips.h"

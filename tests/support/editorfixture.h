@@ -13,7 +13,7 @@
 #include "support/controls.h"
 #include "support/fakes.h"
 #include "support/tempenv.h"
-#include "ui/main/contactlistmodel.h"
+#include "ui/main/contactsortproxy.h"
 #include "ui/main/form1.h"
 
 // A loaded main window over a fresh data file, with the user's answers scripted.

@@ -23,8 +23,9 @@
 #include "store/session.h"
 #include "ui/commands/contactcommands.h"
 #include "ui/commands/exchangecommands.h"
-#include "ui/main/contactlistmodel.h"
 #include "ui/main/contactlistview.h"
+#include "ui/main/contactrows.h"
+#include "ui/main/contactsortproxy.h"
 #include "ui/main/storedrows.h"
 #include "ui/pointerfeedback.h"
 #include "ui/twips.h"
@@ -92,12 +93,18 @@ void Form1::buildControls()
     setPalette(white);
     resize(twipsToPixels(8040), twipsToPixels(8970));
 
-    mModel = new ContactListModel(this);
+    mRows = new ContactRows(this);
     mStored = std::make_unique<StoredRows>(mSession);
-    mModel->setSource(mStored.get());
+    mRows->setSource(mStored.get());
+    mShown = new ContactSortProxy(*mRows, this);
+    connect(mRows, &ContactRows::readFailed, this, [this](const QString& reason) {
+        mSession.messages.msgBox(QStringLiteral("A contact could not be read from the data file (%1). Its cells show "
+                                                "\"%2\" until it can be read again.")
+                                     .arg(reason, ContactRows::unreadableText()));
+    });
     ListView1 = new ContactListView(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
-    ListView1->setModel(mModel);
+    ListView1->setModel(mShown);
     ListView1->setGeometry(twipsRect(120, 1575, 7800, 5775));
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -217,7 +224,7 @@ QPushButton* Form1::makeButton(QWidget* parent, const char* name, const QString&
 
 double Form1::columnWidthTwips(int column) const
 {
-    if (column < 0 || column >= static_cast<int>(mColumnTwips.size()) || column >= mModel->columnCount())
+    if (column < 0 || column >= static_cast<int>(mColumnTwips.size()) || column >= mRows->columnCount())
         throw AppError(QStringLiteral("Index out of bounds"), 35600);
     // A column whose width was never set or dragged has the list's own.
     if (mColumnTwips[static_cast<size_t>(column)] < 0)
@@ -227,7 +234,7 @@ double Form1::columnWidthTwips(int column) const
 
 void Form1::setColumnWidthTwips(int column, double twips)
 {
-    if (column < 0 || column >= static_cast<int>(mColumnTwips.size()) || column >= mModel->columnCount())
+    if (column < 0 || column >= static_cast<int>(mColumnTwips.size()) || column >= mRows->columnCount())
         throw AppError(QStringLiteral("Index out of bounds"), 35600);
     mColumnTwips[static_cast<size_t>(column)] = twips;
     mSettingWidth = true;
@@ -258,7 +265,7 @@ bool Form1::hasHandCursor() const
 
 int Form1::rowCount() const
 {
-    return mModel->rowCount();
+    return mShown->rowCount();
 }
 
 int Form1::selectedRow() const
@@ -269,29 +276,29 @@ int Form1::selectedRow() const
 
 QString Form1::id(int row) const
 {
-    return mModel->row(row)[0];
+    return mRows->row(mShown->sourceRow(row))[0];
 }
 
 QString Form1::text(int row, contact::Field field) const
 {
-    return mModel->cell(row, ListRow::column(field));
+    return mRows->cell(mShown->sourceRow(row), ListRow::column(field));
 }
 
 QByteArrayView Form1::textUtf8(int row, contact::Field field) const
 {
-    return mModel->cellUtf8(row, ListRow::column(field));
+    return mRows->cellUtf8(mShown->sourceRow(row), ListRow::column(field));
 }
 
 void Form1::clearRows()
 {
     mShowsAll = false;
-    mModel->setRows({});
+    mRows->setRows({});
 }
 
 void Form1::showRows(std::vector<ListRow> rows)
 {
     mShowsAll = false;
-    mModel->setRowsInNameOrder(std::move(rows));
+    mRows->setRowsInNameOrder(std::move(rows));
 }
 
 void Form1::PushButton1_Click()
@@ -345,10 +352,10 @@ void Form1::PushButton7_Click()
     ErrorTrap trap(mSession.messages, locationTag("Form1", "PushButton7_Click"));
     // The headings as the list shows them, the hidden "ID" first: the
     // export skips that column and writes the others, each over its data.
-    const QStringList headings = mModel->headings();
+    const QStringList headings = mRows->headings();
     // The rows as shown now, with every cell, however the list changes while
     // the export runs.
-    std::vector<ListRow> rows = mModel->shownRows();
+    std::vector<ListRow> rows = mShown->shownRows();
     trap.step(130, [&] { rows = mStored->whole(std::move(rows)); });
     ExcelExportRows list(headings, std::move(rows), this, [this](int pointer) { setMousePointer(pointer); });
     runExcelExport(list, trap);

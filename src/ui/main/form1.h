@@ -11,7 +11,8 @@
 #include "ui/commands/mainlist.h"
 #include "ui/skin.h"
 
-class ContactListModel;
+class ContactRows;
+class ContactSortProxy;
 class StoredRows;
 class ErrorTrap;
 class Messages;
@@ -81,7 +82,9 @@ public:
     void setMousePointer(int pointer) override;
     bool hasHandCursor() const;
 
-    ContactListModel& listModel() const { return *mModel; }
+    // The list as the view shows it, and its rows in their own order.
+    ContactSortProxy& listModel() const { return *mShown; }
+    ContactRows& listRows() const { return *mRows; }
     double columnWidthTwips(int column) const;
     void setColumnWidthTwips(int column, double twips);
 
@@ -123,7 +126,8 @@ private:
     QPushButton* PushButton8 = nullptr;
     SkinFramework SkinFramework1;
 
-    ContactListModel* mModel = nullptr;
+    ContactRows* mRows = nullptr;
+    ContactSortProxy* mShown = nullptr;
     std::unique_ptr<StoredRows> mStored;
     // The list shows every contact, as of the file's data version then.
     bool mShowsAll = false;

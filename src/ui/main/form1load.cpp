@@ -24,8 +24,8 @@
 #include "store/viewsettings.h"
 #include "ui/appicon.h"
 #include "ui/cursorfile.h"
-#include "ui/main/contactlistmodel.h"
 #include "ui/main/contactlistview.h"
+#include "ui/main/contactrows.h"
 #include "ui/main/layout.h"
 #include "ui/main/storedrows.h"
 #include "ui/pointerfeedback.h"
@@ -70,14 +70,13 @@ bool Form1::Form_Load()
         trap.step(150, [&] { mSession.connection().close(); });
     trap.step(152, [&] { mSession.connection().open(paths.connectionString, Connection::Check::InBackground); });
 
-    trap.step(154, [&] { mModel->addColumn(QLatin1String(contact::kIdHeading)); });
+    trap.step(154, [&] { mRows->addColumn(QLatin1String(contact::kIdHeading)); });
     for (const contact::FieldInfo& field : contact::fields())
-        trap.step(156 + 2 * contact::indexOf(field.field),
-                  [&] { mModel->addColumn(QLatin1String(field.listHeading)); });
+        trap.step(156 + 2 * contact::indexOf(field.field), [&] { mRows->addColumn(QLatin1String(field.listHeading)); });
 
     const ViewSettings& settings = mSession.settings;
     trap.step(182, [&] { setColumnWidthTwips(0, settings.columnWidth(1)); });
-    for (int n = 2; n <= mModel->columnCount(); ++n)
+    for (int n = 2; n <= mRows->columnCount(); ++n)
         trap.step(186, [&] { setColumnWidthTwips(n - 1, settings.columnWidth(n)); });
 
     // The check of the whole file takes time with the file's size: it runs
@@ -118,9 +117,9 @@ void Form1::loadRondexa()
         mShowsAll = false;
         for (const QString& id : changed) {
             if (std::optional<ListRow> row = mStored->row(id.toLatin1()))
-                mModel->placeRow(std::move(*row));
+                mRows->placeRow(std::move(*row));
             else
-                mModel->removeRow(id.toLatin1());
+                mRows->removeRow(id.toLatin1());
         }
         mShowsAll = true;
         setMousePointer(pointer::kDefault);
@@ -133,7 +132,7 @@ void Form1::loadRondexa()
     // Rows read while the file's check ran are shown only if no other copy
     // has committed since.
     if (early && connection.state() != 0 && connection.dataVersion() == mEarlyVersion) {
-        mModel->setRowsInNameOrder(std::move(*early));
+        mRows->setRowsInNameOrder(std::move(*early));
         mFilledVersion = mEarlyVersion;
     } else {
         // The version is read in the same state as the rows: a contact that
@@ -191,10 +190,10 @@ void Form1::fillFrom(Recordset& recordset)
     // Whatever was read before a failure stays in the list, and the failure
     // still goes on to the caller's trap.
     struct Publish {
-        ContactListModel& model;
+        ContactRows& model;
         std::vector<ListRow>& rows;
         ~Publish() { model.setRowsInNameOrder(std::move(rows)); }
-    } publish{*mModel, rows};
+    } publish{*mRows, rows};
 
     readNames(recordset, rows);
 }
@@ -208,11 +207,11 @@ void Form1::refreshRow(const QString& id)
 {
     std::optional<ListRow> stored = mStored->row(id.toLatin1());
     if (!stored)
-        mModel->removeRow(id.toLatin1());
+        mRows->removeRow(id.toLatin1());
     else if (mShowsAll)
-        mModel->placeRow(std::move(*stored));
+        mRows->placeRow(std::move(*stored));
     else
-        mModel->replaceRow(id.toLatin1(), std::move(stored));
+        mRows->replaceRow(id.toLatin1(), std::move(stored));
 }
 
 void Form1::Form_QueryUnload()

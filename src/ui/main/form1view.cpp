@@ -16,8 +16,9 @@
 #include "base/messages.h"
 #include "store/session.h"
 #include "store/viewsettings.h"
-#include "ui/main/contactlistmodel.h"
 #include "ui/main/contactlistview.h"
+#include "ui/main/contactrows.h"
+#include "ui/main/contactsortproxy.h"
 #include "ui/main/layout.h"
 #include "ui/twips.h"
 
@@ -91,11 +92,11 @@ void Form1::changeEvent(QEvent* event)
 
 void Form1::ListView1_ColumnClick(int index)
 {
-    mModel->columnClick(index);
+    mShown->columnClick(index);
     // The heading shows which column the list is sorted by, and which way.
     QHeaderView* header = ListView1->horizontalHeader();
-    header->setSortIndicatorShown(mModel->sorted());
-    header->setSortIndicator(mModel->sortKey(), mModel->sortOrder() == 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
+    header->setSortIndicatorShown(mShown->sortColumn() >= 0);
+    header->setSortIndicator(mShown->sortColumn(), mShown->sortOrder());
 }
 
 void Form1::PushButton5_Click()
@@ -110,7 +111,7 @@ void Form1::PushButton5_Click()
 void Form1::saveView(ErrorTrap& trap)
 {
     ViewSettings& settings = mSession.settings;
-    for (int n = 1; n <= mModel->columnCount(); ++n) {
+    for (int n = 1; n <= mRows->columnCount(); ++n) {
         trap.step(102, [&] { settings.setColumnWidth(n, static_cast<float>(columnWidthTwips(n - 1))); });
     }
     trap.step(106, [&] { settings.setWindowState(stateNumber()); });

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "ui/main/contactlistmodel.h"
+#include "ui/main/contactrows.h"
 
 struct Session;
 
 // The list's cells that its rows do not hold, read from the data file through
 // the session's connection.
-class StoredRows : public ContactListModel::Source {
+class StoredRows : public ContactRows::Source {
 public:
     explicit StoredRows(Session& session) : mSession(session) {}
 

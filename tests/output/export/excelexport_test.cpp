@@ -19,7 +19,8 @@
 #include "store/connection.h"
 #include "store/contacttable.h"
 #include "support/tempenv.h"
-#include "ui/main/contactlistmodel.h"
+#include "ui/main/contactrows.h"
+#include "ui/main/contactsortproxy.h"
 #include "ui/main/form1.h"
 #include "xlsxreader.h"
 
@@ -42,7 +43,7 @@ ListRow contactRow(const QString& id, const std::vector<std::pair<int, QString>>
 }
 
 // The main list's model with its fourteen columns and the given rows.
-void fill(ContactListModel& model, std::vector<ListRow> rows)
+void fill(ContactRows& model, std::vector<ListRow> rows)
 {
     for (const QString& heading : contactHeadings())
         model.addColumn(heading);
@@ -72,7 +73,8 @@ void touch(const QString& path)
 TEST_F(ExportTest, WorkbookHoldsTheShownRowsInTheirOrderAsText)
 {
     addSpreadsheetProgram(QStringLiteral("soffice"));
-    ContactListModel model;
+    ContactRows model;
+    ContactSortProxy shownOrder(model);
     fill(model, {contactRow(QStringLiteral("9001"), {{1, QStringLiteral("Anna Lowe")},
                                                      {2, QStringLiteral("01/02/1980")},
                                                      {3, QStringLiteral("0123")},
@@ -87,11 +89,11 @@ TEST_F(ExportTest, WorkbookHoldsTheShownRowsInTheirOrderAsText)
                                                      {8, QStringLiteral("Fax")},
                                                      {13, QStringLiteral("short\nthe longest line of all")}})});
     // Sorted by name, falling, as a heading click shows it.
-    model.columnClick(2);
-    model.columnClick(2);
+    shownOrder.columnClick(2);
+    shownOrder.columnClick(2);
     QObject window;
     std::vector<int> pointers;
-    std::vector<ListRow> shown = model.shownRows();
+    std::vector<ListRow> shown = shownOrder.shownRows();
     // A search that left Bob out.
     shown.erase(shown.begin() + 3);
     ExcelExportRows list(model.headings(), std::move(shown), &window,
@@ -285,7 +287,7 @@ TEST_F(ExportTest, TheWindowsExportPutsEveryHeadingOverItsOwnColumn)
     ASSERT_EQ(launched.size(), 1u);
     const SheetContents sheet = readFirstSheet(launched[0].last());
     ASSERT_TRUE(sheet.ok);
-    const ContactListModel& model = form.listModel();
+    const ContactSortProxy& model = form.listModel();
     ASSERT_EQ(model.columnCount(), 14);
     std::map<QString, QString> expected;
     for (int column = 1; column < model.columnCount(); ++column) {
@@ -305,14 +307,14 @@ TEST_F(ExportTest, TheWindowsExportPutsEveryHeadingOverItsOwnColumn)
 TEST_F(ExportTest, CommandsClickedDuringAnExportChangeNothingItWrites)
 {
     addSpreadsheetProgram(QStringLiteral("soffice"));
-    auto model = std::make_unique<ContactListModel>();
+    auto model = std::make_unique<ContactRows>();
     std::vector<ListRow> rows;
     for (int i = 0; i < 400; ++i)
         rows.push_back(contactRow(QString::number(i),
                                   {{1, QStringLiteral("Name %1").arg(i)}, {13, QStringLiteral("remark %1").arg(i)}}));
     fill(*model, rows);
     auto window = std::make_unique<QObject>();
-    ExcelExportRows rowsList(model->headings(), model->shownRows(), window.get(), [](int) {});
+    ExcelExportRows rowsList(model->headings(), model->rows(), window.get(), [](int) {});
 
     // Slow enough that events are let through many times.
     class SlowList : public ExcelExportList {

@@ -20,7 +20,8 @@
 #include "support/controls.h"
 #include "support/fakes.h"
 #include "support/tempenv.h"
-#include "ui/main/contactlistmodel.h"
+#include "ui/main/contactrows.h"
+#include "ui/main/contactsortproxy.h"
 #include "ui/main/form1.h"
 
 namespace {
@@ -72,7 +73,7 @@ TEST(StartUp, FirstStartCreatesFoldersCopiesTemplateAndOpensTheCopy)
         Form1 form(env.session());
         ASSERT_TRUE(form.Form_Load());
         ASSERT_EQ(form.listModel().rowCount(), 1);
-        EXPECT_EQ(form.listModel().row(0)[1], "Written To The Copy");
+        EXPECT_EQ(form.listRows().row(0)[1], "Written To The Copy");
         form.Form_QueryUnload();
     }
     // A deleted data file is copied afresh from the template.
@@ -161,15 +162,15 @@ TEST(ContactList, HeadingsWidthsOrderAndEmptyCells)
     const QStringList headings = {"ID",           "Name",         "Date Of Birth", "Mobile No. 1", "Mobile No. 2",
                                   "Office No. 1", "Office No. 2", "Fax No. 1",     "Fax No. 2",    "Home No. 1",
                                   "Home No. 2",   "Email",        "Website",       "Remarks"};
-    EXPECT_EQ(form.listModel().headings(), headings);
+    EXPECT_EQ(form.listRows().headings(), headings);
     EXPECT_EQ(form.columnWidthTwips(0), 1);
     for (int c = 1; c < 14; ++c)
         EXPECT_EQ(form.columnWidthTwips(c), 1800) << c;
     QStringList names;
     for (int r = 0; r < form.listModel().rowCount(); ++r)
-        names << form.listModel().row(r)[1];
+        names << form.listRows().row(r)[1];
     EXPECT_EQ(names, QStringList({"anna", "Bob", "émile", "Zed", "борис", "Яков"}));
-    const ListRow& anna = form.listModel().row(0);
+    const ListRow& anna = form.listRows().row(0);
     EXPECT_EQ(anna[0], "6");
     for (int c = 2; c < 14; ++c)
         EXPECT_TRUE(anna[static_cast<size_t>(c)].isEmpty());

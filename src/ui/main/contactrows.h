@@ -2,27 +2,25 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <vector>
 
 #include <QAbstractTableModel>
 #include <QHash>
+#include <QSet>
 #include <QStringList>
 
 #include "model/listrow.h"
 
-// The contact list's rows, as a table for the view. Sorting by a column is a
-// permutation of view rows over the rows as they were given, so the rows
-// themselves never move and a refill costs nothing extra until a heading has
-// been clicked.
+// The contact list's rows in name order, as a table; the order a heading
+// click asks for is ContactSortProxy's.
 //
 // A row may hold only its first columns (the ID and the name): a hundred
 // thousand whole contacts would take more memory than the rest of the
 // program. The other cells come from the source when they are shown, a few
-// hundred rows kept at a time, and a sort by such a column reads that one
-// column of every contact.
-class ContactListModel : public QAbstractTableModel {
+// hundred rows kept at a time. A row that cannot be read is reported once
+// (readFailed) and its cells say so, rather than showing as if empty.
+class ContactRows : public QAbstractTableModel {
     Q_OBJECT
 public:
     // Where the cells that the rows do not hold come from.
@@ -30,7 +28,7 @@ public:
     public:
         virtual ~Source() = default;
         // The whole row of that ID as it is stored now; nothing when there
-        // is none or it cannot be read.
+        // is none. Throws when it cannot be read.
         virtual std::optional<ListRow> row(QByteArrayView id) = 0;
         // Every stored contact's ID and its text in one field's column (the
         // ID column itself every row holds), in ID order.
@@ -38,7 +36,7 @@ public:
     };
 
     using QAbstractTableModel::QAbstractTableModel;
-    ~ContactListModel() override;
+    ~ContactRows() override;
 
     void setSource(Source* source) { mSource = source; }
 
@@ -46,15 +44,14 @@ public:
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    // Rows can be dragged out (as vCards); without the flag the view never
+    // Rows can be dragged out (as vCards); without the flag a view never
     // starts a drag.
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     void addColumn(const QString& heading);
     QStringList headings() const { return mHeadings; }
 
-    // Replaces every row in one go; while the list is sorted the new rows are
-    // shown in sort order at once.
+    // Replaces every row in one go, in the order given.
     void setRows(std::vector<ListRow> rows);
     // The same, the rows first put in name order (the list's own order,
     // whatever order the database delivered them in).
@@ -64,51 +61,38 @@ public:
     bool replaceRow(QByteArrayView id, std::optional<ListRow> row);
     // Puts the row (new, or the new contents of one with its ID) where its
     // name belongs, or takes the row of that ID away; other rows stay as
-    // they are, and so does a selection.
+    // they are.
     void placeRow(ListRow row);
     void removeRow(QByteArrayView id);
-    // Every row as shown, for work that must not see later changes.
-    std::vector<ListRow> shownRows() const;
 
+    const std::vector<ListRow>& rows() const { return mRows; }
+    const ListRow& row(int at) const { return mRows[static_cast<size_t>(at)]; }
     // The text of one cell, from the source when the row does not hold it.
-    QString cell(int viewRow, size_t column) const;
+    QString cell(int at, size_t column) const;
     // The same as UTF-8, valid until the list changes or other rows are read.
-    QByteArrayView cellUtf8(int viewRow, size_t column) const;
+    QByteArrayView cellUtf8(int at, size_t column) const;
+    // The row with every column, read from the source when it holds fewer;
+    // as it is when it cannot be read.
+    ListRow wholeRowAt(int at) const;
+    // Every row's text in a column, by row: what a sort compares. The column
+    // is read from the source in one pass when the rows do not hold it.
+    std::function<QByteArrayView(size_t)> columnReader(size_t column) const;
 
     // The most characters of one cell the list shows (and its tooltip): a
     // cell of megabytes would freeze every repaint.
     static constexpr qsizetype kShownCharacters = 1000;
-    // The row shown at a view position, whatever the order.
-    const ListRow& row(int viewRow) const;
-    // Where the row shown at viewRow stands among the rows setRows was given.
-    int sourceRow(int viewRow) const;
+    // What a cell shows when its row could not be read.
+    static QString unreadableText();
 
-    // The sort state as the list control held it: Sorted, SortKey (the column
-    // counted from 0) and SortOrder (0 ascending, 1 descending). Sorting
-    // compares the cells as text, letter case ignored, in the collation order
-    // of every alphabet: "10" comes before "9". Setting Sorted to true, or the
-    // key or order while sorted, re-sorts the rows; setting it to false leaves
-    // them where they are. Rows that compare equal keep their shown order.
-    bool sorted() const { return mSorted; }
-    void setSorted(bool sorted);
-    int sortKey() const { return mSortKey; }
-    void setSortKey(int column);
-    int sortOrder() const { return mSortOrder; }
-    void setSortOrder(int order);
-
-    // A click on a column heading; index is the heading's position counted
-    // from 1. The first click sorts ascending, a click on the sorted column
-    // flips the order, a click on another column sorts it ascending.
-    void columnClick(int index);
+signals:
+    // A row or column could not be read from the source; said once until the
+    // rows are replaced, and never from inside a paint (queued).
+    void readFailed(const QString& reason);
 
 private:
-    void resort();
-    std::vector<uint32_t> sortedOrder() const;
-    // Every row's text in a column, in the rows' order.
-    std::function<QByteArrayView(size_t)> columnReader(size_t column) const;
     const ListRow* wholeRow(const ListRow& row) const;
-    int sourceIndexOf(QByteArrayView id) const;
-    int viewRowOf(int source) const;
+    int indexOf(QByteArrayView id) const;
+    void failed(const QByteArray& id, const std::exception& error) const;
 
     QStringList mHeadings;
     std::vector<ListRow> mRows;
@@ -118,15 +102,13 @@ private:
     Source* mSource = nullptr;
     // Whole rows read from the source, by ID; forgotten when many are held.
     mutable QHash<QByteArray, ListRow> mWhole;
+    // Rows whose reading failed, not tried again until they change.
+    mutable QSet<QByteArray> mUnreadable;
+    mutable bool mFailureSaid = false;
     // The fewest columns any row holds (rows read whole hold them all);
     // a removed row may leave it lower than it is, which costs a read only.
     size_t mFewestHeld = ListRow::size();
     // A column read from the source for sorting, in the rows' order.
     mutable size_t mReadColumn = SIZE_MAX;
     mutable std::vector<QByteArray> mReadTexts;
-    // View row to source row; empty while the rows show in the given order.
-    std::vector<uint32_t> mOrder;
-    bool mSorted = false;
-    int mSortKey = 0;
-    int mSortOrder = 0;
 };
