@@ -13,6 +13,19 @@ public:
     QString description() const { return QString::fromUtf8(what()); }
     int number() const { return mNumber; }
 
+    // The numbers the error reports quote for the program's own failures,
+    // as its runtime numbered them.
+    static constexpr int kFileAccess = 75;
+    static constexpr int kPathNotFound = 76;
+    static constexpr int kObjectNotSet = 91;
+    static constexpr int kInvalidPropertyValue = 380;
+    static constexpr int kIndexOutOfBounds = 35600;
+
+    // The failures whose text is always the same.
+    static AppError indexOutOfBounds();
+    static AppError objectNotSet();
+    static AppError invalidPropertyValue();
+
 private:
     int mNumber;
 };

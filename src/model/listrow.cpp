@@ -36,7 +36,7 @@ size_t ListRow::heldColumns() const
 QByteArrayView ListRow::utf8(size_t field) const
 {
     if (field >= kFields)
-        throw AppError(QStringLiteral("Index out of bounds"), 35600);
+        throw AppError::indexOutOfBounds();
     const size_t held = heldColumns();
     if (field >= held)
         return QByteArrayView("", 0);
@@ -73,7 +73,7 @@ QString ListRow::shownText(size_t field, qsizetype maxCharacters) const
 void ListRow::Builder::add(QByteArrayView text)
 {
     if (mCount >= kFields)
-        throw AppError(QStringLiteral("Index out of bounds"), 35600);
+        throw AppError::indexOutOfBounds();
     mTexts[mCount++] = text;
 }
 

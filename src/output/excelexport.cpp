@@ -18,7 +18,6 @@
 
 namespace {
 
-const int kObjectNotSet = 91;
 const int kSaveSliceMs = 5;
 // The header takes the sheet's first row.
 const int kMaxListRows = static_cast<int>(SpreadsheetWorkbook::kMaxRows) - 1;
@@ -38,11 +37,6 @@ public:
 private:
     QElapsedTimer mSince;
 };
-
-[[noreturn]] void objectNotSet()
-{
-    throw AppError(QStringLiteral("Object variable or With block variable not set"), kObjectNotSet);
-}
 
 QString tooManyRowsText(int rows)
 {
@@ -93,7 +87,7 @@ void runExcelExport(ExcelExportList& list, ErrorTrap& trap)
     trap.step(114, [&] { workbook = std::make_unique<SpreadsheetWorkbook>(file, SpreadsheetFolder::location()); });
     const auto book = [&]() -> SpreadsheetWorkbook& {
         if (!workbook)
-            objectNotSet();
+            throw AppError::objectNotSet();
         return *workbook;
     };
 
@@ -159,7 +153,7 @@ void runExcelExport(ExcelExportList& list, ErrorTrap& trap)
     if (trap.attempt(154, [&] { book().save([&] { pump.whenDue(); }, kSaveSliceMs); })) {
         trap.step(154, [&] {
             if (!program)
-                objectNotSet();
+                throw AppError::objectNotSet();
             program->openAsNewDocument(file);
         });
     }

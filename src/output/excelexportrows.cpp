@@ -2,17 +2,6 @@
 
 #include "base/apperror.h"
 
-namespace {
-
-const int kIndexOutOfBounds = 35600;
-
-[[noreturn]] void outOfBounds()
-{
-    throw AppError(QStringLiteral("Index out of bounds"), kIndexOutOfBounds);
-}
-
-} // namespace
-
 ExcelExportRows::ExcelExportRows(QStringList headings, std::vector<ListRow> rows, QObject* guard,
                                  std::function<void(int)> setPointer)
     : mHeadings(std::move(headings)), mRows(std::move(rows)), mGuard(guard), mGuarded(guard != nullptr),
@@ -28,7 +17,7 @@ int ExcelExportRows::columnCount() const
 QString ExcelExportRows::headerText(int column) const
 {
     if (column < 1 || column > columnCount())
-        outOfBounds();
+        throw AppError::indexOutOfBounds();
     return mHeadings[column - 1];
 }
 
@@ -41,7 +30,7 @@ QString ExcelExportRows::cellText(int row, int column) const
 {
     if (row < 1 || row > rowCount() || column < 1 || column > columnCount() ||
         static_cast<size_t>(column) > ListRow::size())
-        outOfBounds();
+        throw AppError::indexOutOfBounds();
     return mRows[static_cast<size_t>(row - 1)][static_cast<size_t>(column - 1)];
 }
 

@@ -16,7 +16,7 @@ namespace {
 template <class T> T& made(const std::unique_ptr<T>& object)
 {
     if (!object)
-        throw AppError(QStringLiteral("Object variable or With block variable not set"), 91);
+        throw AppError::objectNotSet();
     return *object;
 }
 

@@ -74,7 +74,7 @@ SpreadsheetWorkbook::~SpreadsheetWorkbook()
 void SpreadsheetWorkbook::requireOpen() const
 {
     if (!mWorkbook)
-        throw AppError(QStringLiteral("The workbook has already been handed over"), 91);
+        throw AppError(QStringLiteral("The workbook has already been handed over"), AppError::kObjectNotSet);
 }
 
 bool SpreadsheetWorkbook::writeText(uint32_t row, uint32_t column, const QString& text)
@@ -124,7 +124,7 @@ void SpreadsheetWorkbook::save(const std::function<void()>& whileWaiting, int sl
 {
     requireOpen();
     if (mPath.isEmpty())
-        throw AppError(QStringLiteral("There is no file to write the workbook to"), 76);
+        throw AppError(QStringLiteral("There is no file to write the workbook to"), AppError::kPathNotFound);
     // workbook_close writes and frees the workbook; from here on only the
     // writing thread touches it.
     lxw_workbook* workbook = mWorkbook;

@@ -53,11 +53,11 @@ QByteArray readRegularFile(const QString& path, const QString& what)
     // O_NONBLOCK: opening a named pipe would otherwise wait for a writer.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        throw AppError(QStringLiteral("Cannot read %1: %2").arg(name, qt_error_string(errno)), 75);
+        throw AppError(QStringLiteral("Cannot read %1: %2").arg(name, qt_error_string(errno)), AppError::kFileAccess);
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
-        throw AppError(QStringLiteral("Cannot read %1: it is not a plain file").arg(name), 75);
+        throw AppError(QStringLiteral("Cannot read %1: it is not a plain file").arg(name), AppError::kFileAccess);
     }
     QFile file;
     QByteArray bytes;
@@ -66,7 +66,7 @@ QByteArray readRegularFile(const QString& path, const QString& what)
     else
         ::close(fd);
     if (file.error() != QFileDevice::NoError)
-        throw AppError(QStringLiteral("Cannot read %1: %2").arg(name, file.errorString()), 75);
+        throw AppError(QStringLiteral("Cannot read %1: %2").arg(name, file.errorString()), AppError::kFileAccess);
     return bytes;
 }
 

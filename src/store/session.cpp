@@ -49,6 +49,6 @@ Session::~Session() = default;
 Connection& Session::connection() const
 {
     if (!gConn)
-        throw AppError(QStringLiteral("Object variable or With block variable not set"), 91);
+        throw AppError::objectNotSet();
     return *gConn;
 }

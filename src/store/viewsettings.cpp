@@ -29,11 +29,6 @@ AppError overflow()
     return AppError(QStringLiteral("Overflow"), 6);
 }
 
-AppError invalidPropertyValue()
-{
-    return AppError(QStringLiteral("Invalid property value"), 380);
-}
-
 // Digits of any script as ASCII ones, and the Arabic decimal sign as the
 // user's: widths written with the digits of an Arabic locale, as earlier
 // versions did, still read back elsewhere.
@@ -104,7 +99,7 @@ QString ViewSettings::columnKey(int n)
 float ViewSettings::columnWidth(int n) const
 {
     if (n < 1 || n > kColumns)
-        throw AppError(QStringLiteral("Index out of bounds"), 35600);
+        throw AppError::indexOutOfBounds();
     const float width = widthFromText(readText(columnKey(n), n == 1 ? QStringLiteral("1") : QStringLiteral("1800")));
     return std::clamp(width, 0.0f, kMaxWidthTwips);
 }
@@ -117,7 +112,7 @@ int ViewSettings::windowState() const
 void ViewSettings::setColumnWidth(int n, float twips)
 {
     if (n < 1 || n > kColumns)
-        throw AppError(QStringLiteral("Index out of bounds"), 35600);
+        throw AppError::indexOutOfBounds();
     write(columnKey(n), widthText(twips));
 }
 
@@ -129,7 +124,7 @@ void ViewSettings::setWindowState(int state)
 QString ViewSettings::widthText(float twips)
 {
     if (!std::isfinite(twips))
-        throw invalidPropertyValue();
+        throw AppError::invalidPropertyValue();
     // ASCII digits in every locale, with the user's decimal sign: a file
     // written under Arabic digits must still read under any other locale.
     // Never a group separator ("1,800" would read back as a decimal in half
@@ -166,7 +161,7 @@ int ViewSettings::stateFromText(const QString& text)
         throw overflow();
     const int state = static_cast<int>(value);
     if (state < 0 || state > 2)
-        throw invalidPropertyValue();
+        throw AppError::invalidPropertyValue();
     return state;
 }
 
@@ -218,5 +213,5 @@ void ViewSettings::write(const QString& key, const QString& text)
     // A format error only says that parts of the old file could not be read;
     // the new value was still written. Access errors mean it was not.
     if (settings->status() == QSettings::AccessError)
-        throw AppError(QStringLiteral("Cannot write the settings file %1").arg(mPath), 75);
+        throw AppError(QStringLiteral("Cannot write the settings file %1").arg(mPath), AppError::kFileAccess);
 }

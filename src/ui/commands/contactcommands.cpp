@@ -16,8 +16,6 @@
 
 namespace {
 
-const int kObjectNotSet = 91;
-
 // The line of the step that fills a field: the name at first, then every
 // field in table order, two apart.
 int fillLine(int firstLine, contact::Field field)
@@ -111,7 +109,7 @@ void searchCommand(MainList& list, const QString& text)
     // empty list.
     if (!trap.attempt(106, [&] {
             if (!search)
-                throw AppError(QStringLiteral("Object variable or With block variable not set"), kObjectNotSet);
+                throw AppError::objectNotSet();
             found = search->findAll(session.connection());
         })) {
         list.setMousePointer(pointer::kDefault);

@@ -145,7 +145,7 @@ void ContactSortProxy::rebuildViewOf()
 int ContactSortProxy::sourceRow(int viewRow) const
 {
     if (viewRow < 0 || viewRow >= rowCount())
-        throw AppError(QStringLiteral("Index out of bounds"), 35600);
+        throw AppError::indexOutOfBounds();
     return mOrder.empty() ? viewRow : static_cast<int>(mOrder[static_cast<size_t>(viewRow)]);
 }
 

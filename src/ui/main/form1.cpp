@@ -225,7 +225,7 @@ QPushButton* Form1::makeButton(QWidget* parent, const char* name, const QString&
 double Form1::columnWidthTwips(int column) const
 {
     if (column < 0 || column >= static_cast<int>(mColumnTwips.size()) || column >= mRows->columnCount())
-        throw AppError(QStringLiteral("Index out of bounds"), 35600);
+        throw AppError::indexOutOfBounds();
     // A column whose width was never set or dragged has the list's own.
     if (mColumnTwips[static_cast<size_t>(column)] < 0)
         return pixelsToTwips(ListView1->horizontalHeader()->sectionSize(column));
@@ -235,7 +235,7 @@ double Form1::columnWidthTwips(int column) const
 void Form1::setColumnWidthTwips(int column, double twips)
 {
     if (column < 0 || column >= static_cast<int>(mColumnTwips.size()) || column >= mRows->columnCount())
-        throw AppError(QStringLiteral("Index out of bounds"), 35600);
+        throw AppError::indexOutOfBounds();
     mColumnTwips[static_cast<size_t>(column)] = twips;
     mSettingWidth = true;
     ListView1->horizontalHeader()->resizeSection(column, twipsToPixels(twips));
