@@ -8,19 +8,19 @@ namespace {
 
 // clang-format off
 constexpr std::array<FieldInfo, kFieldCount> kFields = {{
-    {Field::Name,        "ContactName", "Name",          "Contact Name:",  "Label1",  "txtContactName", "Name",        "Text1",  "Name", "contactname", false, "FN",    nullptr,  nullptr,      nullptr},
-    {Field::DateOfBirth, "DateOfBirth", "Date Of Birth", "Date Of Birth:", "Label2",  "dtpDOB",         "DateOfBirth", "Text2",  "Date Of Birth", "DateOfBirth", true, "BDAY",  nullptr,  nullptr,      nullptr},
-    {Field::Mobile1,     "Mobile1",     "Mobile No. 1",  "Cell No. 1:",    "Label3",  "txtMobile1",     "Mobile",      "Text7",  "Mobile No. 1", "Mobile1", false, "TEL",   "mobile", "cell",       "mobile1"},
-    {Field::Mobile2,     "Mobile2",     "Mobile No. 2",  "Cell No. 2:",    "Label4",  "txtMobile2",     "Mobile",      "Text3",  "Mobile No. 2", "Mobile2", false, "TEL",   "mobile", "cell",       "mobile2"},
-    {Field::Work1,       "Work1",       "Office No. 1",  "Office No. 1:",  "Label5",  "txtOffice1",     "Work",        "Text6",  "Office No. 1", "Work1", false, "TEL",   "work",   "work,voice", "work1"},
-    {Field::Work2,       "Work2",       "Office No. 2",  "Office No. 2:",  "Label6",  "txtOffice2",     "Work",        "Text8",  "Office No. 2", "Work2", false, "TEL",   "work",   "work,voice", "work2"},
-    {Field::Fax1,        "Fax1",        "Fax No. 1",     "Fax No. 1:",     "Label7",  "txtFax1",        "Fax",         "Text9",  "Fax No. 1", "Fax1", false, "TEL",   "fax",    "work,fax",   "fax1"},
-    {Field::Fax2,        "Fax2",        "Fax No. 2",     "Fax No. 2:",     "Label8",  "txtFax2",        "Fax",         "Text10", "Fax No. 2", "Fax2", false, "TEL",   "fax",    "work,fax",   "fax2"},
-    {Field::Home1,       "Home1",       "Home No. 1",    "Home No. 1:",    "Label9",  "txtHome1",       "Home",        "Text11", "Home No. 1", "Home1", false, "TEL",   "home",   "home,voice", "home1"},
-    {Field::Home2,       "Home2",       "Home No. 2",    "Home No. 2:",    "Label10", "txtHome2",       "Home",        "Text12", "Home No. 2", "Home2", false, "TEL",   "home",   "home,voice", "home2"},
-    {Field::Email,       "Email",       "Email",         "Email:",         "Label11", "txtEmailAdd",    "Email",       "Text4",  "Email", "email", false, "EMAIL", nullptr,  nullptr,      nullptr},
-    {Field::Website,     "Website",     "Website",       "Website:",       "Label12", "txtWebsite",     "Website",     "Text5",  "Website", "website", true, "URL",   nullptr,  nullptr,      nullptr},
-    {Field::Remark,      "Remark",      "Remarks",       "Addn Notes:",    "Label13", "txtRemarks",     "Remark",      "Text13", "Remarks", "remark", true, "NOTE",  nullptr,  nullptr,      nullptr},
+    {Field::Name,        "ContactName", "Name",          "contactname", false, "FN",    nullptr,  nullptr,      nullptr},
+    {Field::DateOfBirth, "DateOfBirth", "Date Of Birth", "DateOfBirth", true, "BDAY",  nullptr,  nullptr,      nullptr},
+    {Field::Mobile1,     "Mobile1",     "Mobile No. 1",  "Mobile1", false, "TEL",   "mobile", "cell",       "mobile1"},
+    {Field::Mobile2,     "Mobile2",     "Mobile No. 2",  "Mobile2", false, "TEL",   "mobile", "cell",       "mobile2"},
+    {Field::Work1,       "Work1",       "Office No. 1",  "Work1", false, "TEL",   "work",   "work,voice", "work1"},
+    {Field::Work2,       "Work2",       "Office No. 2",  "Work2", false, "TEL",   "work",   "work,voice", "work2"},
+    {Field::Fax1,        "Fax1",        "Fax No. 1",     "Fax1", false, "TEL",   "fax",    "work,fax",   "fax1"},
+    {Field::Fax2,        "Fax2",        "Fax No. 2",     "Fax2", false, "TEL",   "fax",    "work,fax",   "fax2"},
+    {Field::Home1,       "Home1",       "Home No. 1",    "Home1", false, "TEL",   "home",   "home,voice", "home1"},
+    {Field::Home2,       "Home2",       "Home No. 2",    "Home2", false, "TEL",   "home",   "home,voice", "home2"},
+    {Field::Email,       "Email",       "Email",         "email", false, "EMAIL", nullptr,  nullptr,      nullptr},
+    {Field::Website,     "Website",     "Website",       "website", true, "URL",   nullptr,  nullptr,      nullptr},
+    {Field::Remark,      "Remark",      "Remarks",       "remark", true, "NOTE",  nullptr,  nullptr,      nullptr},
 }};
 // clang-format on
 

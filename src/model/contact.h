@@ -32,18 +32,8 @@ struct FieldInfo {
     Field field;
     // The column of tblContact that holds it.
     const char* column;
-    // The main list's heading over it.
+    // The main list's heading over it, which an exported workbook takes too.
     const char* listHeading;
-    // The editor's caption beside it, the caption's control and the field's
-    // control (object names: the accessibility layer and tests find them).
-    const char* editorLabel;
-    const char* editorLabelControl;
-    const char* editorControl;
-    // The printed report's heading over it and its box in the detail band.
-    const char* reportCaption;
-    const char* reportBox;
-    // The heading of its column in an exported workbook.
-    const char* spreadsheetHeading;
     // How the search statement spells the column, and whether the search
     // text may stand anywhere in it (else only at its start).
     const char* searchColumn;

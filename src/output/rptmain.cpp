@@ -18,49 +18,50 @@ const int kBoxHeight = 240;
 
 using contact::Field;
 
-// Where each field's box sits in the detail band; its name and the column it
-// shows come from the field table.
+// Where each field's box sits in the detail band, and the box's name; the
+// column it shows comes from the field table.
 struct BoxPlace {
+    const char* name;
     Field field;
     int left, top, width;
     int height = kBoxHeight;
 };
 const BoxPlace kBoxes[] = {
-    {Field::Name, 0, 0, 1701},
-    {Field::DateOfBirth, 1701, 0, 1140},
-    {Field::Mobile1, 2835, 0, 1440},
-    {Field::Work1, 4300, 0, 1440},
-    {Field::Fax1, 5800, 0, 1440},
-    {Field::Home1, 7300, 0, 1440},
-    {Field::Mobile2, 2835, 300, 1440},
-    {Field::Work2, 4300, 300, 1440},
-    {Field::Fax2, 5800, 300, 1440},
-    {Field::Home2, 7300, 300, 1440},
-    {Field::Email, 2835, 567, 2834},
-    {Field::Website, 5669, 567, 2835},
-    {Field::Remark, 2835, 850, 6231, 243},
+    {"Text1", Field::Name, 0, 0, 1701},
+    {"Text2", Field::DateOfBirth, 1701, 0, 1140},
+    {"Text7", Field::Mobile1, 2835, 0, 1440},
+    {"Text6", Field::Work1, 4300, 0, 1440},
+    {"Text9", Field::Fax1, 5800, 0, 1440},
+    {"Text11", Field::Home1, 7300, 0, 1440},
+    {"Text3", Field::Mobile2, 2835, 300, 1440},
+    {"Text8", Field::Work2, 4300, 300, 1440},
+    {"Text10", Field::Fax2, 5800, 300, 1440},
+    {"Text12", Field::Home2, 7300, 300, 1440},
+    {"Text4", Field::Email, 2835, 567, 2834},
+    {"Text5", Field::Website, 5669, 567, 2835},
+    {"Text13", Field::Remark, 2835, 850, 6231, 243},
 };
 
 // The page header's captions, each over the boxes of the fields that share
 // its text.
 struct CaptionPlace {
     const char* name;
-    Field field;
+    const char* caption;
     int left, top, width;
 };
 const CaptionPlace kCaptions[] = {
-    {"Label2", Field::Name, 0, 0, 567},         {"Label3", Field::DateOfBirth, 1701, 0, 1125},
-    {"Label4", Field::Mobile1, 2835, 0, 567},   {"Label6", Field::Work1, 4535, 0, 570},
-    {"Label7", Field::Fax1, 5669, 0, 555},      {"Label1", Field::Home1, 6803, 0, 555},
-    {"Label5", Field::Email, 2835, 300, 567},   {"Label8", Field::Website, 5669, 300, 1134},
-    {"Label9", Field::Remark, 2835, 567, 1134},
+    {"Label2", "Name", 0, 0, 567},         {"Label3", "DateOfBirth", 1701, 0, 1125},
+    {"Label4", "Mobile", 2835, 0, 567},    {"Label6", "Work", 4535, 0, 570},
+    {"Label7", "Fax", 5669, 0, 555},       {"Label1", "Home", 6803, 0, 555},
+    {"Label5", "Email", 2835, 300, 567},   {"Label8", "Website", 5669, 300, 1134},
+    {"Label9", "Remark", 2835, 567, 1134},
 };
 
 Control label(const CaptionPlace& place)
 {
     return {QLatin1String(place.name),
             ControlKind::Label,
-            QLatin1String(contact::info(place.field).reportCaption),
+            QLatin1String(place.caption),
             QString(),
             place.left,
             place.top,
@@ -71,11 +72,10 @@ Control label(const CaptionPlace& place)
 
 Control box(const BoxPlace& place)
 {
-    const contact::FieldInfo& field = contact::info(place.field);
-    return {QLatin1String(field.reportBox),
+    return {QLatin1String(place.name),
             ControlKind::TextBox,
             QString(),
-            QLatin1String(field.column),
+            QLatin1String(contact::info(place.field).column),
             place.left,
             place.top,
             place.width,

@@ -37,29 +37,34 @@ namespace {
 using contact::Field;
 
 // Where each field's caption and control sit, in twips: in the window, or in
-// the frame of the phone numbers or of the rest.
+// the frame of the phone numbers or of the rest; the caption's text, and the
+// object names of the caption and the control (the accessibility layer and
+// tests find them by these).
 enum class Parent { Window, Phones, Other };
 struct Place {
     Field field;
+    const char* caption;
+    const char* captionName;
+    const char* controlName;
     Parent parent;
     double labelLeft, labelTop, labelWidth;
     double left, top, width, height;
 };
 // clang-format off
 const Place kPlaces[] = {
-    {Field::Name,        Parent::Window, 120,  180,  1245, 1440, 120,  6480, 345},
-    {Field::DateOfBirth, Parent::Window, 120,  720,  1125, 1440, 645,  6480, 375},
-    {Field::Mobile1,     Parent::Phones, 240,  420,  825,  1320, 360,  2400, 345},
-    {Field::Mobile2,     Parent::Phones, 4080, 420,  825,  5160, 360,  2400, 345},
-    {Field::Work1,       Parent::Phones, 240,  900,  1020, 1320, 840,  2400, 345},
-    {Field::Work2,       Parent::Phones, 4080, 900,  1020, 5160, 840,  2400, 345},
-    {Field::Fax1,        Parent::Phones, 240,  1380, 810,  1320, 1320, 2400, 345},
-    {Field::Fax2,        Parent::Phones, 4080, 1380, 810,  5160, 1320, 2400, 345},
-    {Field::Home1,       Parent::Phones, 240,  1860, 1005, 1320, 1800, 2400, 345},
-    {Field::Home2,       Parent::Phones, 4080, 1860, 1005, 5160, 1800, 2400, 345},
-    {Field::Email,       Parent::Other,  120,  420,  510,  1320, 360,  6255, 345},
-    {Field::Website,     Parent::Other,  120,  900,  750,  1320, 840,  6255, 345},
-    {Field::Remark,      Parent::Other,  120,  1380, 1020, 1320, 1320, 6255, 1425},
+    {Field::Name,        "Contact Name:",  "Label1",  "txtContactName", Parent::Window, 120,  180,  1245, 1440, 120,  6480, 345},
+    {Field::DateOfBirth, "Date Of Birth:", "Label2",  "dtpDOB",         Parent::Window, 120,  720,  1125, 1440, 645,  6480, 375},
+    {Field::Mobile1,     "Cell No. 1:",    "Label3",  "txtMobile1",     Parent::Phones, 240,  420,  825,  1320, 360,  2400, 345},
+    {Field::Mobile2,     "Cell No. 2:",    "Label4",  "txtMobile2",     Parent::Phones, 4080, 420,  825,  5160, 360,  2400, 345},
+    {Field::Work1,       "Office No. 1:",  "Label5",  "txtOffice1",     Parent::Phones, 240,  900,  1020, 1320, 840,  2400, 345},
+    {Field::Work2,       "Office No. 2:",  "Label6",  "txtOffice2",     Parent::Phones, 4080, 900,  1020, 5160, 840,  2400, 345},
+    {Field::Fax1,        "Fax No. 1:",     "Label7",  "txtFax1",        Parent::Phones, 240,  1380, 810,  1320, 1320, 2400, 345},
+    {Field::Fax2,        "Fax No. 2:",     "Label8",  "txtFax2",        Parent::Phones, 4080, 1380, 810,  5160, 1320, 2400, 345},
+    {Field::Home1,       "Home No. 1:",    "Label9",  "txtHome1",       Parent::Phones, 240,  1860, 1005, 1320, 1800, 2400, 345},
+    {Field::Home2,       "Home No. 2:",    "Label10", "txtHome2",       Parent::Phones, 4080, 1860, 1005, 5160, 1800, 2400, 345},
+    {Field::Email,       "Email:",         "Label11", "txtEmailAdd",    Parent::Other,  120,  420,  510,  1320, 360,  6255, 345},
+    {Field::Website,     "Website:",       "Label12", "txtWebsite",     Parent::Other,  120,  900,  750,  1320, 840,  6255, 345},
+    {Field::Remark,      "Addn Notes:",    "Label13", "txtRemarks",     Parent::Other,  120,  1380, 1020, 1320, 1320, 6255, 1425},
 };
 // clang-format on
 
@@ -115,10 +120,10 @@ Form2::Form2(MainList& list, QWidget* owner) : QDialog(owner), mList(list), mSes
 
 Form2::~Form2() = default;
 
-QLabel* Form2::addLabel(QWidget* parent, const contact::FieldInfo& field, double left, double top, double width)
+QLabel* Form2::addLabel(QWidget* parent, const char* caption, const char* name, double left, double top, double width)
 {
-    auto* label = new QLabel(QString::fromUtf8(field.editorLabel), parent);
-    label->setObjectName(QLatin1String(field.editorLabelControl));
+    auto* label = new QLabel(QString::fromUtf8(caption), parent);
+    label->setObjectName(QLatin1String(name));
     label->setGeometry(twipsRect(left, top, width, 225));
     // Liberation Sans renders a few pixels wider than the designed widths
     // allow; a caption may use the gap up to its field rather than lose its
@@ -147,11 +152,11 @@ void Form2::buildControls()
 
     std::vector<QWidget*> order;
     for (const Place& place : kPlaces) {
-        const contact::FieldInfo& field = contact::info(place.field);
         QWidget* parent = place.parent == Parent::Window   ? static_cast<QWidget*>(this)
                           : place.parent == Parent::Phones ? phones
                                                            : other;
-        QLabel* label = addLabel(parent, field, place.labelLeft, place.labelTop, place.labelWidth);
+        QLabel* label =
+            addLabel(parent, place.caption, place.captionName, place.labelLeft, place.labelTop, place.labelWidth);
         QWidget* control = nullptr;
         if (place.field == Field::DateOfBirth) {
             dtpDOB = new BirthDateEdit(parent);
@@ -169,7 +174,7 @@ void Form2::buildControls()
             mLines[static_cast<size_t>(contact::indexOf(place.field))] = line;
             control = line;
         }
-        control->setObjectName(QLatin1String(field.editorControl));
+        control->setObjectName(QLatin1String(place.controlName));
         control->setGeometry(twipsRect(place.left, place.top, place.width, place.height));
         label->setBuddy(control);
         control->setAccessibleName(label->text());

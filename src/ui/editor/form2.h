@@ -54,7 +54,7 @@ public:
 
 private:
     void buildControls();
-    QLabel* addLabel(QWidget* parent, const contact::FieldInfo& field, double left, double top, double width);
+    QLabel* addLabel(QWidget* parent, const char* caption, const char* name, double left, double top, double width);
     QString fieldText(contact::Field field) const;
     contact::FieldFlags changedFields() const;
     // Lines 116 and 118: the update and the reload after it; false when the
