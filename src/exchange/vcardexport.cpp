@@ -27,6 +27,7 @@
 #include "store/collationsort.h"
 #include "store/connection.h"
 #include "store/contacttable.h"
+#include "store/datafiles.h"
 #include "store/sqlitehandles.h"
 
 namespace {
@@ -72,6 +73,16 @@ private:
     static constexpr qint64 kLargeFileBytes = 4 << 20;
     int mHandle = -1;
 };
+
+// An export never replaces the file its contacts come from, nor a file
+// SQLite keeps beside it: the vCards there would cost every contact.
+void refuseDataFile(const Connection& source, const QString& path)
+{
+    if (isDataFileOrCompanion(path, source.path()))
+        throw AppError(QStringLiteral("Cannot write %1: Rondexa keeps its contacts there. Choose another file for "
+                                      "the export.")
+                           .arg(QDir::toNativeSeparators(path)));
+}
 
 // The file appears under its name only once all of it is written.
 template <typename WriteAll> void writeFile(const QString& path, WriteAll writeAll, bool buffered = true)
@@ -293,8 +304,10 @@ QByteArray vcardText(const std::vector<Contact>& contacts, VCardVersion version)
     return writer.takeBytes();
 }
 
-void writeVCardFile(const QString& path, const std::vector<Contact>& contacts, VCardVersion version)
+void writeVCardFile(const Connection& source, const QString& path, const std::vector<Contact>& contacts,
+                    VCardVersion version)
 {
+    refuseDataFile(source, path);
     writeFile(path, [&](QSaveFile& file) {
         const QByteArray text = vcardText(contacts, version);
         return file.write(text) == text.size();
@@ -303,6 +316,7 @@ void writeVCardFile(const QString& path, const std::vector<Contact>& contacts, V
 
 int exportAllVCards(Connection& connection, const QString& path, VCardVersion version)
 {
+    refuseDataFile(connection, path);
     // Rendering, the larger part of the work, goes on while SQLite reads and
     // the names are sorted. The file's size is a fair guess at the cards'.
     sqlite3* db = connection.handle();

@@ -13,13 +13,17 @@ class Connection;
 // The contacts as one vCard text, in the order given.
 QByteArray vcardText(const std::vector<Contact>& contacts, VCardVersion version);
 
-// Writes the contacts to path as vCards. The file is replaced only once all
-// of it is written, so a failure leaves any earlier file as it was. Throws
-// AppError with the file system's text on failure.
-void writeVCardFile(const QString& path, const std::vector<Contact>& contacts, VCardVersion version);
+// Writes the contacts, read from source, to path as vCards. The file is
+// replaced only once all of it is written, so a failure leaves any earlier
+// file as it was. Throws AppError with the file system's text on failure,
+// and without writing anything when path is source's data file or one of
+// its companions.
+void writeVCardFile(const Connection& source, const QString& path, const std::vector<Contact>& contacts,
+                    VCardVersion version);
 
 // Writes every contact of tblContact in the list's name order; returns how
-// many. Throws AppError (SQLite's or the file system's text) on failure.
+// many. Throws AppError (SQLite's or the file system's text) on failure; the
+// data file is refused as writeVCardFile refuses it.
 int exportAllVCards(Connection& connection, const QString& path, VCardVersion version);
 
 // "N contacts written to PATH", as the window and the command line say it.

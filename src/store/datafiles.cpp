@@ -1,11 +1,14 @@
 #include "store/datafiles.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 
 #include "base/apperror.h"
@@ -45,6 +48,44 @@ void writeAll(int fd, const char* data, ssize_t size, const QString& path)
         data += written;
         size -= written;
     }
+}
+
+// The files SQLite may keep beside the data file while it writes.
+const char* const kCompanionSuffixes[] = {"", "-journal", "-wal", "-shm"};
+
+// Where a write to path lands: the links at its end followed (as QSaveFile
+// follows them), and its folder resolved. The file itself need not exist.
+QByteArray landingPlace(QByteArray path, bool followLinks)
+{
+    if (!path.startsWith('/'))
+        path = QFile::encodeName(QDir::currentPath()) + '/' + path;
+    for (int hops = 0; followLinks && hops < 40; ++hops) {
+        struct stat info {};
+        if (::lstat(path.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+            break;
+        char target[PATH_MAX];
+        const ssize_t length = ::readlink(path.constData(), target, sizeof target);
+        if (length <= 0 || length == static_cast<ssize_t>(sizeof target))
+            break;
+        const QByteArray next(target, length);
+        path = next.startsWith('/') ? next : path.left(path.lastIndexOf('/') + 1) + next;
+    }
+    const qsizetype slash = path.lastIndexOf('/');
+    QByteArray folder = slash == 0 ? QByteArray("/") : path.left(slash);
+    char resolved[PATH_MAX];
+    if (::realpath(folder.constData(), resolved))
+        folder = resolved;
+    if (!folder.endsWith('/'))
+        folder += '/';
+    return folder + path.mid(slash + 1);
+}
+
+bool sameFile(const QByteArray& a, const QByteArray& b)
+{
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.constData(), &first) == 0 && ::stat(b.constData(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
 }
 
 } // namespace
@@ -95,4 +136,25 @@ void copyTemplate(const QString& templateFile, const QString& dataFile)
         throw;
     }
     ::unlink(temporary.constData());
+}
+
+bool isDataFileOrCompanion(const QString& path, const QString& dataFile)
+{
+    if (path.isEmpty() || dataFile.isEmpty())
+        return false;
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray landing = landingPlace(target, true);
+    const QByteArray data = QFile::encodeName(dataFile);
+    // SQLite names its companions after the data file's real place; a data
+    // file reached through a link may have them beside the link's name too.
+    for (const QByteArray& base : {landingPlace(data, false), landingPlace(data, true)}) {
+        for (const char* suffix : kCompanionSuffixes) {
+            const QByteArray companion = base + suffix;
+            // The device and inode catch a hard link and any other name of a
+            // file that exists; the place catches one that does not yet.
+            if (landing == companion || sameFile(target, companion))
+                return true;
+        }
+    }
+    return false;
 }

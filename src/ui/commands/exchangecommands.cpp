@@ -161,7 +161,7 @@ void exportSelectedVCardsCommand(MainList& list, const ExportTargetChooser& choo
     // Read before the dialog: the list may change while it is open.
     const std::vector<Contact> contacts{contactAt(list, row)};
     exportTo(list, "ExportSelectedVCards", choose, [&](const ExportTarget& target) {
-        writeVCardFile(target.path, contacts, target.version);
+        writeVCardFile(list.session().connection(), target.path, contacts, target.version);
         return static_cast<int>(contacts.size());
     });
 }
@@ -195,7 +195,7 @@ QMimeData* selectedContactsDragData(MainList& list)
             QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
             const QString path = folder + QLatin1Char('/') + fileNameFor(contacts.front()[contact::Field::Name]);
             try {
-                writeVCardFile(path, contacts, VCardVersion::V40);
+                writeVCardFile(list.session().connection(), path, contacts, VCardVersion::V40);
                 data->setUrls({QUrl::fromLocalFile(path)});
             } catch (const AppError&) {
                 // The drag still carries the text.

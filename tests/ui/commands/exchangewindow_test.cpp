@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMimeData>
@@ -108,4 +109,30 @@ TEST_F(ExchangeWindow, DroppedFilesAreImportedAndSelectedContactsGoOut)
         << text.toStdString();
     EXPECT_FALSE(text.contains("Anna"));
     EXPECT_EQ(messages->texts(), QStringList({"1 contact written to " + exported + "."}));
+}
+
+// The export dialog offers every file, the data file (or a link to it) too:
+// the window refuses it, says so and writes nothing.
+TEST_F(ExchangeWindow, AnExportOntoTheDataFileIsRefused)
+{
+    seed(named("Anna"));
+    select(rowOf("Anna"));
+    const QString link = env->root() + QStringLiteral("/Contacts.vcf");
+    ASSERT_TRUE(QFile::link(env->dataFile(), link));
+    QFile data(env->dataFile());
+    ASSERT_TRUE(data.open(QIODevice::ReadOnly));
+    const QByteArray before = data.readAll();
+    data.close();
+
+    const auto chooser = [&](QWidget*) { return ExportTarget{link, VCardVersion::V40}; };
+    exportSelectedVCardsCommand(*form, chooser);
+    exportAllVCardsCommand(*form, chooser);
+
+    ASSERT_EQ(messages->shown().size(), 2u);
+    for (const QString& text : messages->texts())
+        EXPECT_TRUE(text.startsWith("Cannot write " + link + ": Rondexa keeps its contacts there."))
+            << text.toStdString();
+    ASSERT_TRUE(data.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(data.readAll() == before);
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
 }
