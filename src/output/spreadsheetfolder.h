@@ -4,7 +4,8 @@
 
 // The private folder that holds the workbooks handed to the spreadsheet
 // program: readable by the user alone (0700), in the user's cache folder (or
-// the runtime folder where there is no cache folder). A workbook is a copy of
+// the runtime folder where there is no cache folder), and never reached
+// through a link (store/privatefolder.h). A workbook is a copy of
 // the list, deleted contacts included, and is needed only until the
 // spreadsheet program has read it: the next start removes every one (when
 // that program has finished reading cannot be known from here), and an export

@@ -12,43 +12,9 @@
 #include <QFile>
 
 #include "base/apperror.h"
+#include "store/filedescriptor.h"
 
 namespace {
-
-[[noreturn]] void throwErrno(const QString& what, int error)
-{
-    throw AppError(what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error)), error);
-}
-
-class Fd {
-public:
-    explicit Fd(int fd) : mFd(fd) {}
-    ~Fd()
-    {
-        if (mFd >= 0)
-            ::close(mFd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return mFd; }
-
-private:
-    int mFd;
-};
-
-void writeAll(int fd, const char* data, ssize_t size, const QString& path)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, static_cast<size_t>(size));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            throwErrno(QStringLiteral("Cannot write ") + path, errno);
-        }
-        data += written;
-        size -= written;
-    }
-}
 
 // The files SQLite may keep beside the data file while it writes.
 const char* const kCompanionSuffixes[] = {"", "-journal", "-wal", "-shm"};
@@ -105,10 +71,10 @@ void copyTemplate(const QString& templateFile, const QString& dataFile)
     const QByteArray target = QFile::encodeName(dataFile);
     QByteArray temporary = target + ".XXXXXX";
 
-    Fd in(::open(source.constData(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor in(::open(source.constData(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
         throwErrno(QStringLiteral("Cannot read ") + templateFile, errno);
-    Fd out(::mkostemp(temporary.data(), O_CLOEXEC));
+    FileDescriptor out(::mkostemp(temporary.data(), O_CLOEXEC));
     if (out.get() < 0)
         throwErrno(QStringLiteral("Cannot create ") + dataFile, errno);
     try {
@@ -123,7 +89,7 @@ void copyTemplate(const QString& templateFile, const QString& dataFile)
                     continue;
                 throwErrno(QStringLiteral("Cannot read ") + templateFile, errno);
             }
-            writeAll(out.get(), buffer, got, dataFile);
+            writeAll(out.get(), QByteArrayView(buffer, got), dataFile);
         }
         if (::fsync(out.get()) != 0)
             throwErrno(QStringLiteral("Cannot write ") + dataFile, errno);

@@ -14,7 +14,9 @@
 #include "base/messages.h"
 #include "base/mousepointer.h"
 #include "exchange/vcardimport.h"
+#include "store/filedescriptor.h"
 #include "store/paths.h"
+#include "store/privatefolder.h"
 #include "store/session.h"
 #include "ui/commands/mainlist.h"
 
@@ -184,23 +186,20 @@ QMimeData* selectedContactsDragData(MainList& list)
     data->setData(QStringLiteral("text/vcard"), text);
     data->setData(QStringLiteral("text/x-vcard"), text);
     // A file manager takes files, not text: the card also goes into a
-    // private folder of the cache, emptied by the next drag.
-    const QString cache = xdgBaseFolder("XDG_CACHE_HOME", ".cache");
-    if (!cache.isEmpty()) {
-        const QString folder = cache + QStringLiteral("/Marrowind/Rondexa/dragged");
-        QDir dir(folder);
-        if (dir.exists())
-            dir.removeRecursively();
-        if (QDir().mkpath(folder) &&
-            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
-            const QString path = folder + QLatin1Char('/') + fileNameFor(contacts.front()[contact::Field::Name]);
-            try {
-                writeVCardFile(list.session().connection(), path, contacts, VCardVersion::V40);
-                data->setUrls({QUrl::fromLocalFile(path)});
-            } catch (const AppError&) {
-                // The drag still carries the text.
-            }
+    // private folder of the cache, emptied by the next drag. Never through
+    // a link planted there: emptying it would empty another folder.
+    try {
+        const PrivateFolder folder =
+            PrivateFolder::make(xdgBaseFolder("XDG_CACHE_HOME", ".cache"), QStringLiteral("Marrowind/Rondexa/dragged"));
+        folder.removeFiles([](const char*, const struct stat&) { return true; });
+        const QString name = fileNameFor(contacts.front()[contact::Field::Name]);
+        const QString path = folder.path() + QLatin1Char('/') + name;
+        if (const std::optional<FileDescriptor> file = folder.createFile(QFile::encodeName(name))) {
+            writeAll(file->get(), text, path);
+            data->setUrls({QUrl::fromLocalFile(path)});
         }
+    } catch (const AppError&) {
+        // The drag still carries the text.
     }
     return data;
 }
