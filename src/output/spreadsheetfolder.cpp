@@ -4,12 +4,14 @@
 #include <ctime>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 
 #include <QFile>
 #include <QRandomGenerator>
 
 #include "base/apperror.h"
+#include "store/filedescriptor.h"
 #include "store/paths.h"
 #include "store/privatefolder.h"
 
@@ -55,6 +57,14 @@ void removeWorkbooksOlderThan(const PrivateFolder& folder, long long seconds)
     });
 }
 
+// A copy of the program that is still running holds a shared lock on each
+// workbook it exported; one that cannot be opened is left to the day's limit.
+bool heldByARunningCopy(int folder, const char* name)
+{
+    const FileDescriptor file(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    return !file.isOpen() || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0;
+}
+
 } // namespace
 
 QString SpreadsheetFolder::location()
@@ -70,8 +80,12 @@ void SpreadsheetFolder::prepare()
 
 void SpreadsheetFolder::removeLeftovers()
 {
-    if (const std::optional<PrivateFolder> folder = PrivateFolder::existing(baseFolder(), QLatin1String(kBelowBase)))
-        removeWorkbooksOlderThan(*folder, kLeftoverSeconds);
+    const std::optional<PrivateFolder> folder = PrivateFolder::existing(baseFolder(), QLatin1String(kBelowBase));
+    if (!folder)
+        return;
+    folder->removeFiles([&folder](const char* name, const struct stat& info) {
+        return isWorkbookName(name) && S_ISREG(info.st_mode) && !heldByARunningCopy(folder->descriptor(), name);
+    });
 }
 
 QString SpreadsheetFolder::reserveWorkbook()
@@ -83,8 +97,14 @@ QString SpreadsheetFolder::reserveWorkbook()
         for (int i = 0; i < 6; ++i)
             name += kLetters[QRandomGenerator::global()->bounded(static_cast<int>(sizeof(kLetters) - 1))];
         name += kSuffix;
-        if (folder.createFile(name))
+        if (std::optional<FileDescriptor> file = folder.createFile(name)) {
+            // Held until this copy of the program ends, however it ends: the
+            // lock goes with the process and tells a later start the
+            // workbook may still be on its way to the spreadsheet program.
+            ::flock(file->get(), LOCK_SH);
+            file->release();
             return folder.path() + QLatin1Char('/') + QFile::decodeName(name);
+        }
     }
     throw AppError(QStringLiteral("Cannot create a workbook in %1: every name tried was taken").arg(folder.path()),
                    kPathNotFound);
