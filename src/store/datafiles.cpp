@@ -19,6 +19,24 @@ namespace {
 // The files SQLite may keep beside the data file while it writes.
 const char* const kCompanionSuffixes[] = {"", "-journal", "-wal", "-shm"};
 
+// The folder with every link in it resolved, as far as it exists: a data
+// file's folder that is still to be made has the same name before and after.
+QByteArray resolvedFolder(const QByteArray& folder)
+{
+    QByteArray existing = folder;
+    QByteArray missing;
+    char resolved[PATH_MAX];
+    while (!::realpath(existing.constData(), resolved)) {
+        const qsizetype slash = existing.lastIndexOf('/');
+        if (slash <= 0)
+            return folder;
+        missing.prepend(existing.mid(slash));
+        existing.truncate(slash);
+    }
+    const QByteArray found(resolved);
+    return found == "/" && !missing.isEmpty() ? missing : found + missing;
+}
+
 // Where a write to path lands: the links at its end followed (as QSaveFile
 // follows them), and its folder resolved. The file itself need not exist.
 QByteArray landingPlace(QByteArray path, bool followLinks)
@@ -37,10 +55,7 @@ QByteArray landingPlace(QByteArray path, bool followLinks)
         path = next.startsWith('/') ? next : path.left(path.lastIndexOf('/') + 1) + next;
     }
     const qsizetype slash = path.lastIndexOf('/');
-    QByteArray folder = slash == 0 ? QByteArray("/") : path.left(slash);
-    char resolved[PATH_MAX];
-    if (::realpath(folder.constData(), resolved))
-        folder = resolved;
+    QByteArray folder = resolvedFolder(slash == 0 ? QByteArray("/") : path.left(slash));
     if (!folder.endsWith('/'))
         folder += '/';
     return folder + path.mid(slash + 1);
@@ -123,4 +138,9 @@ bool isDataFileOrCompanion(const QString& path, const QString& dataFile)
         }
     }
     return false;
+}
+
+QString realLocation(const QString& path)
+{
+    return QFile::decodeName(landingPlace(QFile::encodeName(path), true));
 }

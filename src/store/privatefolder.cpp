@@ -127,11 +127,15 @@ void PrivateFolder::removeFiles(const std::function<bool(const char* name, const
 
 std::optional<FileDescriptor> PrivateFolder::createFile(const QByteArray& name) const
 {
-    FileDescriptor file(
-        ::openat(mFolder.get(), name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    FileDescriptor file = openFile(name, O_RDWR | O_CREAT | O_EXCL);
     if (file.isOpen())
         return file;
     if (errno == EEXIST)
         return std::nullopt;
     fail({QStringLiteral("Cannot create a file in"), mPath, errno});
+}
+
+FileDescriptor PrivateFolder::openFile(const QByteArray& name, int flags) const
+{
+    return FileDescriptor(::openat(mFolder.get(), name.constData(), flags | O_NOFOLLOW | O_CLOEXEC, 0600));
 }

@@ -36,6 +36,10 @@ public:
     // A new file of that name, readable and writable by the user alone;
     // none when the name is taken. Throws AppError on any other failure.
     std::optional<FileDescriptor> createFile(const QByteArray& name) const;
+    // The file of that name opened with flags (with O_CREAT made readable
+    // and writable by the user alone), never through a link; closed when it
+    // cannot be opened, errno saying why.
+    FileDescriptor openFile(const QByteArray& name, int flags) const;
 
 private:
     PrivateFolder(QString path, FileDescriptor folder) : mPath(std::move(path)), mFolder(std::move(folder)) {}
