@@ -74,14 +74,11 @@ private:
     int mHandle = -1;
 };
 
-// An export never replaces the file its contacts come from, nor a file
-// SQLite keeps beside it: the vCards there would cost every contact.
 void refuseDataFile(const Connection& source, const QString& path)
 {
-    if (isDataFileOrCompanion(path, source.path()))
-        throw AppError(QStringLiteral("Cannot write %1: Rondexa keeps its contacts there. Choose another file for "
-                                      "the export.")
-                           .arg(QDir::toNativeSeparators(path)));
+    const QString refusal = exportRefusal(source, path);
+    if (!refusal.isEmpty())
+        throw AppError(refusal);
 }
 
 // The file appears under its name only once all of it is written.
@@ -294,6 +291,15 @@ void writeInOrder(QSaveFile& file, const Cards& cards, const std::vector<uint32_
 }
 
 } // namespace
+
+QString exportRefusal(const Connection& source, const QString& path)
+{
+    // The vCards there would cost every contact.
+    if (!isDataFileOrCompanion(path, source.path()))
+        return QString();
+    return QStringLiteral("Cannot write %1: Rondexa keeps its contacts there. Choose another file for the export.")
+        .arg(QDir::toNativeSeparators(path));
+}
 
 QByteArray vcardText(const std::vector<Contact>& contacts, VCardVersion version)
 {

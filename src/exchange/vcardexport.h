@@ -10,6 +10,11 @@
 
 class Connection;
 
+// Why an export may not write to path, empty when it may: path is source's
+// data file, or a file SQLite keeps beside it, by whatever name. Both
+// writers below refuse what this refuses.
+QString exportRefusal(const Connection& source, const QString& path);
+
 // The contacts as one vCard text, in the order given.
 QByteArray vcardText(const std::vector<Contact>& contacts, VCardVersion version);
 

@@ -77,6 +77,14 @@ void exportTo(MainList& list, const char* procedure, const ExportTargetChooser& 
     const std::optional<ExportTarget> target = choose(list.ownerWidget());
     if (!target)
         return;
+    // A choice to make again rather than a failure to report: said plainly.
+    QString refusal;
+    if (!trap.attempt(100, [&] { refusal = exportRefusal(list.session().connection(), target->path); }))
+        return;
+    if (!refusal.isEmpty()) {
+        messages.msgBox(refusal, MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Export as vCard"));
+        return;
+    }
     int written = 0;
     list.setMousePointer(pointer::kHourglass);
     const bool done = trap.attempt(100, [&] { written = write(*target); });
