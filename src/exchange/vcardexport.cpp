@@ -27,6 +27,7 @@
 #include "store/collationsort.h"
 #include "store/connection.h"
 #include "store/contacttable.h"
+#include "store/datafiles.h"
 #include "store/sqlitehandles.h"
 
 namespace {
@@ -72,6 +73,13 @@ private:
     static constexpr qint64 kLargeFileBytes = 4 << 20;
     int mHandle = -1;
 };
+
+void refuseDataFile(const Connection& source, const QString& path)
+{
+    const QString refusal = exportRefusal(source, path);
+    if (!refusal.isEmpty())
+        throw AppError(refusal);
+}
 
 // The file appears under its name only once all of it is written.
 template <typename WriteAll> void writeFile(const QString& path, WriteAll writeAll, bool buffered = true)
@@ -284,6 +292,15 @@ void writeInOrder(QSaveFile& file, const Cards& cards, const std::vector<uint32_
 
 } // namespace
 
+QString exportRefusal(const Connection& source, const QString& path)
+{
+    // The vCards there would cost every contact.
+    if (!isDataFileOrCompanion(path, source.path()))
+        return QString();
+    return QStringLiteral("Cannot write %1: Rondexa keeps its contacts there. Choose another file for the export.")
+        .arg(QDir::toNativeSeparators(path));
+}
+
 QByteArray vcardText(const std::vector<Contact>& contacts, VCardVersion version)
 {
     const ContactMapper mapper;
@@ -293,8 +310,10 @@ QByteArray vcardText(const std::vector<Contact>& contacts, VCardVersion version)
     return writer.takeBytes();
 }
 
-void writeVCardFile(const QString& path, const std::vector<Contact>& contacts, VCardVersion version)
+void writeVCardFile(const Connection& source, const QString& path, const std::vector<Contact>& contacts,
+                    VCardVersion version)
 {
+    refuseDataFile(source, path);
     writeFile(path, [&](QSaveFile& file) {
         const QByteArray text = vcardText(contacts, version);
         return file.write(text) == text.size();
@@ -303,6 +322,7 @@ void writeVCardFile(const QString& path, const std::vector<Contact>& contacts, V
 
 int exportAllVCards(Connection& connection, const QString& path, VCardVersion version)
 {
+    refuseDataFile(connection, path);
     // Rendering, the larger part of the work, goes on while SQLite reads and
     // the names are sorted. The file's size is a fair guess at the cards'.
     sqlite3* db = connection.handle();

@@ -1,40 +1,42 @@
 #include "output/spreadsheetfolder.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <memory>
 
-#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QFile>
+#include <QRandomGenerator>
 
 #include "base/apperror.h"
+#include "store/filedescriptor.h"
 #include "store/paths.h"
+#include "store/privatefolder.h"
 
 namespace {
 
-const char kSubfolder[] = "/Marrowind/Rondexa/workbooks";
+const char kBelowBase[] = "Marrowind/Rondexa/workbooks";
 const char kPrefix[] = "Rondexa-";
 const char kSuffix[] = ".xlsx";
 const int kPathNotFound = 76;
+const int kNameAttempts = 100;
 
-[[noreturn]] void failWith(const QString& what, const QString& path, int systemError)
+QString baseFolder()
 {
-    throw AppError(QStringLiteral("%1 %2: %3").arg(what, path, qt_error_string(systemError)), kPathNotFound);
+    QString base = xdgBaseFolder("XDG_CACHE_HOME", ".cache");
+    if (base.isEmpty())
+        base = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return base.startsWith(QLatin1Char('/')) ? base : QString();
 }
 
-void makeFolder(const QByteArray& path)
+PrivateFolder openFolder()
 {
-    struct stat info {};
-    if (::stat(path.constData(), &info) == 0)
-        return;
-    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
-        failWith(QStringLiteral("Cannot create the folder"), QFile::decodeName(path), errno);
+    const QString base = baseFolder();
+    if (base.isEmpty())
+        throw AppError(QStringLiteral("There is no cache folder to put the workbook in"), kPathNotFound);
+    return PrivateFolder::make(base, QLatin1String(kBelowBase));
 }
 
 bool isWorkbookName(const char* name)
@@ -46,74 +48,64 @@ bool isWorkbookName(const char* name)
            std::strcmp(name + length - suffix, kSuffix) == 0;
 }
 
-void removeWorkbooksOlderThan(const QByteArray& folder, long long seconds)
+// Only plain files of the program's own naming.
+void removeWorkbooksOlderThan(const PrivateFolder& folder, long long seconds)
 {
-    struct DirCloser {
-        void operator()(DIR* dir) const { closedir(dir); }
-    };
-    const std::unique_ptr<DIR, DirCloser> dir(opendir(folder.constData()));
-    if (!dir)
-        return;
     const time_t oldest = std::time(nullptr) - static_cast<time_t>(seconds);
-    while (const dirent* entry = readdir(dir.get())) {
-        if (!isWorkbookName(entry->d_name))
-            continue;
-        struct stat info {};
-        // Only plain files of the program's own naming; a link is never
-        // followed out of the folder.
-        if (fstatat(dirfd(dir.get()), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
-            info.st_mtime < oldest)
-            unlinkat(dirfd(dir.get()), entry->d_name, 0);
-    }
+    folder.removeFiles([oldest](const char* name, const struct stat& info) {
+        return isWorkbookName(name) && S_ISREG(info.st_mode) && info.st_mtime < oldest;
+    });
+}
+
+// A copy of the program that is still running holds a shared lock on each
+// workbook it exported; one that cannot be opened is left to the day's limit.
+bool heldByARunningCopy(int folder, const char* name)
+{
+    const FileDescriptor file(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    return !file.isOpen() || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0;
 }
 
 } // namespace
 
 QString SpreadsheetFolder::location()
 {
-    QString base = xdgBaseFolder("XDG_CACHE_HOME", ".cache");
-    if (base.isEmpty())
-        base = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!base.startsWith(QLatin1Char('/')))
-        return QString();
-    return base + QLatin1String(kSubfolder);
+    const QString base = baseFolder();
+    return base.isEmpty() ? QString() : base + QLatin1Char('/') + QLatin1String(kBelowBase);
 }
 
 void SpreadsheetFolder::prepare()
 {
-    const QString folder = location();
-    if (folder.isEmpty())
-        throw AppError(QStringLiteral("There is no cache folder to put the workbook in"), kPathNotFound);
-    const QByteArray path = QFile::encodeName(folder);
-    // Every missing level is made private, the cache folder too when this is
-    // the first program to use it.
-    for (qsizetype slash = path.indexOf('/', 1); slash > 0; slash = path.indexOf('/', slash + 1))
-        makeFolder(path.left(slash));
-    makeFolder(path);
-
-    struct stat info {};
-    if (::lstat(path.constData(), &info) != 0)
-        failWith(QStringLiteral("Cannot read the folder"), folder, errno);
-    if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
-        throw AppError(QStringLiteral("The folder %1 is not a private folder of this user").arg(folder), kPathNotFound);
-    if ((info.st_mode & 07777) != 0700 && ::chmod(path.constData(), 0700) != 0)
-        failWith(QStringLiteral("Cannot make private the folder"), folder, errno);
-    removeWorkbooksOlderThan(path, kMaxAgeSeconds);
+    removeWorkbooksOlderThan(openFolder(), kMaxAgeSeconds);
 }
 
 void SpreadsheetFolder::removeLeftovers()
 {
-    const QString folder = location();
-    if (!folder.isEmpty())
-        removeWorkbooksOlderThan(QFile::encodeName(folder), kLeftoverSeconds);
+    const std::optional<PrivateFolder> folder = PrivateFolder::existing(baseFolder(), QLatin1String(kBelowBase));
+    if (!folder)
+        return;
+    folder->removeFiles([&folder](const char* name, const struct stat& info) {
+        return isWorkbookName(name) && S_ISREG(info.st_mode) && !heldByARunningCopy(folder->descriptor(), name);
+    });
 }
 
 QString SpreadsheetFolder::reserveWorkbook()
 {
-    QByteArray path = QFile::encodeName(location()) + '/' + kPrefix + "XXXXXX" + kSuffix;
-    const int fd = ::mkstemps(path.data(), static_cast<int>(sizeof(kSuffix) - 1));
-    if (fd < 0)
-        failWith(QStringLiteral("Cannot create a workbook in"), location(), errno);
-    ::close(fd);
-    return QFile::decodeName(path);
+    const PrivateFolder folder = openFolder();
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        QByteArray name = kPrefix;
+        for (int i = 0; i < 6; ++i)
+            name += kLetters[QRandomGenerator::global()->bounded(static_cast<int>(sizeof(kLetters) - 1))];
+        name += kSuffix;
+        if (std::optional<FileDescriptor> file = folder.createFile(name)) {
+            // Held until this copy of the program ends, however it ends: the
+            // lock goes with the process and tells a later start the
+            // workbook may still be on its way to the spreadsheet program.
+            ::flock(file->get(), LOCK_SH);
+            file->release();
+            return folder.path() + QLatin1Char('/') + QFile::decodeName(name);
+        }
+    }
+    throw AppError(QStringLiteral("Cannot create a workbook in %1: every name tried was taken").arg(folder.path()),
+                   kPathNotFound);
 }

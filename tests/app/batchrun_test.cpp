@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include "app/batchrun.h"
@@ -103,4 +106,51 @@ TEST(BatchRun, ImportsFileByFileAndExportsWhatWasImported)
     EXPECT_EQ(failed.status, 1);
     EXPECT_FALSE(failed.err.isEmpty());
     EXPECT_EQ(runBatchOf(env, {"--frobnicate"}).status, 2);
+}
+
+// An export onto the data file, by any name that reaches it, would replace
+// every contact with their vCards; so would one onto a file SQLite keeps
+// beside it, which the next start would take for the file's own.
+TEST(BatchRun, RefusesToExportOntoTheDataFileByAnyName)
+{
+    TempEnv env;
+    const QString card = env.root() + QStringLiteral("/card.vcf");
+    writeFile(card, "BEGIN:VCARD\nVERSION:4.0\nFN:Kept Safe\nEND:VCARD\n");
+    ASSERT_EQ(runBatchOf(env, {"--import", card}).status, 0);
+    const QString data = env.dataFile();
+    const QString folder = QFileInfo(data).path();
+    QFile original(data);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray before = original.readAll();
+    original.close();
+
+    const QString link = env.root() + QStringLiteral("/link.vcf");
+    const QString hardLink = env.root() + QStringLiteral("/hard.vcf");
+    const QString walLink = env.root() + QStringLiteral("/wal.vcf");
+    ASSERT_TRUE(QFile::link(data, link));
+    ASSERT_EQ(::link(QFile::encodeName(data).constData(), QFile::encodeName(hardLink).constData()), 0);
+    ASSERT_TRUE(QFile::link(data + QStringLiteral("-wal"), walLink));
+    const QStringList targets = {
+        data,     link,
+        hardLink, data + QStringLiteral("-journal"),
+        walLink,  folder + QStringLiteral("/../Rondexa/dbContacts.mdb-shm"),
+    };
+    for (const QString& target : targets) {
+        SCOPED_TRACE(target.toStdString());
+        const BatchOutput refused = runBatchOf(env, {"--export-vcard", target});
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_TRUE(refused.out.isEmpty()) << refused.out.toStdString();
+        EXPECT_TRUE(refused.err.contains(QStringLiteral("Rondexa keeps its contacts there")))
+            << refused.err.toStdString();
+    }
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(original.readAll() == before);
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    for (const char* companion : {"-journal", "-wal", "-shm"})
+        EXPECT_FALSE(QFileInfo::exists(data + QLatin1String(companion))) << companion;
+
+    const QString elsewhere = env.root() + QStringLiteral("/all.vcf");
+    const BatchOutput written = runBatchOf(env, {"--export-vcard", elsewhere});
+    EXPECT_EQ(written.status, 0) << written.err.toStdString();
+    EXPECT_EQ(written.out.trimmed(), "1 contact written to " + elsewhere);
 }

@@ -11,12 +11,15 @@
 #include <sys/wait.h>
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 
 #include "base/apperror.h"
 #include "childprocess.h"
 #include "editorinput.h"
+#include "output/spreadsheetfolder.h"
 #include "store/connection.h"
 #include "store/contacttable.h"
 #include "store/recordset.h"
@@ -242,4 +245,37 @@ TEST(TwoCopies, LockHeldLongerThanTheBusyTimeoutEndsTheSaveInOneReport)
     const std::optional<int> status = other.wait(10000);
     ASSERT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
     std::cout << "[ copies   ] the save gave up after " << waitedMs << " ms\n";
+}
+
+// The workbook an export hands to the spreadsheet program is a copy of the
+// list: the next start takes it away, unless the copy that exported it is
+// still running and may still be handing it over.
+TEST(TwoCopies, TheNextStartRemovesTheWorkbooksOfEveryCopyThatEnded)
+{
+    QTemporaryDir cache;
+    const QByteArray oldCache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
+    const auto exportAndWait = [](const ChildChannel& channel) {
+        SpreadsheetFolder::prepare();
+        channel.say(QFile::encodeName(SpreadsheetFolder::reserveWorkbook()));
+        return channel.await(30000) == 'q' ? 0 : 2;
+    };
+    ChildProcess running(exportAndWait);
+    ChildProcess ended(exportAndWait);
+    const std::optional<QByteArray> kept = running.readLine(30000);
+    const std::optional<QByteArray> gone = ended.readLine(30000);
+    ASSERT_TRUE(kept && gone);
+    ended.send('q');
+    const std::optional<int> status = ended.wait(30000);
+    ASSERT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+
+    SpreadsheetFolder::removeLeftovers();
+    EXPECT_FALSE(QFileInfo::exists(QFile::decodeName(*gone)));
+    EXPECT_TRUE(QFileInfo::exists(QFile::decodeName(*kept)));
+
+    running.send('q');
+    ASSERT_TRUE(running.wait(30000));
+    SpreadsheetFolder::removeLeftovers();
+    EXPECT_FALSE(QFileInfo::exists(QFile::decodeName(*kept)));
+    qputenv("XDG_CACHE_HOME", oldCache);
 }

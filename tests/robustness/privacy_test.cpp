@@ -5,18 +5,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMimeData>
+#include <QTableView>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include "base/apperror.h"
 #include "output/spreadsheetfolder.h"
 #include "store/connection.h"
 #include "store/contacttable.h"
 #include "store/paths.h"
+#include "support/controls.h"
 #include "support/fakes.h"
 #include "support/tempenv.h"
+#include "ui/commands/exchangecommands.h"
 #include "ui/main/form1.h"
 
 namespace {
@@ -158,4 +164,58 @@ TEST(Privacy, AWorkbookFolderOfAnotherUserIsRefused)
     ASSERT_EQ(::chown(QFile::encodeName(folder).constData(), 4242, 4242), 0);
 
     EXPECT_THROW(SpreadsheetFolder::prepare(), AppError);
+}
+
+// The drag folder is emptied before each drag and the workbook folder at each
+// start. Planted as links to another folder, neither may empty it, nor make
+// it private behind its owner's back.
+TEST(Privacy, FoldersPlantedAsLinksAreNeitherEmptiedNorMadePrivate)
+{
+    TempEnv env;
+    const CacheHome home(env.root() + "/cache");
+    const QString exposed = env.root() + "/exposed";
+    const QString program = env.root() + "/cache/Marrowind/Rondexa";
+    ASSERT_TRUE(QDir().mkpath(exposed));
+    ASSERT_TRUE(QDir().mkpath(program));
+    ASSERT_TRUE(QFile::setPermissions(exposed, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                   QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                                   QFile::ExeOther));
+    writeFile(exposed + "/Rondexa-report.xlsx", "someone else's");
+    writeFile(exposed + "/notes.txt", "someone else's");
+    const QDateTime lastYear = QDateTime::currentDateTime().addYears(-1);
+    QFile workbook(exposed + "/Rondexa-report.xlsx");
+    ASSERT_TRUE(workbook.open(QIODevice::ReadWrite) &&
+                workbook.setFileTime(lastYear, QFileDevice::FileModificationTime));
+    workbook.close();
+    ASSERT_TRUE(QFile::link(exposed, program + "/dragged"));
+    ASSERT_TRUE(QFile::link(exposed, program + "/workbooks"));
+
+    Form1 form(env.session());
+    ASSERT_TRUE(form.Form_Load());
+    Contact values;
+    values[contact::Field::Name] = "Dragged Out";
+    env.gConn()->execute(contact::insertStatement(values));
+    form.loadRondexa();
+    control<QTableView>(form, "ListView1").selectRow(0);
+    ASSERT_EQ(form.selectedRow(), 0);
+
+    const QStringList planted = {"notes.txt", "Rondexa-report.xlsx"};
+    SpreadsheetFolder::removeLeftovers();
+    EXPECT_EQ(QDir(exposed).entryList(QDir::Files), planted);
+    const std::unique_ptr<QMimeData> refused(selectedContactsDragData(form));
+    ASSERT_TRUE(refused);
+    EXPECT_TRUE(refused->data("text/vcard").contains("FN:Dragged Out"));
+    EXPECT_TRUE(refused->urls().isEmpty());
+    EXPECT_EQ(QDir(exposed).entryList(QDir::Files), planted);
+    EXPECT_EQ(mode(exposed), 0755);
+
+    // A folder of the program's own is emptied and used as before.
+    ASSERT_TRUE(QFile::remove(program + "/dragged"));
+    const std::unique_ptr<QMimeData> first(selectedContactsDragData(form));
+    const std::unique_ptr<QMimeData> second(selectedContactsDragData(form));
+    ASSERT_EQ(second->urls().size(), 1);
+    EXPECT_EQ(second->urls()[0].toLocalFile(), program + "/dragged/Dragged Out.vcf");
+    EXPECT_EQ(QDir(program + "/dragged").entryList(QDir::Files), QStringList({"Dragged Out.vcf"}));
+    EXPECT_EQ(mode(program + "/dragged"), 0700);
+    form.Form_QueryUnload();
 }

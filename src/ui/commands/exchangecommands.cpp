@@ -14,7 +14,9 @@
 #include "base/messages.h"
 #include "base/mousepointer.h"
 #include "exchange/vcardimport.h"
+#include "store/filedescriptor.h"
 #include "store/paths.h"
+#include "store/privatefolder.h"
 #include "store/session.h"
 #include "ui/commands/mainlist.h"
 
@@ -75,6 +77,14 @@ void exportTo(MainList& list, const char* procedure, const ExportTargetChooser& 
     const std::optional<ExportTarget> target = choose(list.ownerWidget());
     if (!target)
         return;
+    // A choice to make again rather than a failure to report: said plainly.
+    QString refusal;
+    if (!trap.attempt(100, [&] { refusal = exportRefusal(list.session().connection(), target->path); }))
+        return;
+    if (!refusal.isEmpty()) {
+        messages.msgBox(refusal, MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Export as vCard"));
+        return;
+    }
     int written = 0;
     list.setMousePointer(pointer::kHourglass);
     const bool done = trap.attempt(100, [&] { written = write(*target); });
@@ -161,7 +171,7 @@ void exportSelectedVCardsCommand(MainList& list, const ExportTargetChooser& choo
     // Read before the dialog: the list may change while it is open.
     const std::vector<Contact> contacts{contactAt(list, row)};
     exportTo(list, "ExportSelectedVCards", choose, [&](const ExportTarget& target) {
-        writeVCardFile(target.path, contacts, target.version);
+        writeVCardFile(list.session().connection(), target.path, contacts, target.version);
         return static_cast<int>(contacts.size());
     });
 }
@@ -184,23 +194,20 @@ QMimeData* selectedContactsDragData(MainList& list)
     data->setData(QStringLiteral("text/vcard"), text);
     data->setData(QStringLiteral("text/x-vcard"), text);
     // A file manager takes files, not text: the card also goes into a
-    // private folder of the cache, emptied by the next drag.
-    const QString cache = xdgBaseFolder("XDG_CACHE_HOME", ".cache");
-    if (!cache.isEmpty()) {
-        const QString folder = cache + QStringLiteral("/Marrowind/Rondexa/dragged");
-        QDir dir(folder);
-        if (dir.exists())
-            dir.removeRecursively();
-        if (QDir().mkpath(folder) &&
-            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
-            const QString path = folder + QLatin1Char('/') + fileNameFor(contacts.front()[contact::Field::Name]);
-            try {
-                writeVCardFile(path, contacts, VCardVersion::V40);
-                data->setUrls({QUrl::fromLocalFile(path)});
-            } catch (const AppError&) {
-                // The drag still carries the text.
-            }
+    // private folder of the cache, emptied by the next drag. Never through
+    // a link planted there: emptying it would empty another folder.
+    try {
+        const PrivateFolder folder =
+            PrivateFolder::make(xdgBaseFolder("XDG_CACHE_HOME", ".cache"), QStringLiteral("Marrowind/Rondexa/dragged"));
+        folder.removeFiles([](const char*, const struct stat&) { return true; });
+        const QString name = fileNameFor(contacts.front()[contact::Field::Name]);
+        const QString path = folder.path() + QLatin1Char('/') + name;
+        if (const std::optional<FileDescriptor> file = folder.createFile(QFile::encodeName(name))) {
+            writeAll(file->get(), text, path);
+            data->setUrls({QUrl::fromLocalFile(path)});
         }
+    } catch (const AppError&) {
+        // The drag still carries the text.
     }
     return data;
 }

@@ -471,7 +471,8 @@ TEST_F(ExportTest, WorkbookFolderStaysPrivateAndOldWorkbooksGo)
     EXPECT_EQ(workbooks().filter(QStringLiteral("Rondexa-")).size(), 3);
 
     // The next start takes every workbook earlier runs left: they are copies
-    // of the list, deleted contacts included. Only the last minute's stay.
+    // of the list, deleted contacts included. Only those of a copy of the
+    // program still running stay, this one's among them.
     SpreadsheetFolder::removeLeftovers();
     EXPECT_FALSE(QFile::exists(recent));
     EXPECT_TRUE(QFile::exists(launched[0].last()));

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMimeData>
@@ -137,4 +138,30 @@ TEST_F(ExchangeWindow, DraggingARowWithTheMouseCarriesItsContact)
     QTest::mouseRelease(list().viewport(), Qt::LeftButton, Qt::NoModifier, from + step * 2);
     EXPECT_TRUE(carried.contains("FN:Bob")) << carried.toStdString();
     EXPECT_FALSE(carried.contains("Anna"));
+}
+
+// The export dialog offers every file, the data file (or a link to it) too:
+// the window refuses it, says so and writes nothing.
+TEST_F(ExchangeWindow, AnExportOntoTheDataFileIsRefused)
+{
+    seed(named("Anna"));
+    select(rowOf("Anna"));
+    const QString link = env->root() + QStringLiteral("/Contacts.vcf");
+    ASSERT_TRUE(QFile::link(env->dataFile(), link));
+    QFile data(env->dataFile());
+    ASSERT_TRUE(data.open(QIODevice::ReadOnly));
+    const QByteArray before = data.readAll();
+    data.close();
+
+    const auto chooser = [&](QWidget*) { return ExportTarget{link, VCardVersion::V40}; };
+    exportSelectedVCardsCommand(*form, chooser);
+    exportAllVCardsCommand(*form, chooser);
+
+    // A plain warning: no error report asking for a screenshot.
+    const QString refusal =
+        "Cannot write " + link + ": Rondexa keeps its contacts there. Choose another file for the export.";
+    EXPECT_EQ(messages->texts(), QStringList({refusal, refusal}));
+    ASSERT_TRUE(data.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(data.readAll() == before);
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
 }
