@@ -20,7 +20,6 @@ namespace {
 const char kBelowBase[] = "Marrowind/Rondexa/workbooks";
 const char kPrefix[] = "Rondexa-";
 const char kSuffix[] = ".xlsx";
-const int kPathNotFound = 76;
 const int kNameAttempts = 100;
 
 QString baseFolder()
@@ -35,7 +34,7 @@ PrivateFolder openFolder()
 {
     const QString base = baseFolder();
     if (base.isEmpty())
-        throw AppError(QStringLiteral("There is no cache folder to put the workbook in"), kPathNotFound);
+        throw AppError(QStringLiteral("There is no cache folder to put the workbook in"), AppError::kPathNotFound);
     return PrivateFolder::make(base, QLatin1String(kBelowBase));
 }
 
@@ -107,5 +106,5 @@ QString SpreadsheetFolder::reserveWorkbook()
         }
     }
     throw AppError(QStringLiteral("Cannot create a workbook in %1: every name tried was taken").arg(folder.path()),
-                   kPathNotFound);
+                   AppError::kPathNotFound);
 }

@@ -75,7 +75,8 @@ void makeFolder(const QString& path)
 {
     // Without a known home the data folder's path would start at the root.
     if (!path.startsWith(QLatin1Char('/')) || path.lastIndexOf(QLatin1Char('/')) == 0)
-        throw AppError(QStringLiteral("Cannot create folder %1: there is no home folder to keep it in").arg(path), 76);
+        throw AppError(QStringLiteral("Cannot create folder %1: there is no home folder to keep it in").arg(path),
+                       AppError::kPathNotFound);
     if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0)
         throwErrno(QStringLiteral("Cannot create folder ") + path, errno);
 }

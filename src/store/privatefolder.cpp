@@ -14,8 +14,6 @@
 
 namespace {
 
-const int kPathNotFound = 76;
-
 struct Failure {
     QString what;
     QString path;
@@ -27,7 +25,7 @@ struct Failure {
     const QString reason =
         failure.error != 0 ? QStringLiteral("%1 %2: %3").arg(failure.what, failure.path, qt_error_string(failure.error))
                            : failure.what.arg(failure.path);
-    throw AppError(reason, kPathNotFound);
+    throw AppError(reason, AppError::kPathNotFound);
 }
 
 // Every missing level of the base is made for the user alone, the base too
