@@ -4,11 +4,13 @@
 #include <vector>
 
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTextDocument>
 
 #include "base/apperror.h"
@@ -81,15 +83,6 @@ QFont arial(int points, bool bold)
 const qsizetype kLongestEditable = 100000;
 const qsizetype kShownOfTooLong = 1000;
 
-// The picker shows the user's own date order, always with four-digit years.
-QString pickerFormat()
-{
-    QString format = QLocale().dateFormat(QLocale::ShortFormat);
-    if (!format.contains(QStringLiteral("yyyy")))
-        format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
-    return format;
-}
-
 // The notes exactly as typed: toPlainText() would turn no-break spaces into
 // blanks and line separators into line breaks.
 QString notesAsTyped(const QPlainTextEdit* box)
@@ -160,7 +153,6 @@ void Form2::buildControls()
         QWidget* control = nullptr;
         if (place.field == Field::DateOfBirth) {
             dtpDOB = new BirthDateEdit(parent);
-            dtpDOB->setDisplayFormat(pickerFormat());
             dtpDOB->setDate(QDate::currentDate());
             control = dtpDOB;
         } else if (place.field == Field::Remark) {
@@ -203,6 +195,13 @@ void Form2::buildControls()
 
     connect(PushButton1, &QPushButton::clicked, this, &Form2::PushButton1_Click);
     connect(PushButton2, &QPushButton::clicked, this, &Form2::PushButton2_Click);
+    // The notes box keeps Return for its new lines; Ctrl+Return saves from
+    // there as from anywhere else.
+    for (const QKeySequence& keys : {QKeySequence(QKeySequence::Save), QKeySequence(Qt::CTRL | Qt::Key_Return),
+                                     QKeySequence(Qt::CTRL | Qt::Key_Enter)}) {
+        auto* save = new QShortcut(keys, this);
+        connect(save, &QShortcut::activated, this, [this] { afterKey(&Form2::PushButton1_Click); });
+    }
 
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
@@ -432,6 +431,47 @@ void Form2::takeStoredValues(const StoredTexts& stored)
     // change against it.
     rememberFilled(stored);
     mForced = changed;
+}
+
+void Form2::afterKey(void (Form2::*command)())
+{
+    // A box the command shows is not opened inside the key's own event: a
+    // screen reader waits for the program to say whether it took the key.
+    QMetaObject::invokeMethod(this, command, Qt::QueuedConnection);
+}
+
+void Form2::keyPressEvent(QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (modifiers == Qt::NoModifier && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        afterKey(focusWidget() == PushButton2 ? &Form2::PushButton2_Click : &Form2::PushButton1_Click);
+        return;
+    }
+    if (modifiers == Qt::NoModifier && event->key() == Qt::Key_Escape) {
+        afterKey(&Form2::escapePressed);
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void Form2::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    mOpenedWith = contact();
+}
+
+bool Form2::isChanged() const
+{
+    return mOpenedWith && contact() != *mOpenedWith;
+}
+
+void Form2::escapePressed()
+{
+    if (isChanged() &&
+        mSession.messages.msgBox(QStringLiteral("Close the editor and lose your changes to this contact?"),
+                                 MsgButtons::YesNo) != MsgAnswer::Yes)
+        return;
+    reject();
 }
 
 void Form2::PushButton2_Click()

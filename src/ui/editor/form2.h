@@ -49,10 +49,20 @@ public:
 
     int mousePointer() const;
     void setMousePointer(int pointer);
+    // A field differs from what the window showed when it opened.
+    bool isChanged() const;
 
     QString mContactID;
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
 private:
+    // Runs a command once the key that asked for it has been handled.
+    void afterKey(void (Form2::*command)());
+    // Escape: closes, after asking when the user typed something.
+    void escapePressed();
     void buildControls();
     QLabel* addLabel(QWidget* parent, const char* caption, const char* name, double left, double top, double width);
     QString fieldText(contact::Field field) const;
@@ -81,6 +91,8 @@ private:
     QDate mFilledDate;
     // Fields changed before the baseline moved on to a newer stored contact.
     contact::FieldFlags mForced{};
+    // The fields as the window first showed them.
+    std::optional<Contact> mOpenedWith;
 };
 
 // True when a row of the list shows the name, letter case folded; every row
