@@ -39,8 +39,9 @@ int Application::run(const QStringList& importFiles)
     auto* form = new Form1(mSession);
     if (!form->Form_Load())
         return 0;
-    // Designed to open in the centre of the screen.
-    if (const QScreen* screen = form->screen()) {
+    // Designed to open in the centre of the screen, until it has a place of
+    // its own.
+    if (const QScreen* screen = form->screen(); screen && !form->hasRememberedPlace()) {
         const QRect available = screen->availableGeometry();
         form->move(available.center() - form->rect().center());
     }

@@ -9,3 +9,10 @@ MsgAnswer Messages::msgBox(const QString& text, MsgButtons buttons, MsgIcon icon
 {
     return mSink.show({text, buttons, icon, title.isEmpty() ? mApplicationTitle : title});
 }
+
+MsgAnswer Messages::msgBoxWithLinks(const QString& text)
+{
+    MessageRequest request{text, MsgButtons::Ok, MsgIcon::None, mApplicationTitle};
+    request.links = true;
+    return mSink.show(request);
+}

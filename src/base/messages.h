@@ -11,6 +11,8 @@ struct MessageRequest {
     MsgButtons buttons = MsgButtons::Ok;
     MsgIcon icon = MsgIcon::None;
     QString title;
+    // Web addresses in the text can be clicked (and, like the rest, copied).
+    bool links = false;
 };
 
 // Where message boxes end up: real ones on screen, or a script in tests that
@@ -30,6 +32,9 @@ public:
     // An empty title means the application title.
     MsgAnswer msgBox(const QString& text, MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None,
                      const QString& title = QString());
+
+    // An OK box whose web addresses can be clicked.
+    MsgAnswer msgBoxWithLinks(const QString& text);
 
     const QString& applicationTitle() const { return mApplicationTitle; }
     void setApplicationTitle(const QString& title) { mApplicationTitle = title; }

@@ -58,3 +58,13 @@ WriteOutcome deleteContact(Connection& connection, const QString& id)
     connection.execute(contact::deleteStatement(id));
     return sqlite3_changes(connection.handle()) == 0 ? WriteOutcome::Gone : WriteOutcome::Written;
 }
+
+int deleteContacts(Connection& connection, const QStringList& ids)
+{
+    return inWriteTransaction(connection, [&] {
+        int gone = 0;
+        for (const QString& id : ids)
+            gone += deleteContact(connection, id) == WriteOutcome::Gone ? 1 : 0;
+        return gone;
+    });
+}

@@ -43,3 +43,6 @@ WriteOutcome insertIfNameFree(Connection& connection, const Contact& contact, co
 
 // Deletes the row of that ID; Gone when there was none to delete.
 WriteOutcome deleteContact(Connection& connection, const QString& id);
+// Deletes the rows of these IDs in one transaction, all or none; returns how
+// many of them were no longer there.
+int deleteContacts(Connection& connection, const QStringList& ids);

@@ -16,6 +16,11 @@ namespace {
 
 const char kSection[] = "Rondexa/";
 const char kStateKey[] = "WindowState";
+const char* const kGeometryKeys[] = {"WindowLeft", "WindowTop", "WindowWidth", "WindowHeight"};
+const char kSortColumnKey[] = "SortColumn";
+const char kSortOrderKey[] = "SortOrder";
+// Far beyond any screen, and small enough that twips in pixels fit an int.
+const int kFarthestTwips = 10'000'000;
 
 // The numbers and texts of the errors the original conversions raised, so a
 // report reads as the user would know it.
@@ -119,6 +124,53 @@ void ViewSettings::setColumnWidth(int n, float twips)
 void ViewSettings::setWindowState(int state)
 {
     write(QLatin1String(kStateKey), QString::number(state));
+}
+
+std::optional<QRect> ViewSettings::windowGeometry() const
+{
+    int values[4] = {};
+    for (size_t i = 0; i < std::size(kGeometryKeys); ++i) {
+        if (readText(QLatin1String(kGeometryKeys[i]), QString()).isEmpty())
+            return std::nullopt;
+        values[i] = readWhole(kGeometryKeys[i], 0, i < 2 ? -kFarthestTwips : 1, kFarthestTwips);
+    }
+    return QRect(values[0], values[1], values[2], values[3]);
+}
+
+void ViewSettings::setWindowGeometry(const QRect& twips)
+{
+    const int values[] = {twips.left(), twips.top(), twips.width(), twips.height()};
+    for (size_t i = 0; i < std::size(kGeometryKeys); ++i)
+        write(QLatin1String(kGeometryKeys[i]), QString::number(values[i]));
+}
+
+int ViewSettings::sortColumn() const
+{
+    return readWhole(kSortColumnKey, 0, 0, kColumns);
+}
+
+bool ViewSettings::sortDescending() const
+{
+    return readWhole(kSortOrderKey, 0, 0, 1) == 1;
+}
+
+void ViewSettings::setSort(int column, bool descending)
+{
+    write(QLatin1String(kSortColumnKey), QString::number(column));
+    write(QLatin1String(kSortOrderKey), QString::number(descending ? 1 : 0));
+}
+
+int ViewSettings::readWhole(const char* key, int fallback, int lowest, int highest) const
+{
+    const QString text = readText(QLatin1String(key), QString());
+    if (text.isEmpty())
+        return fallback;
+    const double value = regionalNumber(text);
+    if (value != std::nearbyint(value))
+        throw typeMismatch();
+    if (value < lowest || value > highest)
+        throw AppError::invalidPropertyValue();
+    return static_cast<int>(value);
 }
 
 QString ViewSettings::widthText(float twips)

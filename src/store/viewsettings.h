@@ -1,7 +1,9 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
+#include <QRect>
 #include <QString>
 
 #include "model/contact.h"
@@ -13,7 +15,10 @@ class QSettings;
 // state, kept per user as text under application "Marrowind", section
 // "Rondexa". The store is the file $XDG_CONFIG_HOME/Marrowind.conf (else
 // ~/.config/Marrowind.conf), an INI file whose group [Rondexa] holds the keys
-// ColumnHeaders1 to ColumnHeaders14 and WindowState.
+// ColumnHeaders1 to ColumnHeaders14 and WindowState, and beside them the
+// window's place and size (WindowLeft, WindowTop, WindowWidth, WindowHeight,
+// whole twips) and the sorted column (SortColumn, 1 to 14 as a heading click
+// counts it, 0 for none; SortOrder 0 ascending, 1 descending).
 //
 // Every read that meets a stored value it cannot take throws an AppError for
 // that one key; the caller's trap reports it and reads the next one. Every
@@ -46,6 +51,16 @@ public:
     void setColumnWidth(int n, float twips);
     void setWindowState(int state);
 
+    // The window's place and size in twips when it is in the normal state;
+    // nothing while any of the four is not stored (the window then opens
+    // centred at its designed size).
+    std::optional<QRect> windowGeometry() const;
+    void setWindowGeometry(const QRect& twips);
+    // The column the list was sorted by, 0 for none, and its order.
+    int sortColumn() const;
+    bool sortDescending() const;
+    void setSort(int column, bool descending);
+
     // The text forms: ASCII digits with the user's decimal sign (QLocale()),
     // 1799.811 is written "1799,811" where the comma is the decimal sign;
     // digits of other scripts are read too.
@@ -55,6 +70,8 @@ public:
 
 private:
     QString readText(const QString& key, const QString& fallback) const;
+    // A whole number from lowest to highest; throws for anything else.
+    int readWhole(const char* key, int fallback, int lowest, int highest) const;
     void write(const QString& key, const QString& text);
     AppError unusableFile() const;
     // Null while the file's place holds something other than a plain file,

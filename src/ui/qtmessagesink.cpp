@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 QString displayedMessageText(const QString& text)
 {
@@ -15,8 +16,20 @@ MsgAnswer QtMessageSink::show(const MessageRequest& request)
 {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(request.title);
-    box.setText(displayedMessageText(request.text));
-    box.setTextFormat(Qt::PlainText);
+    if (request.links) {
+        // Only the program's own texts ask for links: a contact's text never
+        // becomes one.
+        static const QRegularExpression address(QStringLiteral("https?://[^\\s<>\"]+"));
+        QString html = displayedMessageText(request.text).toHtmlEscaped();
+        html.replace(address, QStringLiteral("<a href=\"\\0\">\\0</a>"));
+        box.setTextFormat(Qt::RichText);
+        box.setText(html.replace(QLatin1Char('\n'), QStringLiteral("<br>")));
+        box.setTextInteractionFlags(Qt::TextBrowserInteraction);
+    } else {
+        box.setText(displayedMessageText(request.text));
+        box.setTextFormat(Qt::PlainText);
+        box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    }
     box.setIcon(request.icon == MsgIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon);
     if (request.buttons == MsgButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);

@@ -23,6 +23,23 @@ int fillLine(int firstLine, contact::Field field)
     return firstLine + 2 * contact::indexOf(field);
 }
 
+// Update and Delete act on the selected contacts; with none selected they
+// say so rather than do nothing.
+bool saySelectFirst(MainList& list)
+{
+    if (list.selectedRow() >= 0)
+        return false;
+    list.session().messages.msgBox(QStringLiteral("Select a contact first."));
+    return true;
+}
+
+// After a save the saved contact is the selected one, wherever its name put it.
+void selectSaved(MainList& list, const Form2& editor)
+{
+    if (editor.result() == QDialog::Accepted && !editor.savedId().isEmpty())
+        list.selectContacts({editor.savedId()});
+}
+
 } // namespace
 
 void showEditorModally(Form2& editor)
@@ -37,6 +54,7 @@ void addContactCommand(MainList& list, const EditorPresenter& present)
     trap.step(100, [&] { editor.setContactId(QString()); });
     trap.step(102, [&] { editor.setCaption(QStringLiteral("Add New Contact")); });
     trap.step(104, [&] { present(editor); });
+    selectSaved(list, editor);
 }
 
 void updateContactCommand(MainList& list, const EditorPresenter& present)
@@ -45,10 +63,10 @@ void updateContactCommand(MainList& list, const EditorPresenter& present)
     if (trap.test(100, [&] { return list.rowCount() == 0; }))
         return;
     // Rows but none selected: an editor in update mode without a chosen
-    // contact could overwrite one the user never picked, so nothing happens.
-    const int row = list.selectedRow();
-    if (row < 0)
+    // contact could overwrite one the user never picked.
+    if (saySelectFirst(list))
         return;
+    const int row = list.selectedRow();
     Form2 editor(list, list.ownerWidget());
     // What the row holds byte for byte, before anything can change the list.
     StoredTexts stored;
@@ -61,6 +79,7 @@ void updateContactCommand(MainList& list, const EditorPresenter& present)
     trap.step(132, [&] { editor.setMode(ContactEditor::Mode::Update); });
     editor.rememberFilled(stored);
     trap.step(134, [&] { present(editor); });
+    selectSaved(list, editor);
 }
 
 void deleteContactCommand(MainList& list)
@@ -69,27 +88,34 @@ void deleteContactCommand(MainList& list)
     ErrorTrap trap(session.messages, locationTag("Form1", "PushButton2_Click"));
     if (trap.test(100, [&] { return list.rowCount() == 0; }))
         return;
-    const int row = list.selectedRow();
-    if (row < 0)
+    if (saySelectFirst(list))
         return;
-    if (trap.test(102, [&] {
-            return session.messages.msgBox(QStringLiteral("Are you sure you want to delete ") +
-                                               list.text(row, contact::Field::Name) + QStringLiteral("?"),
-                                           MsgButtons::YesNo) != MsgAnswer::Yes;
-        }))
+    const std::vector<int> rows = list.selectedRows();
+    const QString question = rows.size() == 1 ? QStringLiteral("Are you sure you want to delete ") +
+                                                    list.text(rows.front(), contact::Field::Name) + QStringLiteral("?")
+                                              : QStringLiteral("Delete %L1 contacts?").arg(rows.size());
+    if (trap.test(102, [&] { return session.messages.msgBox(question, MsgButtons::YesNo) != MsgAnswer::Yes; }))
         return;
-    WriteOutcome outcome = WriteOutcome::Written;
+    int gone = 0;
     trap.step(104, [&] {
-        const QString id = list.id(row);
-        contact::checkedId(id);
+        QStringList ids;
+        for (const int row : rows)
+            ids << list.id(row);
         list.setMousePointer(pointer::kHourglass);
-        outcome = deleteContact(session.connection(), id);
-        list.noteChanged(id);
+        gone = deleteContacts(session.connection(), ids);
+        for (const QString& id : ids)
+            list.noteChanged(id);
     });
     trap.step(106, [&] { list.loadRondexa(); });
-    if (outcome == WriteOutcome::Gone)
+    // The row after the deleted ones takes their place and the selection.
+    list.selectRowAt(rows.front());
+    if (gone == 1 && rows.size() == 1)
         session.messages.msgBox(
             QStringLiteral("This contact had already been deleted elsewhere (in another window or program)."));
+    else if (gone > 0)
+        session.messages.msgBox(
+            QStringLiteral("%L1 of these contacts had already been deleted elsewhere (in another window or program).")
+                .arg(gone));
 }
 
 void searchCommand(MainList& list, const QString& text)

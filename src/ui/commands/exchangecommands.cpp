@@ -69,6 +69,14 @@ Contact contactAt(MainList& list, int row)
     return contact;
 }
 
+std::vector<Contact> selectedContacts(MainList& list)
+{
+    std::vector<Contact> contacts;
+    for (const int row : list.selectedRows())
+        contacts.push_back(contactAt(list, row));
+    return contacts;
+}
+
 void exportTo(MainList& list, const char* procedure, const ExportTargetChooser& choose,
               const std::function<int(const ExportTarget&)>& write)
 {
@@ -165,11 +173,10 @@ void chooseAndImportVCardsCommand(MainList& list, const ImportFileChooser& choos
 
 void exportSelectedVCardsCommand(MainList& list, const ExportTargetChooser& choose)
 {
-    const int row = list.selectedRow();
-    if (row < 0)
-        return;
     // Read before the dialog: the list may change while it is open.
-    const std::vector<Contact> contacts{contactAt(list, row)};
+    const std::vector<Contact> contacts = selectedContacts(list);
+    if (contacts.empty())
+        return;
     exportTo(list, "ExportSelectedVCards", choose, [&](const ExportTarget& target) {
         writeVCardFile(list.session().connection(), target.path, contacts, target.version);
         return static_cast<int>(contacts.size());
@@ -185,10 +192,9 @@ void exportAllVCardsCommand(MainList& list, const ExportTargetChooser& choose)
 
 QMimeData* selectedContactsDragData(MainList& list)
 {
-    const int row = list.selectedRow();
-    if (row < 0)
+    const std::vector<Contact> contacts = selectedContacts(list);
+    if (contacts.empty())
         return nullptr;
-    const std::vector<Contact> contacts{contactAt(list, row)};
     const QByteArray text = vcardText(contacts, VCardVersion::V40);
     auto* data = new QMimeData;
     data->setData(QStringLiteral("text/vcard"), text);
@@ -200,7 +206,8 @@ QMimeData* selectedContactsDragData(MainList& list)
         const PrivateFolder folder =
             PrivateFolder::make(xdgBaseFolder("XDG_CACHE_HOME", ".cache"), QStringLiteral("Marrowind/Rondexa/dragged"));
         folder.removeFiles([](const char*, const struct stat&) { return true; });
-        const QString name = fileNameFor(contacts.front()[contact::Field::Name]);
+        const QString name =
+            contacts.size() == 1 ? fileNameFor(contacts.front()[contact::Field::Name]) : QStringLiteral("Contacts.vcf");
         const QString path = folder.path() + QLatin1Char('/') + name;
         if (const std::optional<FileDescriptor> file = folder.createFile(QFile::encodeName(name))) {
             writeAll(file->get(), text, path);

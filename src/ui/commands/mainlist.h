@@ -20,8 +20,16 @@ public:
     virtual Session& session() = 0;
 
     virtual int rowCount() const = 0;
-    // The row the user selected; -1 when none is.
+    // The row the user selected (the current one among several); -1 when
+    // none is.
     virtual int selectedRow() const = 0;
+    // Every selected row, in the order shown.
+    virtual std::vector<int> selectedRows() const = 0;
+    // Selects the rows of these IDs, the first current and in view; IDs the
+    // list does not show are passed over.
+    virtual void selectContacts(const QStringList& ids) = 0;
+    // Selects the row shown at that place, or the last when fewer are shown.
+    virtual void selectRowAt(int row) = 0;
     // The row's "ID" text.
     virtual QString id(int row) const = 0;
     virtual QString text(int row, contact::Field field) const = 0;

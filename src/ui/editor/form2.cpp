@@ -325,8 +325,10 @@ void Form2::PushButton1_Click()
                 qint64 id = 0;
                 outcome =
                     insertIfNameFree(mSession.connection(), values, SameName(name, CaseFolding::forUserLocale()), id);
-                if (outcome == WriteOutcome::Written)
-                    mList.noteChanged(QString::number(id));
+                if (outcome == WriteOutcome::Written) {
+                    mSavedId = QString::number(id);
+                    mList.noteChanged(mSavedId);
+                }
             })) {
             setMousePointer(pointer::kDefault);
             return;
@@ -381,6 +383,7 @@ bool Form2::saveUpdate(ErrorTrap& trap, const Contact& values)
         // every field is the user's.
         if (!trap.attempt(116, [&] {
                 mSession.connection().execute(contact::updateStatement(values, mContactID));
+                mSavedId = mContactID;
                 mList.noteChanged(mContactID);
             }))
             return false;
@@ -395,6 +398,7 @@ bool Form2::saveUpdate(ErrorTrap& trap, const Contact& values)
         }))
         return false;
     if (outcome == WriteOutcome::Written) {
+        mSavedId = mContactID;
         mList.noteChanged(mContactID);
         trap.step(118, [&] { mList.loadRondexa(); });
         return true;

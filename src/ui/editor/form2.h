@@ -51,6 +51,8 @@ public:
     void setMousePointer(int pointer);
     // A field differs from what the window showed when it opened.
     bool isChanged() const;
+    // The ID of the contact a save wrote; empty until one did.
+    const QString& savedId() const { return mSavedId; }
 
     QString mContactID;
 
@@ -93,6 +95,7 @@ private:
     contact::FieldFlags mForced{};
     // The fields as the window first showed them.
     std::optional<Contact> mOpenedWith;
+    QString mSavedId;
 };
 
 // True when a row of the list shows the name, letter case folded; every row

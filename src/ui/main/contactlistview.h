@@ -16,6 +16,11 @@ public:
 
     // What a drag of the selected rows carries; none when it returns null.
     void setDragData(std::function<QMimeData*()> makeData) { mDragData = std::move(makeData); }
+    // What the list says in its own area while it has no rows.
+    void setEmptyHint(const QString& hint);
+    // Makes a row current and selected, in its first shown column, when
+    // none is: the one selected before, else the first.
+    void takeCurrentRow();
 
 signals:
     void deletePressed();
@@ -25,6 +30,8 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
@@ -32,6 +39,7 @@ protected:
 
 private:
     std::function<QMimeData*()> mDragData;
+    QString mEmptyHint;
 };
 
 // The local files among dropped data that look like vCard files.

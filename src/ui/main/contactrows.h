@@ -66,6 +66,8 @@ public:
     void removeRow(QByteArrayView id);
 
     const std::vector<ListRow>& rows() const { return mRows; }
+    // The position of the row with that ID text; -1 when there is none.
+    int rowOf(QByteArrayView id) const { return indexOf(id); }
     const ListRow& row(int at) const { return mRows[static_cast<size_t>(at)]; }
     // The text of one cell, from the source when the row does not hold it.
     QString cell(int at, size_t column) const;

@@ -110,6 +110,10 @@ int ContactSortProxy::columnCount(const QModelIndex& parent) const
 
 QVariant ContactSortProxy::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    // The sort arrow, for those who cannot see it.
+    if (role == Qt::AccessibleDescriptionRole && orientation == Qt::Horizontal && section == mColumn)
+        return mOrderOfSort == Qt::AscendingOrder ? QStringLiteral("sorted ascending")
+                                                  : QStringLiteral("sorted descending");
     // The headings belong to the columns, which no sort moves; the rows'
     // own mapping would find none in an empty list.
     return mRows.headerData(section, orientation, role);

@@ -1,10 +1,13 @@
 #include "ui/main/form1.h"
 
+#include <algorithm>
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QItemSelection>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -107,7 +110,7 @@ void Form1::buildControls()
     ListView1->setModel(mShown);
     ListView1->setGeometry(twipsRect(120, 1575, 7800, 5775));
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->setShowGrid(false);
     ListView1->setWordWrap(false);
@@ -172,12 +175,17 @@ void Form1::buildControls()
     connectExchange();
 }
 
+void Form1::afterKey(void (Form1::*command)())
+{
+    QMetaObject::invokeMethod(this, command, Qt::QueuedConnection);
+}
+
 void Form1::connectExchange()
 {
-    connect(ListView1, &ContactListView::deletePressed, this, &Form1::PushButton2_Click);
+    connect(ListView1, &ContactListView::deletePressed, this, [this] { afterKey(&Form1::PushButton2_Click); });
     connect(ListView1, &ContactListView::enterPressed, this, [this] {
         if (selectedRow() >= 0)
-            PushButton3_Click();
+            afterKey(&Form1::PushButton3_Click);
     });
     // After the drop has ended: the file manager the files came from is not
     // kept waiting for the import.
@@ -187,15 +195,7 @@ void Form1::connectExchange()
     ListView1->setDragData([this] { return selectedContactsDragData(*this); });
 
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        QMenu menu(this);
-        menu.addAction(QStringLiteral("Import vCards…"), this, [this] { chooseAndImportVCardsCommand(*this); });
-        QAction* selected = menu.addAction(QStringLiteral("Export Selected as vCard…"), this,
-                                           [this] { exportSelectedVCardsCommand(*this); });
-        selected->setEnabled(selectedRow() >= 0);
-        menu.addAction(QStringLiteral("Export All as vCard…"), this, [this] { exportAllVCardsCommand(*this); });
-        menu.exec(ListView1->viewport()->mapToGlobal(at));
-    });
+    connect(ListView1, &QWidget::customContextMenuRequested, this, &Form1::showContextMenu);
 
     auto* find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, this, [this] {
@@ -203,7 +203,31 @@ void Form1::connectExchange()
         Text1->selectAll();
     });
     auto* add = new QShortcut(QKeySequence::New, this);
-    connect(add, &QShortcut::activated, this, &Form1::PushButton1_Click);
+    connect(add, &QShortcut::activated, this, [this] { afterKey(&Form1::PushButton1_Click); });
+}
+
+void Form1::showContextMenu(const QPoint& at)
+{
+    QMenu menu(this);
+    menu.setTitle(QStringLiteral("Contacts"));
+    menu.setAccessibleName(QStringLiteral("Contacts"));
+    menu.addAction(QStringLiteral("Import vCards…"), this, [this] { chooseAndImportVCardsCommand(*this); });
+    QAction* selected = menu.addAction(QStringLiteral("Export Selected as vCard…"), this,
+                                       [this] { exportSelectedVCardsCommand(*this); });
+    selected->setEnabled(selectedRow() >= 0);
+    menu.addAction(QStringLiteral("Export All as vCard…"), this, [this] { exportAllVCardsCommand(*this); });
+    // The headings' clicks, for a keyboard.
+    QMenu* sortBy = menu.addMenu(QStringLiteral("Sort by"));
+    for (int column = 1; column < mRows->columnCount(); ++column) {
+        QString caption = mRows->headings().value(column);
+        if (column == mShown->sortColumn())
+            caption += mShown->sortOrder() == Qt::AscendingOrder ? QStringLiteral(" (ascending)")
+                                                                 : QStringLiteral(" (descending)");
+        QAction* action = sortBy->addAction(caption, this, [this, column] { ListView1_ColumnClick(column + 1); });
+        action->setCheckable(true);
+        action->setChecked(column == mShown->sortColumn());
+    }
+    menu.exec(ListView1->viewport()->mapToGlobal(at));
 }
 
 void Form1::importFiles(const QStringList& files)
@@ -240,6 +264,8 @@ void Form1::setColumnWidthTwips(int column, double twips)
     mSettingWidth = true;
     ListView1->horizontalHeader()->resizeSection(column, twipsToPixels(twips));
     mSettingWidth = false;
+    if (column == 0)
+        hideNarrowId();
 }
 
 void Form1::columnResized(int column, int, int newSize)
@@ -270,8 +296,52 @@ int Form1::rowCount() const
 
 int Form1::selectedRow() const
 {
-    const QModelIndexList rows = ListView1->selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.first().row();
+    const QModelIndex current = ListView1->currentIndex();
+    if (current.isValid() && ListView1->selectionModel()->isRowSelected(current.row()))
+        return current.row();
+    const std::vector<int> rows = selectedRows();
+    return rows.empty() ? -1 : rows.front();
+}
+
+std::vector<int> Form1::selectedRows() const
+{
+    std::vector<int> rows;
+    for (const QModelIndex& index : ListView1->selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void Form1::selectContacts(const QStringList& ids)
+{
+    QItemSelection selection;
+    QModelIndex first;
+    for (const QString& id : ids) {
+        const int at = mRows->rowOf(id.toLatin1());
+        if (at < 0)
+            continue;
+        const QModelIndex shown = mShown->mapFromSource(mRows->index(at, 1));
+        selection.select(shown, shown);
+        if (!first.isValid())
+            first = shown;
+    }
+    if (!first.isValid())
+        return;
+    QItemSelectionModel* model = ListView1->selectionModel();
+    model->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    model->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    ListView1->scrollTo(first);
+}
+
+void Form1::selectRowAt(int row)
+{
+    const int rows = mShown->rowCount();
+    if (rows == 0)
+        return;
+    const QModelIndex shown = mShown->index(std::clamp(row, 0, rows - 1), 1);
+    ListView1->selectionModel()->setCurrentIndex(shown,
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    ListView1->scrollTo(shown);
 }
 
 QString Form1::id(int row) const
@@ -299,6 +369,24 @@ void Form1::showRows(std::vector<ListRow> rows)
 {
     mShowsAll = false;
     mRows->setRowsInNameOrder(std::move(rows));
+    describeList(true);
+}
+
+void Form1::describeList(bool searched)
+{
+    const int rows = mShown->rowCount();
+    ListView1->setEmptyHint(searched
+                                ? QStringLiteral("No contact matches the search.")
+                                : QStringLiteral("There are no contacts yet.\n\nClick \"Add New Contact\" (Ctrl+N) "
+                                                 "to add one, drop a vCard file here or choose \"Import vCards…\" "
+                                                 "from the list's menu (Menu key or Shift+F10), or click \"Load "
+                                                 "Sample/Example Data\" to try the program out."));
+    const QString found =
+        searched ? (rows == 1 ? QStringLiteral("1 contact found") : QStringLiteral("%L1 contacts found").arg(rows))
+                 : QString();
+    // Heard in the search box, where the user still is after a search.
+    Text1->setAccessibleDescription(found);
+    ListView1->setAccessibleDescription(rows == 0 && !searched ? QStringLiteral("There are no contacts yet.") : found);
 }
 
 void Form1::PushButton1_Click()
@@ -314,6 +402,16 @@ void Form1::PushButton2_Click()
 void Form1::PushButton3_Click()
 {
     updateContactCommand(*this);
+}
+
+void Form1::hideNarrowId()
+{
+    const bool hide = twipsToPixels(columnWidthTwips(0)) == 0;
+    if (ListView1->isColumnHidden(0) == hide)
+        return;
+    mSettingWidth = true;
+    ListView1->setColumnHidden(0, hide);
+    mSettingWidth = false;
 }
 
 void Form1::PushButton4_Click()

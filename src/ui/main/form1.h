@@ -65,11 +65,16 @@ public:
     void importFiles(const QStringList& files);
     void ListView1_ColumnClick(int index);
     bool maximizedLayout() const { return mMaximizedLayout; }
+    // The window was put where it was when it last closed.
+    bool hasRememberedPlace() const { return mPlaced; }
 
     // The list as the commands see it.
     Session& session() override { return mSession; }
     int rowCount() const override;
     int selectedRow() const override;
+    std::vector<int> selectedRows() const override;
+    void selectContacts(const QStringList& ids) override;
+    void selectRowAt(int row) override;
     QString id(int row) const override;
     QString text(int row, contact::Field field) const override;
     QByteArrayView textUtf8(int row, contact::Field field) const override;
@@ -105,6 +110,19 @@ private:
     // The list's keys, context menu, drags and drops, and the window's
     // shortcuts.
     void connectExchange();
+    void showContextMenu(const QPoint& at);
+    // Runs a command once the key that asked for it has been handled: a box
+    // it opens is then not opened inside the key's event, which a screen
+    // reader is still waiting to hear about.
+    void afterKey(void (Form1::*command)());
+    // What the list says when it is empty, and how many a search found.
+    void describeList(bool searched);
+    // The hidden "ID" column takes no keyboard place: it is hidden while it
+    // is narrower than a pixel.
+    void hideNarrowId();
+    // Lines 200 and 202 of the load: the window's place and the sort.
+    void restoreView(ErrorTrap& trap);
+    void sortClicked();
     QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, double left, double top,
                             double width, double height);
     void columnResized(int column, int oldSize, int newSize);
@@ -143,6 +161,7 @@ private:
     bool mMaximizedLayout = false;
     PointerFeedback* mPointer = nullptr;
     bool mUnloaded = false;
+    bool mPlaced = false;
 };
 
 // The application title: the product name without its last word, words

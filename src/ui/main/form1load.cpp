@@ -100,6 +100,7 @@ bool Form1::Form_Load()
         trap.step(196, [&] { mMaximizedLayout = false; });
     else
         trap.step(198, [&] { mMaximizedLayout = true; });
+    restoreView(trap);
     return true;
 }
 
@@ -110,7 +111,11 @@ void Form1::loadRondexa()
     // Since the list was filled, only this window changed the file: the
     // contacts it changed take their new places and the rest stays. Any
     // other writer (another copy, the sqlite3 tool) means a whole refill.
-    if (mShowsAll && !mChanged.empty() && connection.state() != 0 && connection.dataVersion() == mFilledVersion) {
+    // Placing rows one by one costs a pass over the list each: past a few
+    // dozen a refill is quicker.
+    const size_t kMostPlaced = 64;
+    if (mShowsAll && !mChanged.empty() && mChanged.size() <= kMostPlaced && connection.state() != 0 &&
+        connection.dataVersion() == mFilledVersion) {
         // Should a contact fail to load, the list no longer shows the whole
         // table as it is, and the next fill reads all of it again.
         const std::vector<QString> changed = std::exchange(mChanged, {});
@@ -122,6 +127,7 @@ void Form1::loadRondexa()
                 mRows->removeRow(id.toLatin1());
         }
         mShowsAll = true;
+        describeList(false);
         setMousePointer(pointer::kDefault);
         return;
     }
@@ -146,6 +152,7 @@ void Form1::loadRondexa()
         mFilledVersion = snapshot.dataVersion();
     }
     mShowsAll = true;
+    describeList(false);
     setMousePointer(pointer::kDefault);
 }
 

@@ -2,6 +2,7 @@
 // view and its help message.
 #include "ui/main/form1.h"
 
+#include <optional>
 #include <utility>
 
 #include <QEvent>
@@ -93,19 +94,52 @@ void Form1::changeEvent(QEvent* event)
 void Form1::ListView1_ColumnClick(int index)
 {
     mShown->columnClick(index);
-    // The heading shows which column the list is sorted by, and which way.
-    QHeaderView* header = ListView1->horizontalHeader();
-    header->setSortIndicatorShown(mShown->sortColumn() >= 0);
-    header->setSortIndicator(mShown->sortColumn(), mShown->sortOrder());
+    sortClicked();
 }
 
 void Form1::PushButton5_Click()
 {
     ErrorTrap trap(mSession.messages, locationTag("Form1", "PushButton5_Click"));
     trap.step(100, [&] {
-        mSession.messages.msgBox(QStringLiteral("Questions? Please contact Team Marrowind at ") +
-                                 QLatin1String(kContactPage));
+        mSession.messages.msgBoxWithLinks(QStringLiteral("Questions? Please contact Team Marrowind at ") +
+                                          QLatin1String(kContactPage));
     });
+}
+
+void Form1::restoreView(ErrorTrap& trap)
+{
+    const ViewSettings& settings = mSession.settings;
+    trap.step(200, [&] {
+        const std::optional<QRect> place = settings.windowGeometry();
+        // A maximized or minimized window is arranged by its state.
+        if (!place || stateNumber() != kStateNormal)
+            return;
+        const QRect pixels(twipsToPixels(place->left()), twipsToPixels(place->top()), twipsToPixels(place->width()),
+                           twipsToPixels(place->height()));
+        resize(pixels.size());
+        // A place on a screen that is no longer there would hide the window:
+        // it then opens centred.
+        if (screen() && screen()->virtualGeometry().intersects(pixels)) {
+            move(pixels.topLeft());
+            mPlaced = true;
+        }
+    });
+    trap.step(202, [&] {
+        const int column = settings.sortColumn();
+        if (column > 0) {
+            ListView1_ColumnClick(column);
+            if (settings.sortDescending())
+                ListView1_ColumnClick(column);
+        }
+    });
+}
+
+void Form1::sortClicked()
+{
+    // The heading shows which column the list is sorted by, and which way.
+    QHeaderView* header = ListView1->horizontalHeader();
+    header->setSortIndicatorShown(mShown->sortColumn() >= 0);
+    header->setSortIndicator(mShown->sortColumn(), mShown->sortOrder());
 }
 
 void Form1::saveView(ErrorTrap& trap)
@@ -115,6 +149,13 @@ void Form1::saveView(ErrorTrap& trap)
         trap.step(102, [&] { settings.setColumnWidth(n, static_cast<float>(columnWidthTwips(n - 1))); });
     }
     trap.step(106, [&] { settings.setWindowState(stateNumber()); });
+    trap.step(116, [&] {
+        const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+        settings.setWindowGeometry(QRect(qRound(pixelsToTwips(normal.left())), qRound(pixelsToTwips(normal.top())),
+                                         qRound(pixelsToTwips(normal.width())),
+                                         qRound(pixelsToTwips(normal.height()))));
+    });
+    trap.step(118, [&] { settings.setSort(mShown->sortColumn() + 1, mShown->sortOrder() == Qt::DescendingOrder); });
 }
 
 void Form1::sessionEnding()

@@ -58,16 +58,24 @@ TEST_F(ExchangeWindow, KeysReachTheCommandsAndEscapeSavesNothing)
 
     messages->answer(MsgAnswer::No);
     QTest::keyClick(&list(), Qt::Key_Delete);
+    QCoreApplication::processEvents();
     EXPECT_EQ(messages->texts(), QStringList({"Are you sure you want to delete Bob?"}));
     EXPECT_EQ(listedNames(), QStringList({"Anna", "Bob"}));
 
     QTest::keyClick(&list(), Qt::Key_F, Qt::ControlModifier);
     EXPECT_TRUE(control<QLineEdit>(*form, "Text1").hasFocus());
-    EXPECT_EQ(captionOfEditorOpenedBy([&] { QTest::keyClick(form.get(), Qt::Key_N, Qt::ControlModifier); }),
+    EXPECT_EQ(captionOfEditorOpenedBy([&] {
+                  QTest::keyClick(form.get(), Qt::Key_N, Qt::ControlModifier);
+                  QCoreApplication::processEvents();
+              }),
               "Add New Contact");
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    EXPECT_EQ(captionOfEditorOpenedBy([&] { QTest::keyClick(&list(), Qt::Key_Return); }), "Update Contact");
+    EXPECT_EQ(captionOfEditorOpenedBy([&] {
+                  QTest::keyClick(&list(), Qt::Key_Return);
+                  QCoreApplication::processEvents();
+              }),
+              "Update Contact");
     EXPECT_EQ(stored().size(), 2u);
 
     QHeaderView& header = *list().horizontalHeader();

@@ -49,7 +49,7 @@ void clickHeading(Form1& form, int column)
 
 } // namespace
 
-TEST(RememberedView, WidthsAndStateSurviveARestartButTheSortDoesNot)
+TEST(RememberedView, WidthsStateAndSortSurviveARestart)
 {
     TempEnv env;
     ScriptedMessages& messages = env.messages();
@@ -71,7 +71,8 @@ TEST(RememberedView, WidthsAndStateSurviveARestartButTheSortDoesNot)
     EXPECT_EQ(form.columnWidthTwips(5), 1800);
     EXPECT_TRUE(form.windowState() & Qt::WindowMaximized);
     EXPECT_TRUE(form.maximizedLayout());
-    EXPECT_EQ(form.listModel().sortColumn(), -1);
+    EXPECT_EQ(form.listModel().sortColumn(), 2);
+    EXPECT_EQ(form.listModel().sortOrder(), Qt::AscendingOrder);
     EXPECT_TRUE(messages.shown().empty()) << messages.texts().join("|").toStdString();
 }
 
