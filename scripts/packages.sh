@@ -22,16 +22,19 @@ ensure_packages() {
 }
 
 # zlib1g-dev: libxlsxwriter's pkg-config file puts -lz on the link line.
+# fonts-wqy-microhei, one of the CJK fonts the Debian package recommends:
+# Liberation has no ideographs or Hangul, and without such a font names in
+# Chinese, Japanese and Korean show as boxes in the window and the report.
 BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libsqlite3-dev libicu-dev libxlsxwriter-dev zlib1g-dev
-    fonts-liberation)
+    fonts-liberation fonts-wqy-microhei)
 
 # GoogleTest builds the tests; unzip reads exported workbooks back, pdftotext
 # (poppler-utils) reads printed reports back, the install test runs the two
 # desktop validators, the report's wrapping of ideographs needs a font that
-# has them (without one every ideograph is a narrow missing-glyph box), and
+# has them (fonts-wqy-microhei, among the build's packages), and
 # the stock sqlite3 command line judges what the program left in its file, and
 # python3-vobject reads exported vCards back as a parser independent of ours.
-TEST_PACKAGES=(googletest libgtest-dev unzip poppler-utils desktop-file-utils appstream fonts-wqy-microhei sqlite3 python3-vobject)
+TEST_PACKAGES=(googletest libgtest-dev unzip poppler-utils desktop-file-utils appstream sqlite3 python3-vobject)
 
 # scripts/bench.sh: Google Benchmark, and the sqlite3 command line as the
 # yardstick of the whole-process figures.

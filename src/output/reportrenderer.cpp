@@ -18,6 +18,8 @@
 namespace {
 
 const double kTwipsPerInch = 1440.0;
+// Between the text of one box and the next box: a millimetre.
+const int kGapTwips = 57;
 const double kMillimetresPerInch = 25.4;
 
 QFont reportFont(const ReportDesign& design)
@@ -91,6 +93,44 @@ ReportRenderer::ReportRenderer(const ReportDesign& design, const ReportRows& row
             mGrowingField = field;
         }
     }
+    for (const ReportDesign::Control& control : mDetail.controls)
+        mRooms.push_back(roomOf(control));
+}
+
+QRect ReportRenderer::roomOf(const ReportDesign::Control& control) const
+{
+    const QRect box(control.left, control.top, control.width, std::max(control.height, 1));
+    if (control.grows || control.kind != ReportDesign::ControlKind::TextBox)
+        return box;
+    int right = box.left() + box.width();
+    for (const ReportDesign::Control& other : mDetail.controls) {
+        const QRect next(other.left, other.top, other.width, std::max(other.height, 1));
+        if (&other != &control && next.left() > box.left() && next.top() < box.bottom() + 1 &&
+            box.top() < next.bottom() + 1)
+            right = std::min(right, next.left() - kGapTwips);
+    }
+    int bottom = mDetail.height;
+    for (const ReportDesign::Control& other : mDetail.controls) {
+        if (&other != &control && other.top > box.top() && other.left < right && box.left() < other.left + other.width)
+            bottom = std::min(bottom, other.top);
+    }
+    return QRect(box.left(), box.top(), std::max(1, right - box.left()), std::max(box.height(), bottom - box.top()));
+}
+
+QStringList ReportRenderer::fittedLines(const QString& text, const QRect& room) const
+{
+    const QString line = oneLine(text);
+    if (line.isEmpty() || mWrapper.fits(line, room.width()))
+        return QStringList{line};
+    QStringList lines = mWrapper.wrap(line, room.width());
+    const qsizetype most = std::max(1, room.height() / mPitch);
+    if (lines.size() <= most)
+        return lines;
+    // What does not fit ends the last line with an ellipsis.
+    const QString rest = lines.mid(most - 1).join(QString());
+    lines.resize(most - 1);
+    lines << mMetrics.elidedText(rest, Qt::ElideRight, room.width());
+    return lines;
 }
 
 QPageSize ReportRenderer::defaultPageSize(const ReportDesign& design)
@@ -334,6 +374,7 @@ void ReportRenderer::addSlice(std::vector<Item>& items, const Slice& slice) cons
         if (mGrowing && !growing && control.top >= mGrowing->top + mGrowing->height)
             top += growth;
         item.rect = QRect(left + control.left, top, control.width, control.height);
+        item.room = mRooms[i].translated(left, top - control.top);
         switch (control.kind) {
         case ReportDesign::ControlKind::Label:
             item.kind = Item::Kind::Label;
@@ -353,8 +394,9 @@ void ReportRenderer::addSlice(std::vector<Item>& items, const Slice& slice) cons
                 if (!slice.whole)
                     item.rect.moveTop(slice.top);
                 item.rect.setHeight(split ? height : std::max(control.height, height));
+                item.room = item.rect;
             } else {
-                item.lines = QStringList{oneLine(item.text)};
+                item.lines = fittedLines(item.text, item.room);
             }
             break;
         }
@@ -384,11 +426,13 @@ void ReportRenderer::drawItems(QPainter& painter, const std::vector<Item>& items
             if (line.isEmpty())
                 continue;
             const QPointF baseline(item.rect.left(), item.rect.top() + static_cast<double>(n) * mPitch + ascent);
-            // A box that does not grow cuts its text at its right edge, as the
-            // design's fixed boxes do; clipping only then keeps the PDF small.
-            if (!wrapped && !mWrapper.fits(line, item.rect.width())) {
+            // Lines are fitted to their room; should a measure and the
+            // drawing still differ by a hair, the room cuts it. Clipping
+            // only then keeps the PDF small.
+            const QRect room = item.room.isValid() ? item.room : item.rect;
+            if (!wrapped && !mWrapper.fits(line, room.width())) {
                 painter.save();
-                painter.setClipRect(item.rect, Qt::IntersectClip);
+                painter.setClipRect(room, Qt::IntersectClip);
                 painter.drawText(baseline, line);
                 painter.restore();
             } else {

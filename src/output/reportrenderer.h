@@ -41,6 +41,11 @@ public:
         // not grow, the wrapped lines (or the part on this page) for one that does.
         QStringList lines;
         QRect rect;
+        // Where the text may print: a box that does not grow takes the free
+        // paper to its right and below it, up to the next box and no
+        // further, and its text wraps there and ends in an ellipsis when it
+        // still does not fit. No two items' rooms overlap.
+        QRect room;
         // The data row a field shows; -1 for labels and lines.
         int row = -1;
         // The band the item belongs to ("Section2").
@@ -121,6 +126,10 @@ private:
     PageFit fitPage(int index, Cursor start, bool keepSlices) const;
     void findNextPage();
     QStringList growingLines(int row) const;
+    // The lines of a fixed box's text within its room.
+    QStringList fittedLines(const QString& text, const QRect& room) const;
+    // Each detail control's room in its band, by the controls around it.
+    QRect roomOf(const ReportDesign::Control& control) const;
     int growingLineCount(int row) const;
     int detailHeight(int lines) const;
     QString growingText(int row) const;
@@ -139,6 +148,7 @@ private:
     const ReportDesign::Control* mGrowing = nullptr;
     // The row field each detail control shows; -1 for the others.
     std::vector<int> mFieldOf;
+    std::vector<QRect> mRooms;
     int mGrowingField = -1;
 
     std::vector<Cursor> mPageStarts;

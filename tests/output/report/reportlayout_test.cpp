@@ -424,3 +424,63 @@ TEST(ReportLayout, DrawnPageHasItsInkInsideTheMargins)
     EXPECT_EQ(ruleStart, 50);
     EXPECT_NEAR(ruleEnd, (kLeft + 8505) / 10, 1);
 }
+
+// The generator's longest names (bench/support) and longer, in several
+// scripts, beside long numbers and addresses: each text stays in its own
+// room, wrapping where there is paper below it and ending in an ellipsis
+// where there is not.
+TEST(ReportLayout, LongTextsStayInTheirOwnBoxes)
+{
+    const QString endless = QString("Maximilian-Alexander von Hohenzollern-Sigmaringen ").repeated(4);
+    const QStringList names = {QString::fromUtf8("Ярослава Οικονόμου 99999"),
+                               QString::fromUtf8("Łukasz Schröder 100000"),
+                               QString::fromUtf8("美咲 Οικονόμου 99999"),
+                               QString::fromUtf8("李娜 佐藤 田中 张 健太 美咲 王 "),
+                               QString::fromUtf8("Αλεξάνδρα Παπαδοπούλου-Οικονόμου"),
+                               endless};
+    std::vector<QStringList> contacts;
+    for (const QString& name : names) {
+        QStringList texts = fullContact(1);
+        texts[0] = name;
+        texts[1] = "11/30/1999 and a note";
+        for (int phone = 2; phone <= 9; ++phone)
+            texts[phone] = "+44 (0)20 7946 0958 ext. 12345";
+        texts[10] = "a.very.long.address.indeed@subdomain.example.org";
+        texts[11] = "https://www.example.org/a/very/long/path/that/goes/on";
+        contacts.push_back(texts);
+    }
+    const ReportRows rows = rowsOf(contacts);
+    ReportRenderer renderer(rptMain::design(), rows, kA4);
+    const QFontMetricsF metrics(renderer.font());
+    for (int page = 0; renderer.hasPage(page); ++page) {
+        const std::vector<Item> items = renderer.layoutPage(page);
+        for (size_t a = 0; a < items.size(); ++a) {
+            const Item& item = items[a];
+            if (item.kind == Item::Kind::Line)
+                continue;
+            const QRect room = item.room.isValid() ? item.room : item.rect;
+            SCOPED_TRACE(item.name.toStdString() + " " + item.text.toStdString());
+            EXPECT_LE(static_cast<int>(item.lines.size()) * renderer.linePitch(), std::max(room.height(), 240));
+            for (const QString& line : item.lines)
+                EXPECT_LE(metrics.horizontalAdvance(line), room.width() + 0.5) << line.toStdString();
+            for (size_t b = a + 1; b < items.size(); ++b) {
+                const Item& other = items[b];
+                if (other.kind != Item::Kind::Line) {
+                    EXPECT_FALSE(room.intersects(other.room.isValid() ? other.room : other.rect))
+                        << other.name.toStdString();
+                }
+            }
+        }
+        for (int row = 0; row < static_cast<int>(names.size()); ++row) {
+            const auto fields = byName(items, row);
+            if (fields.empty())
+                continue;
+            const QStringList nameLines = fields.at("Text1").lines;
+            if (names[row] == endless)
+                EXPECT_TRUE(nameLines.last().endsWith(QChar(0x2026))) << nameLines.join("|").toStdString();
+            else
+                EXPECT_EQ(nameLines.join(QString()), names[row]) << nameLines.join("|").toStdString();
+            EXPECT_GT(nameLines.size(), 1) << names[row].toStdString();
+        }
+    }
+}
