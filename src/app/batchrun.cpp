@@ -2,6 +2,7 @@
 
 #include <QTextStream>
 
+#include "app/snapshotrun.h"
 #include "app/startoptions.h"
 #include "base/apperror.h"
 #include "exchange/vcardexport.h"
@@ -9,6 +10,7 @@
 #include "store/connection.h"
 #include "store/datafiles.h"
 #include "store/paths.h"
+#include "store/snapshots.h"
 
 namespace {
 
@@ -47,11 +49,17 @@ int runBatch(const StartOptions& options, const QString& applicationFolder, QTex
         return 2;
     case StartOptions::Mode::Import:
     case StartOptions::Mode::ExportVCard:
+    case StartOptions::Mode::Snapshots:
+    case StartOptions::Mode::Restore:
         break;
     }
     Connection connection;
     try {
         openDataFile(connection, applicationFolder);
+        if (options.mode == StartOptions::Mode::Snapshots || options.mode == StartOptions::Mode::Restore)
+            return runSnapshotCommand(options, connection, out, err);
+        if (options.mode == StartOptions::Mode::Import)
+            takeSnapshot(connection, SnapshotReason::Import);
         if (options.mode == StartOptions::Mode::ExportVCard) {
             const int written = exportAllVCards(connection, options.exportPath, options.version);
             out << writtenLine(written, options.exportPath) << Qt::endl;

@@ -19,6 +19,8 @@ StartOptions StartOptions::parse(const QStringList& arguments)
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             options.mode = Mode::Help;
         } else if (argument == QLatin1String("--import")) {
+            if (options.mode == Mode::Snapshots || options.mode == Mode::Restore)
+                return invalid(QStringLiteral("--import goes without --snapshots and --restore"));
             if (options.mode == Mode::ExportVCard)
                 return invalid(QStringLiteral("--import and --export-vcard cannot be given together"));
             if (options.mode != Mode::Help)
@@ -31,6 +33,19 @@ StartOptions StartOptions::parse(const QStringList& arguments)
             options.exportPath = arguments[++i];
             if (options.mode != Mode::Help)
                 options.mode = Mode::ExportVCard;
+        } else if (argument == QLatin1String("--snapshots")) {
+            if (options.mode != Mode::Window && options.mode != Mode::Help)
+                return invalid(QStringLiteral("--snapshots goes alone"));
+            if (options.mode != Mode::Help)
+                options.mode = Mode::Snapshots;
+        } else if (argument == QLatin1String("--restore")) {
+            if (options.mode != Mode::Window && options.mode != Mode::Help)
+                return invalid(QStringLiteral("--restore goes alone"));
+            if (i + 1 >= arguments.size())
+                return invalid(QStringLiteral("--restore needs the snapshot to put back"));
+            options.snapshot = arguments[++i];
+            if (options.mode != Mode::Help)
+                options.mode = Mode::Restore;
         } else if (argument == QLatin1String("--vcard-version")) {
             if (i + 1 >= arguments.size())
                 return invalid(QStringLiteral("--vcard-version needs 3.0 or 4.0"));
@@ -52,6 +67,8 @@ StartOptions StartOptions::parse(const QStringList& arguments)
         return options;
     if (options.mode == Mode::Import && options.files.isEmpty())
         return invalid(QStringLiteral("--import needs at least one file"));
+    if ((options.mode == Mode::Snapshots || options.mode == Mode::Restore) && !options.files.isEmpty())
+        return invalid(QStringLiteral("--snapshots and --restore import no files"));
     if (options.mode == Mode::ExportVCard && !options.files.isEmpty())
         return invalid(QStringLiteral("--export-vcard writes one file and imports none"));
     if (versionGiven && options.mode != Mode::ExportVCard)
@@ -64,9 +81,13 @@ QString StartOptions::usage()
     return QStringLiteral("Usage: rondexa [FILE.vcf...]\n"
                           "       rondexa --import FILE.vcf...\n"
                           "       rondexa --export-vcard FILE.vcf [--vcard-version 3.0|4.0]\n"
+                          "       rondexa --snapshots\n"
+                          "       rondexa --restore SNAPSHOT\n"
                           "\n"
                           "Without options the window opens; vCard files named on the line are imported into it.\n"
                           "  --import           import the files without a window, one summary line per file\n"
                           "  --export-vcard     write every contact, in name order, to FILE without a window\n"
-                          "  --vcard-version    4.0 (the default) or 3.0 for older phones\n");
+                          "  --vcard-version    4.0 (the default) or 3.0 for older phones\n"
+                          "  --snapshots        list the copies of the data file taken before imports and deletes\n"
+                          "  --restore          put a snapshot back, after keeping the file as it is as one\n");
 }

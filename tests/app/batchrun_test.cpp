@@ -54,6 +54,11 @@ TEST(StartOptions, CommandLinesAndTheirMeaning)
         {{"--export-vcard", "out.vcf", "--vcard-version", "2.1"}, Mode::Invalid, {}, "out.vcf"},
         {{"--vcard-version", "3.0", "a.vcf"}, Mode::Invalid, {"a.vcf"}, {}},
         {{"--frobnicate"}, Mode::Invalid, {}, {}},
+        {{"--snapshots"}, Mode::Snapshots, {}, {}},
+        {{"--restore", "snapshot-x.mdb"}, Mode::Restore, {}, {}},
+        {{"--restore"}, Mode::Invalid, {}, {}},
+        {{"--snapshots", "a.vcf"}, Mode::Invalid, {"a.vcf"}, {}},
+        {{"--import", "a.vcf", "--snapshots"}, Mode::Invalid, {"a.vcf"}, {}},
     };
     for (const LineCase& c : cases) {
         const StartOptions options = StartOptions::parse(c.arguments);
@@ -153,4 +158,42 @@ TEST(BatchRun, RefusesToExportOntoTheDataFileByAnyName)
     const BatchOutput written = runBatchOf(env, {"--export-vcard", elsewhere});
     EXPECT_EQ(written.status, 0) << written.err.toStdString();
     EXPECT_EQ(written.out.trimmed(), "1 contact written to " + elsewhere);
+}
+
+// An import from the command line leaves a snapshot of the file before it,
+// which --snapshots lists and --restore puts back.
+TEST(BatchRun, ImportsAreSnapshottedAndASnapshotComesBack)
+{
+    TempEnv env;
+    const QString cards = env.root() + QStringLiteral("/two.vcf");
+    writeFile(cards, "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna\r\nEND:VCARD\r\n"
+                     "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Bob\r\nEND:VCARD\r\n");
+    ASSERT_EQ(runBatchOf(env, {"--import", cards}).status, 0);
+    const QString other = env.root() + QStringLiteral("/one.vcf");
+    writeFile(other, "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Carl\r\nEND:VCARD\r\n");
+    ASSERT_EQ(runBatchOf(env, {"--import", other}).status, 0);
+
+    const BatchOutput listed = runBatchOf(env, {"--snapshots"});
+    EXPECT_EQ(listed.status, 0);
+    const QStringList lines = listed.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << listed.out.toStdString();
+    EXPECT_TRUE(lines[1].endsWith("  0 contacts")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].endsWith("  2 contacts")) << lines[2].toStdString();
+
+    const QString second = lines[2].section(QStringLiteral("  "), 0, 0);
+    const BatchOutput restored = runBatchOf(env, {"--restore", second});
+    EXPECT_EQ(restored.status, 0) << restored.err.toStdString();
+    const QStringList after = runBatchOf(env, {"--snapshots"}).out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(after.size(), 4);
+    // The file as it was before the restore, three contacts, is the newest.
+    EXPECT_TRUE(after[3].endsWith("  3 contacts")) << after[3].toStdString();
+    const QString exported = env.root() + QStringLiteral("/all.vcf");
+    ASSERT_EQ(runBatchOf(env, {"--export-vcard", exported}).status, 0);
+    QFile file(exported);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().count("BEGIN:VCARD"), 2);
+
+    const BatchOutput missing = runBatchOf(env, {"--restore", "snapshot-none"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.err.contains("There is no snapshot")) << missing.err.toStdString();
 }

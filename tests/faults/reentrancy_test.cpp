@@ -25,16 +25,7 @@ namespace {
 
 QString integrity(const QString& path)
 {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* statement = nullptr;
-    sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &statement, nullptr);
-    QString verdict;
-    if (sqlite3_step(statement) == SQLITE_ROW)
-        verdict = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
-    return verdict;
+    return firstValueIn(path, "PRAGMA integrity_check");
 }
 
 // At the first moment the running command lets events through, clicks every

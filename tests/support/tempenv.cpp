@@ -1,5 +1,7 @@
 #include "support/tempenv.h"
 
+#include <sqlite3.h>
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -73,4 +75,18 @@ void TempEnv::installDataFile() const
     QDir().mkpath(dataHome() + QStringLiteral("/Marrowind/Rondexa"));
     copyTemplateTo(dataFile());
     QFile(dataFile()).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+}
+
+QString firstValueIn(const QString& path, const char* sql)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
+    QString value;
+    if (statement && sqlite3_step(statement) == SQLITE_ROW)
+        value = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return value;
 }

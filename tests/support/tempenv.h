@@ -55,6 +55,11 @@ void copyTemplateTo(const QString& path);
 // Writes the file whole, making its folder first; a failure fails the test.
 void writeFile(const QString& path, const QByteArray& bytes);
 
+// The first column of the first row a query gives on a file opened read-only
+// by plain SQLite ("PRAGMA integrity_check" says "ok" for a sound file);
+// empty when there is none.
+QString firstValueIn(const QString& path, const char* sql);
+
 // A command-line tool the tests themselves run (unzip, pdftotext, ...), from
 // the system folders: the tests' own search path holds only stand-ins.
 // Empty when it is not installed.

@@ -11,6 +11,7 @@
 #include "store/contacttable.h"
 #include "store/contactwrites.h"
 #include "store/session.h"
+#include "store/snapshots.h"
 #include "ui/commands/mainlist.h"
 #include "ui/editor/form2.h"
 
@@ -97,6 +98,10 @@ void deleteContactCommand(MainList& list)
     if (trap.test(102, [&] { return session.messages.msgBox(question, MsgButtons::YesNo) != MsgAnswer::Yes; }))
         return;
     int gone = 0;
+    // Several contacts go back to a copy of the file taken just before; no
+    // such delete without one.
+    if (rows.size() > 1 && !trap.attempt(104, [&] { takeSnapshot(session.connection(), SnapshotReason::Delete); }))
+        return;
     trap.step(104, [&] {
         QStringList ids;
         for (const int row : rows)

@@ -18,6 +18,7 @@
 #include "store/paths.h"
 #include "store/privatefolder.h"
 #include "store/session.h"
+#include "store/snapshots.h"
 #include "ui/commands/mainlist.h"
 
 namespace {
@@ -142,6 +143,10 @@ void importVCardsCommand(MainList& list, const QStringList& files)
     Session& session = list.session();
     ErrorTrap trap(session.messages, locationTag("Form1", "ImportVCards"));
     if (files.isEmpty())
+        return;
+    // The file as it was, should the import turn out to be a mistake; no
+    // import without that copy.
+    if (!trap.attempt(100, [&] { takeSnapshot(session.connection(), SnapshotReason::Import); }))
         return;
     QStringList lines;
     bool allImported = true;

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "store/snapshots.h"
 #include "ui/commands/contactcommands.h"
 #include "ui/editor/form2.h"
 
@@ -107,6 +108,13 @@ TEST_F(ListManners, SeveralRowsGoWithOneQuestionThatCountsThem)
     EXPECT_EQ(listedNames(), QStringList({"Bob"}));
     EXPECT_EQ(stored().size(), 1u);
     EXPECT_EQ(selectedNames(), QStringList({"Bob"}));
+    // The file as it was before, in one snapshot; a single row takes none.
+    const std::vector<SnapshotInfo> snapshots = listSnapshots(env->dataFile());
+    ASSERT_EQ(snapshots.size(), 1u);
+    EXPECT_EQ(snapshots[0].contacts, 4);
+    messages->answer(MsgAnswer::Yes);
+    form->PushButton2_Click();
+    EXPECT_EQ(listSnapshots(env->dataFile()).size(), 1u);
 }
 
 TEST_F(ListManners, TheKeyboardEntersOnAContactAndTabLeaves)
