@@ -2,10 +2,16 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
+#include <new>
 #include <thread>
 #include <utility>
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
@@ -60,24 +66,76 @@ bool isBlank(QByteArrayView text)
     return true;
 }
 
-bool readFile(QFile& file, QByteArray& copy, QByteArrayView& data, QString& error)
+// What a path names when it is no regular file, as the summary says it.
+QString notAFile(mode_t mode)
 {
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = file.errorString();
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder, not a file");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a pipe, not a file");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("a device, not a file");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket, not a file");
+    return QStringLiteral("not a regular file");
+}
+
+struct FileHandle {
+    int handle;
+    ~FileHandle()
+    {
+        if (handle >= 0)
+            ::close(handle);
+    }
+};
+
+// A copy of the whole file. Only a regular file is read: a pipe would keep
+// the window waiting for a writer that may never come, and a device such as
+// /dev/zero never ends. The file is not mapped: another program that cuts it
+// short while it is read would bring the whole program down.
+bool readFile(const QString& path, QByteArray& bytes, QString& error)
+{
+    const QByteArray name = QFile::encodeName(path);
+    // Refused before it is opened where possible: opening some devices does
+    // something.
+    struct stat info {};
+    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        error = notAFile(info.st_mode);
         return false;
     }
-    // A mapped file is read without a copy of it; a pipe or an empty file
-    // cannot be mapped and is read whole.
-    if (const uchar* mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr) {
-        data = QByteArrayView(reinterpret_cast<const char*>(mapped), file.size());
-        return true;
-    }
-    copy = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        error = file.errorString();
+    // Without O_NONBLOCK, opening a pipe that has taken the file's place
+    // since would wait for a writer.
+    const FileHandle file{::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
+    const int handle = file.handle;
+    if (handle < 0 || ::fstat(handle, &info) != 0) {
+        error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
-    data = copy;
+    if (!S_ISREG(info.st_mode)) {
+        error = notAFile(info.st_mode);
+        return false;
+    }
+    try {
+        bytes.resize(static_cast<qsizetype>(info.st_size));
+    } catch (const std::bad_alloc&) {
+        error = QStringLiteral("too large to be read into memory");
+        return false;
+    }
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got = ::read(handle, bytes.data() + done, static_cast<size_t>(bytes.size() - done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            error = QString::fromLocal8Bit(std::strerror(errno));
+            return false;
+        }
+        if (got == 0) {
+            error = QStringLiteral("the file became shorter while it was read");
+            return false;
+        }
+        done += got;
+    }
     return true;
 }
 
@@ -226,10 +284,8 @@ VCardImportResult importVCardFile(Connection& connection, const QString& path, c
 {
     VCardImportResult failed;
     failed.file = path;
-    QFile file(path);
-    QByteArray copy;
-    QByteArrayView data;
-    if (!readFile(file, copy, data, failed.error))
+    QByteArray data;
+    if (!readFile(path, data, failed.error))
         return failed;
 
     VCardImportResult result = failed;

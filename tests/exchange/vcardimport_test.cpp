@@ -1,4 +1,13 @@
+#include <chrono>
+#include <future>
+
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
 
 #include "datafile.h"
 
@@ -103,6 +112,51 @@ TEST(VCardImport, SkipsNamesTheEditorWouldRefuseAndCountsWhatWasKept)
     expectSameFields(stored[3], contactWith({{Field::Name, "Dora"}, {Field::Remark, "Organization: Acme, Sales"}}),
                      "Dora");
     expectSameFields(stored[4], contactWith({{Field::Name, "Fritz Eck"}, {Field::Mobile1, "2"}}), "Fritz");
+}
+
+// A pipe would keep the window waiting for a writer for ever, a device such
+// as /dev/zero would be read until memory runs out.
+TEST(VCardImport, RefusesWhatIsNoFileWithoutWaitingForIt)
+{
+    DataFile data;
+    const QString pipe = data.env.root() + QStringLiteral("/pipe.vcf");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const struct {
+        QString path;
+        QString summary;
+    } cases[] = {
+        {pipe, QStringLiteral("pipe.vcf: nothing imported: a pipe, not a file")},
+        {QStringLiteral("/dev/zero"), QStringLiteral("zero: nothing imported: a device, not a file")},
+        {data.env.root(),
+         data.env.root().section(u'/', -1) + QStringLiteral(": nothing imported: a folder, not a file")},
+    };
+    for (const auto& row : cases) {
+        auto pending = std::async(std::launch::async, [&] { return importVCardFile(data.connection, row.path); });
+        if (pending.wait_for(std::chrono::seconds(20)) == std::future_status::timeout) {
+            ADD_FAILURE() << "still waiting on " << row.path.toStdString();
+            // A writer that comes and goes lets the waiting open return.
+            ::close(::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK));
+        }
+        EXPECT_EQ(summaryLine(pending.get()), row.summary);
+    }
+}
+
+// Another program cuts the file short while its cards are imported: the
+// import goes on with what it read, and the program stays up.
+TEST(VCardImport, AFileCutShortWhileItIsImportedDoesNotBringTheProgramDown)
+{
+    DataFile data;
+    QByteArray bytes;
+    const int cards = 20000;
+    for (int i = 0; i < cards; ++i)
+        bytes += card("4.0", {QByteArray("FN:Person ").append(QByteArray::number(i)).constData()});
+    const QString path = data.write(QStringLiteral("shrinking.vcf"), bytes);
+    const VCardImportResult result = importVCardFile(data.connection, path, [&](int done, int) {
+        if (done > 0)
+            QFile::resize(path, 0);
+        return true;
+    });
+    EXPECT_EQ(result.added, cards) << summaryLine(result).toStdString();
 }
 
 } // namespace
