@@ -151,6 +151,18 @@ void scanHeader(QByteArrayView header, RawProperty& property)
     }
 }
 
+// Bytes some programs pad a file with after its last card: a DOS
+// end-of-file mark, NULs, a form feed.
+bool isPadding(char c)
+{
+    return isSpaceOrTab(c) || c == '\0' || c == '\x1a' || c == '\f' || c == '\v';
+}
+
+bool isPaddingOnly(QByteArrayView line)
+{
+    return std::all_of(line.begin(), line.end(), isPadding);
+}
+
 class Parser {
 public:
     Parser(QByteArrayView data, const std::function<bool(const RawCard&)>& onCard) : mData(data), mOnCard(onCard) {}
@@ -193,6 +205,8 @@ VCardReadResult Parser::run()
 {
     qsizetype position = 0;
     int lineNumber = 0;
+    while (!mData.isEmpty() && (isPadding(mData.back()) || mData.back() == '\r' || mData.back() == '\n'))
+        mData.chop(1);
     const qsizetype size = mData.size();
     if (size >= 3 && std::memcmp(mData.data(), "\xEF\xBB\xBF", 3) == 0)
         position = 3;
@@ -269,7 +283,7 @@ void Parser::physicalLine(int number, QByteArrayView line)
         if (mFailed || mStopped)
             return;
     }
-    if (isBlank(line))
+    if (isBlank(line) || (!mInCard && isPaddingOnly(line)))
         return;
     startLogical(number, line);
 }

@@ -63,6 +63,19 @@ TEST(VCardImport, ABrokenFileImportsNothingAndNamesTheLine)
     }
 }
 
+// Programs that wrote files for DOS, or in blocks, pad them after the last card.
+TEST(VCardImport, PaddingAfterTheLastCardIsNoText)
+{
+    const QByteArray cards = card("3.0", {"FN:Ann"}) + card("3.0", {"FN:Bo"});
+    for (const QByteArray& file : {cards + "\x1a", cards.chopped(2) + "\x1a", cards + QByteArray(300, '\0'),
+                                   cards + "\f", cards + "\f\r\n" + card("3.0", {"FN:Cy"}) + "\0\x1a"}) {
+        DataFile data;
+        const VCardImportResult result = data.import(QStringLiteral("padded.vcf"), file);
+        EXPECT_TRUE(result.imported) << summaryLine(result).toStdString();
+        EXPECT_EQ(result.added, file.count("FN:"));
+    }
+}
+
 TEST(VCardImport, ACancelLeavesNothingAndTheFileCanBeImportedAfterwards)
 {
     DataFile data;
