@@ -51,34 +51,6 @@ bool isNameChar(char c)
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
 }
 
-// Some writers end a quoted-printable value with a stray '='. The next line is
-// taken as a new property instead of a continuation when it plainly starts
-// like one: a known name in upper case, as those writers write names, so that
-// "Tel: 555" in the text of a note stays text.
-bool looksLikePropertyStart(QByteArrayView line)
-{
-    static const QByteArrayView known[] = {"BEGIN", "END",   "VERSION", "N",        "FN",         "TEL",   "EMAIL",
-                                           "ADR",   "LABEL", "ORG",     "TITLE",    "ROLE",       "NOTE",  "URL",
-                                           "BDAY",  "PHOTO", "LOGO",    "NICKNAME", "CATEGORIES", "UID",   "REV",
-                                           "GEO",   "TZ",    "KEY",     "SOUND",    "AGENT",      "MAILER"};
-    qsizetype end = 0;
-    while (end < line.size() && line[end] != ';' && line[end] != ':')
-        ++end;
-    if (end == line.size() || end == 0)
-        return false;
-    QByteArrayView name = line.first(end);
-    const qsizetype dot = name.lastIndexOf('.');
-    if (dot >= 0)
-        name = name.sliced(dot + 1);
-    for (const char c : name) {
-        if (!isNameChar(c))
-            return false;
-    }
-    if (name.size() > 2 && name.first(2) == "X-")
-        return true;
-    return std::find(std::begin(known), std::end(known), name) != std::end(known);
-}
-
 bool isMediaProperty(QByteArrayView name)
 {
     return equalsIgnoreCase(name, "PHOTO") || equalsIgnoreCase(name, "LOGO") || equalsIgnoreCase(name, "SOUND") ||
@@ -149,6 +121,29 @@ void scanHeader(QByteArrayView header, RawProperty& property)
             property.base64 = true;
         }
     }
+}
+
+// Some writers end a quoted-printable value with a stray '='. The next line is
+// taken as a new property instead of a continuation when it plainly is one: a
+// known name, in any letter case as names are, with a value after a colon, so
+// that "Tel; ask for Bo" in the text of a note stays text.
+bool looksLikePropertyStart(QByteArrayView line)
+{
+    static const QByteArrayView known[] = {"BEGIN", "END",   "VERSION", "N",        "FN",         "TEL",   "EMAIL",
+                                           "ADR",   "LABEL", "ORG",     "TITLE",    "ROLE",       "NOTE",  "URL",
+                                           "BDAY",  "PHOTO", "LOGO",    "NICKNAME", "CATEGORIES", "UID",   "REV",
+                                           "GEO",   "TZ",    "KEY",     "SOUND",    "AGENT",      "MAILER"};
+    const qsizetype colon = findValueColon(line);
+    if (colon <= 0)
+        return false;
+    RawProperty probe;
+    scanHeader(line.first(colon), probe);
+    if (!probe.isProperty)
+        return false;
+    if (probe.name.size() > 2 && equalsIgnoreCase(probe.name.first(2), "X-"))
+        return true;
+    return std::any_of(std::begin(known), std::end(known),
+                       [&probe](QByteArrayView name) { return equalsIgnoreCase(probe.name, name); });
 }
 
 // Bytes some programs pad a file with after its last card: a DOS

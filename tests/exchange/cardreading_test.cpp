@@ -66,6 +66,10 @@ std::vector<ReadingCase> readingCases()
         {"quotedPrintableTextThatLooksLikeAProperty",
          card("2.1", {"FN:X", "NOTE;ENCODING=QUOTED-PRINTABLE:call anytime=", "Tel; 555 0100 ask for Bo"}),
          contactWith({{Field::Remark, "call anytimeTel; 555 0100 ask for Bo"}})},
+        // Names are names in any letter case, the end of the card too.
+        {"quotedPrintableSoftBreakBeforeALowerCaseEnd",
+         "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:X\r\nNOTE;ENCODING=QUOTED-PRINTABLE:abc=\r\nend:vcard\r\n",
+         contactWith({{Field::Remark, "abc"}})},
         {"eightBitLineThatIsNoProperty", card("2.1", {"FN:X", "Caf\xE9 au lait"}),
          contactWith({{Field::Remark, "Unreadable line: Café au lait"}})},
         {"escapes", card("3.0", {"FN:Doe\\, John\\; Jr", "NOTE:a\\,b\\;c\\nd\\\\e\\Nf"}),
