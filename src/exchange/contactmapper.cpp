@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 
 #include "exchange/birthdayparser.h"
 #include "exchange/extrasformatter.h"
@@ -95,7 +96,9 @@ public:
 private:
     void collectGroupLabels();
     void mapNames();
-    void mapPhone(const VCardProperty& property);
+    void placePhones();
+    bool takeHintedSlot(const VCardProperty& property);
+    void takeFreeSlot(const VCardProperty& property, const QString& kind);
     void mapBirthday(const VCardProperty& property);
     void mapFirstOrExtra(const VCardProperty& property, Field field);
     void addExtras(const VCardProperty& property);
@@ -106,6 +109,8 @@ private:
     ImportedContact mResult;
     Contact& mContact = mResult.contact;
     QHash<QString, QString> mGroupLabels;
+    // The numbers that went into a slot; the rest go to the remarks.
+    QSet<const VCardProperty*> mPlacedPhones;
     QStringList mNoteTexts;
 };
 
@@ -115,6 +120,7 @@ ImportedContact Importer::run()
     mResult.binarySkipped = mCard.embeddedCardSkipped;
     collectGroupLabels();
     mapNames();
+    placePhones();
     bool hasAddress = false;
     for (const VCardProperty& property : mCard.properties)
         hasAddress = hasAddress || property.name == u"ADR";
@@ -128,7 +134,8 @@ ImportedContact Importer::run()
             continue;
         }
         if (name == u"TEL") {
-            mapPhone(property);
+            if (!mPlacedPhones.contains(&property) && !PhoneClassifier::number(property).isEmpty())
+                addExtras(property);
         } else if (name == u"NOTE") {
             const QString note =
                 withLineBreaks(property.text(), property.parameter(QString::fromLatin1(ContactMapper::kLineBreaks)));
@@ -200,34 +207,53 @@ void Importer::mapNames()
     }
 }
 
-void Importer::mapPhone(const VCardProperty& property)
+// Numbers that say where they ring take their slots first, in card order;
+// untyped ones then fill what is left, so that a typed mobile number is not
+// pushed into the remarks by untyped ones before it.
+void Importer::placePhones()
 {
-    const QString number = PhoneClassifier::number(property);
-    if (number.isEmpty())
-        return;
+    QList<const VCardProperty*> untyped;
+    for (const VCardProperty& property : mCard.properties) {
+        if (property.name != u"TEL" || PhoneClassifier::number(property).isEmpty() || takeHintedSlot(property))
+            continue;
+        const PhoneClassifier::Kind kind = PhoneClassifier::classify(property, groupLabel(property));
+        if (kind.place == PhoneClassifier::Place::Untyped)
+            untyped.append(&property);
+        else if (kind.place == PhoneClassifier::Place::Slot)
+            takeFreeSlot(property, kind.word);
+    }
+    for (const VCardProperty* property : std::as_const(untyped))
+        takeFreeSlot(*property, QString());
+}
+
+// The program's own hint names the slot a number was written from.
+bool Importer::takeHintedSlot(const VCardProperty& property)
+{
     const QString hint = property.parameter(fieldHint());
-    if (!hint.isEmpty()) {
-        for (const FieldInfo& field : contact::fields()) {
-            if (field.vcardSlot && hint.compare(QLatin1String(field.vcardSlot), Qt::CaseInsensitive) == 0 &&
-                mContact[field.field].isEmpty()) {
-                mContact[field.field] = number;
-                return;
-            }
+    if (hint.isEmpty())
+        return false;
+    for (const FieldInfo& field : contact::fields()) {
+        if (field.vcardSlot && hint.compare(QLatin1String(field.vcardSlot), Qt::CaseInsensitive) == 0 &&
+            mContact[field.field].isEmpty()) {
+            mContact[field.field] = PhoneClassifier::number(property);
+            mPlacedPhones.insert(&property);
+            return true;
         }
     }
-    const PhoneClassifier::Kind kind = PhoneClassifier::classify(property, groupLabel(property));
-    if (kind.place != PhoneClassifier::Place::NoSlot) {
-        // An untyped number takes the first free slot of any kind.
-        const bool anyKind = kind.place == PhoneClassifier::Place::Untyped;
-        for (const FieldInfo& field : contact::fields()) {
-            if (field.phoneKind && (anyKind || kind.word == QLatin1String(field.phoneKind)) &&
-                mContact[field.field].isEmpty()) {
-                mContact[field.field] = number;
-                return;
-            }
+    return false;
+}
+
+// The first free slot of that kind, or of any kind for an empty one.
+void Importer::takeFreeSlot(const VCardProperty& property, const QString& kind)
+{
+    for (const FieldInfo& field : contact::fields()) {
+        if (field.phoneKind && (kind.isEmpty() || kind == QLatin1String(field.phoneKind)) &&
+            mContact[field.field].isEmpty()) {
+            mContact[field.field] = PhoneClassifier::number(property);
+            mPlacedPhones.insert(&property);
+            return;
         }
     }
-    addExtras(property);
 }
 
 void Importer::mapBirthday(const VCardProperty& property)

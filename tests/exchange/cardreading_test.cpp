@@ -101,6 +101,9 @@ std::vector<ReadingCase> readingCases()
                       {Field::Mobile2, "2"},
                       {Field::Work1, "4"},
                       {Field::Remark, "Phone (mobile): 3"}})},
+        // Untyped numbers take only the slots the typed ones leave.
+        {"typedNumberAfterUntypedOnes", card("3.0", {"FN:X", "TEL:1", "TEL:4", "TEL;TYPE=CELL:5"}),
+         contactWith({{Field::Mobile1, "5"}, {Field::Mobile2, "1"}, {Field::Work1, "4"}})},
         {"nineUntypedNumbers",
          card("3.0", {"FN:X", "TEL:1", "TEL:2", "TEL:3", "TEL:4", "TEL:5", "TEL:6", "TEL:7", "TEL:8", "TEL:9"}),
          Contact{"X", "", "1", "2", "3", "4", "5", "6", "7", "8", "", "", "Phone: 9"}},
