@@ -116,8 +116,8 @@ private:
 
 ImportedContact Importer::run()
 {
-    mResult.textReplaced = mCard.textReplaced;
-    mResult.binarySkipped = mCard.embeddedCardSkipped;
+    mResult.marks.textReplaced = mCard.textReplaced;
+    mResult.marks.agentLeftOut = mCard.embeddedCardSkipped;
     collectGroupLabels();
     mapNames();
     placePhones();
@@ -130,7 +130,7 @@ ImportedContact Importer::run()
         if (name == u"FN" || name == u"N" || name == u"X-ABLABEL")
             continue;
         if (property.binary) {
-            mResult.binarySkipped = true;
+            mResult.marks.photoLeftOut = true;
             continue;
         }
         if (name == u"TEL") {
@@ -162,6 +162,7 @@ ImportedContact Importer::run()
         remark += mResult.extras.join(u'\n');
     }
     mContact[Field::Remark] = remark;
+    mResult.marks.keptInRemarks = !mResult.extras.isEmpty();
     return std::move(mResult);
 }
 

@@ -4,13 +4,22 @@
 
 #include "model/contact.h"
 
+// What the summary counts about one card.
+struct CardMarks {
+    // Something is kept as lines at the end of the remarks.
+    bool keptInRemarks = false;
+    // A photo or other embedded binary data was left out.
+    bool photoLeftOut = false;
+    // An embedded card (2.1's AGENT) was left out.
+    bool agentLeftOut = false;
+    // Some text has replacement characters where it could not be read.
+    bool textReplaced = false;
+};
+
 // A card as the program's contact, and what did not fit its fields.
 struct ImportedContact {
     Contact contact;
     // The "Label: value" lines added to the remarks, in card order.
     QStringList extras;
-    // A photo or other embedded data (an embedded card) was left out.
-    bool binarySkipped = false;
-    // Some text has replacement characters where it could not be read.
-    bool textReplaced = false;
+    CardMarks marks;
 };

@@ -156,7 +156,7 @@ void readCards(QByteArrayView data, const ContactMapper& mapper, BatchQueue& que
             } else {
                 const ImportedContact imported = mapper.fromCard(decoder.decode(card));
                 const ContactUtf8 utf8(imported.contact);
-                batch.add(utf8.values, {!imported.extras.isEmpty(), imported.binarySkipped, imported.textReplaced});
+                batch.add(utf8.values, imported.marks);
             }
             return batch.rows.size() < kCardsPerBatch || queue.push(std::exchange(batch, CardBatch()));
         });
@@ -244,16 +244,26 @@ private:
             return;
         }
         if (!mNames.add(name)) {
-            ++mResult.alreadyThere;
-            if (mResult.skippedNames.size() < VCardImportResult::kSkippedNamesKept)
-                mResult.skippedNames << textFromUtf8(name);
+            skipAsAlreadyThere(textFromUtf8(name));
             return;
         }
         insert(values);
         ++mResult.added;
         mResult.keptInRemarks += marks.keptInRemarks ? 1 : 0;
         mResult.photosNotKept += marks.photoLeftOut ? 1 : 0;
+        mResult.agentsNotKept += marks.agentLeftOut ? 1 : 0;
         mResult.textReplaced += marks.textReplaced ? 1 : 0;
+    }
+
+    // The summary names the first few different names; a file that repeats
+    // one name throughout says it once.
+    void skipAsAlreadyThere(const QString& name)
+    {
+        ++mResult.alreadyThere;
+        if (!mResult.skippedNames.contains(name) && mResult.skippedNames.size() < VCardImportResult::kSkippedNamesKept)
+            mResult.skippedNames << name;
+        if (mResult.skippedNames.contains(name))
+            ++mResult.skippedNamed;
     }
 
     void insert(const Utf8Values& values)
@@ -322,8 +332,8 @@ QString summaryLine(const VCardImportResult& result)
         for (const QString& name : result.skippedNames)
             first << name.simplified();
         QString names = first.join(QStringLiteral(", "));
-        if (result.alreadyThere > first.size())
-            names += QStringLiteral(" and %1 more").arg(result.alreadyThere - first.size());
+        if (result.alreadyThere > result.skippedNamed)
+            names += QStringLiteral(" and %1 more").arg(result.alreadyThere - result.skippedNamed);
         parts << QStringLiteral("%1 skipped as already there (%2)").arg(result.alreadyThere).arg(names);
     }
     if (result.withoutName > 0)
@@ -335,5 +345,9 @@ QString summaryLine(const VCardImportResult& result)
     if (result.photosNotKept > 0)
         parts << (result.photosNotKept == 1 ? QStringLiteral("1 photo not kept")
                                             : QStringLiteral("%1 photos not kept").arg(result.photosNotKept));
+    if (result.agentsNotKept > 0)
+        parts << (result.agentsNotKept == 1
+                      ? QStringLiteral("1 embedded agent card not kept")
+                      : QStringLiteral("%1 embedded agent cards not kept").arg(result.agentsNotKept));
     return file + QStringLiteral(": ") + parts.join(QStringLiteral(", "));
 }

@@ -127,6 +127,21 @@ TEST(VCardImport, SkipsNamesTheEditorWouldRefuseAndCountsWhatWasKept)
     expectSameFields(stored[4], contactWith({{Field::Name, "Fritz Eck"}, {Field::Mobile1, "2"}}), "Fritz");
 }
 
+// A file that repeats one name says it once; a card embedded in another is no photo.
+TEST(VCardImport, TheSummaryNamesEachSkippedNameOnceAndAnEmbeddedCardAsWhatItIs)
+{
+    DataFile data;
+    data.store(contactWith({{Field::Name, QStringLiteral("same")}}));
+    data.store(contactWith({{Field::Name, QStringLiteral("zed")}}));
+    const QByteArray file = card("3.0", {"FN:Same", "TEL:1"}) + card("3.0", {"FN:Same", "TEL:2"}) +
+                            card("3.0", {"FN:Same", "TEL:3"}) + card("3.0", {"FN:Zed"}) +
+                            card("2.1", {"FN:Owner", "AGENT:", "BEGIN:VCARD", "FN:The Agent", "END:VCARD"});
+    const VCardImportResult result = data.import(QStringLiteral("names.vcf"), file);
+    EXPECT_EQ(
+        summaryLine(result),
+        QStringLiteral("names.vcf: 1 added, 4 skipped as already there (Same, Zed), 1 embedded agent card not kept"));
+}
+
 // A pipe would keep the window waiting for a writer for ever, a device such
 // as /dev/zero would be read until memory runs out.
 TEST(VCardImport, RefusesWhatIsNoFileWithoutWaitingForIt)
