@@ -163,6 +163,13 @@ ImportedContact Importer::run()
     }
     mContact[Field::Remark] = remark;
     mResult.marks.keptInRemarks = !mResult.extras.isEmpty();
+    for (const FieldInfo& field : contact::fields()) {
+        QString& value = mContact[field.field];
+        if (value.contains(QChar(0))) {
+            value.remove(QChar(0));
+            mResult.marks.nulRemoved = true;
+        }
+    }
     return std::move(mResult);
 }
 

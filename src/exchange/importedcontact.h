@@ -14,6 +14,9 @@ struct CardMarks {
     bool agentLeftOut = false;
     // Some text has replacement characters where it could not be read.
     bool textReplaced = false;
+    // NUL characters were taken out: stored text ends at the first one for
+    // many programs, the stock sqlite3 tool among them.
+    bool nulRemoved = false;
 };
 
 // A card as the program's contact, and what did not fit its fields.

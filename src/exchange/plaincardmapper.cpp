@@ -158,11 +158,12 @@ bool PlainCardMapper::map(const RawCard& card, Utf8Values& values)
 
     const RawProperty* formatted = nullptr;
     const RawProperty* structured = nullptr;
+    // A NUL is taken out of the text, which the full mapping does and counts.
     for (const RawProperty& property : card.properties) {
         Parameters parameters;
         if (!property.isProperty || property.binary || property.quotedPrintable || property.base64 ||
             !property.group.isEmpty() || !readParameters(property.header, parameters) ||
-            !vcardsyntax::isValidUtf8(property.value))
+            !vcardsyntax::isValidUtf8(property.value) || vcardsyntax::contains(property.value, '\0'))
             return false;
         const QByteArrayView name = property.name;
         if (is(name, "FN") || is(name, "N")) {

@@ -253,6 +253,7 @@ private:
         mResult.photosNotKept += marks.photoLeftOut ? 1 : 0;
         mResult.agentsNotKept += marks.agentLeftOut ? 1 : 0;
         mResult.textReplaced += marks.textReplaced ? 1 : 0;
+        mResult.nulRemoved += marks.nulRemoved ? 1 : 0;
     }
 
     // The summary names the first few different names; a file that repeats
@@ -342,6 +343,8 @@ QString summaryLine(const VCardImportResult& result)
         parts << QStringLiteral("%1 kept partly in the remarks").arg(result.keptInRemarks);
     if (result.textReplaced > 0)
         parts << QStringLiteral("%1 with characters that could not be read").arg(result.textReplaced);
+    if (result.nulRemoved > 0)
+        parts << QStringLiteral("%1 with NUL characters taken out").arg(result.nulRemoved);
     if (result.photosNotKept > 0)
         parts << (result.photosNotKept == 1 ? QStringLiteral("1 photo not kept")
                                             : QStringLiteral("%1 photos not kept").arg(result.photosNotKept));

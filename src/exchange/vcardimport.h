@@ -35,6 +35,8 @@ struct VCardImportResult {
     // character set, bytes not valid in theirs): replacement characters
     // stand where it was.
     int textReplaced = 0;
+    // Added contacts that had NUL characters in their text, taken out.
+    int nulRemoved = 0;
     // The file's contacts were committed (also with nothing new to add).
     bool imported = false;
     // The user cancelled; nothing of the file stays.

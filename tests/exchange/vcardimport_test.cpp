@@ -142,6 +142,20 @@ TEST(VCardImport, TheSummaryNamesEachSkippedNameOnceAndAnEmbeddedCardAsWhatItIs)
         QStringLiteral("names.vcf: 1 added, 4 skipped as already there (Same, Zed), 1 embedded agent card not kept"));
 }
 
+// Many programs end stored text at its first NUL, the stock sqlite3 tool among them.
+TEST(VCardImport, NulCharactersAreTakenOutOfTheTextAndCounted)
+{
+    DataFile data;
+    const QByteArray file = card("3.0", {"FN:Nul", "NOTE:plain"}) + card("3.0", {"FN:Nul@Hidden"}).replace('@', '\0') +
+                            card("2.1", {"FN:Quoted", "NOTE;ENCODING=QUOTED-PRINTABLE:a=00b"});
+    const VCardImportResult result = data.import(QStringLiteral("nul.vcf"), file);
+    EXPECT_EQ(summaryLine(result), QStringLiteral("nul.vcf: 3 added, 2 with NUL characters taken out"));
+    QStringList stored;
+    for (const Contact& c : data.contacts())
+        stored << c[Field::Name] + u'|' + c[Field::Remark];
+    EXPECT_EQ(stored, QStringList({"Nul|plain", "NulHidden|", "Quoted|ab"}));
+}
+
 // A pipe would keep the window waiting for a writer for ever, a device such
 // as /dev/zero would be read until memory runs out.
 TEST(VCardImport, RefusesWhatIsNoFileWithoutWaitingForIt)
