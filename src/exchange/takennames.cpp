@@ -28,13 +28,15 @@ char* appendUtf8(char* out, char32_t c)
 
 } // namespace
 
-bool TakenNames::add(QByteArrayView name)
+void TakenNames::add(QByteArrayView name)
 {
     const QByteArray folded = fold(name);
-    if (mNames.contains(folded))
-        return false;
     mNames.insert(QByteArray(folded.constData(), folded.size()));
-    return true;
+}
+
+bool TakenNames::contains(QByteArrayView name)
+{
+    return mNames.contains(fold(name));
 }
 
 QByteArray TakenNames::fold(QByteArrayView name)

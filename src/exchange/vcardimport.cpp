@@ -15,6 +15,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include "base/apperror.h"
 #include "exchange/batchqueue.h"
@@ -190,22 +191,22 @@ private:
     std::thread mThread;
 };
 
-// The writing side: checks each name as the editor would and inserts the new
+// The writing side: skips what the editor would refuse and inserts the new
 // contacts with one prepared statement.
 class Importer {
 public:
     Importer(sqlite3* db, const ImportProgress& progress, VCardImportResult& result)
-        : mDb(db), mProgress(progress), mResult(result), mNames(CaseFolding::forUserLocale()),
+        : mDb(db), mProgress(progress), mResult(result), mStoredNames(CaseFolding::forUserLocale()),
           mInsert(prepareOne(db, contact::insertParametersStatement()))
     {
-        addStoredNames(db, mNames);
+        addStoredNames(db, mStoredNames);
     }
 
     // False when the progress callback cancelled.
     bool run(QByteArrayView data)
     {
         const int expected = VCardReader::countCards(data);
-        mNames.reserve(mNames.size() + expected);
+        mAddedCards.reserve(expected);
         BatchQueue queue;
         const ContactMapper mapper;
         {
@@ -243,7 +244,11 @@ private:
             ++mResult.withoutName;
             return;
         }
-        if (!mNames.add(name)) {
+        // The editor refuses a name the table holds, letter case aside. Its
+        // Update can make two contacts of one name, though, and an export of
+        // them has to come back whole: within the file only the very same
+        // contact again is left out.
+        if (mStoredNames.contains(name) || !addCard(values)) {
             skipAsAlreadyThere(textFromUtf8(name));
             return;
         }
@@ -267,6 +272,25 @@ private:
             ++mResult.skippedNamed;
     }
 
+    // False when the file had the very same contact before.
+    bool addCard(const Utf8Values& values)
+    {
+        qsizetype size = 0;
+        for (const QByteArrayView value : values)
+            size += value.size() + qsizetype(sizeof size);
+        QByteArray key;
+        key.reserve(size);
+        for (const QByteArrayView value : values) {
+            // Each value after its length, so that no two rows run together alike.
+            const qsizetype length = value.size();
+            key.append(reinterpret_cast<const char*>(&length), sizeof length);
+            key.append(value);
+        }
+        const qsizetype before = mAddedCards.size();
+        mAddedCards.insert(key);
+        return mAddedCards.size() > before;
+    }
+
     void insert(const Utf8Values& values)
     {
         sqlite3_stmt* statement = mInsert.get();
@@ -284,7 +308,10 @@ private:
     sqlite3* mDb;
     const ImportProgress& mProgress;
     VCardImportResult& mResult;
-    TakenNames mNames;
+    // The names the table held before the file, folded as the editor compares them.
+    TakenNames mStoredNames;
+    // Every contact the file added, all of its values in one key.
+    QSet<QByteArray> mAddedCards;
     StatementHandle mInsert;
     bool mCancelled = false;
 };

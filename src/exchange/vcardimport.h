@@ -14,9 +14,9 @@ struct VCardImportResult {
     // Cards the file holds.
     int cards = 0;
     int added = 0;
-    // Cards not added because the editor would refuse them: their name is
-    // already in the table or earlier in the same file (letter case aside,
-    // as the editor compares), or they have no name at all.
+    // Cards not added: their name is already in the table (letter case
+    // aside, as the editor compares), or they repeat a contact of the same
+    // file in every field; or they have no name at all.
     int alreadyThere = 0;
     int withoutName = 0;
     // The first few different names of the cards skipped as already there,

@@ -45,13 +45,17 @@ std::vector<Contact> awkwardContacts()
          "Met at a fair\n\nOrganization: Acme, Inc\nTitle: CEO"},
         // Read back, the line would fill the empty work slot, so it has to stay a note.
         {"Eve Stay", "", "", "", "", "", "", "", "", "", "", "", "Phone (work): 555"},
+        // The editor's Update makes names that differ in letter case only, or not at all.
+        {"SEÁN O'BRIEN", "", "1"},
+        {"Seán O'Brien", "", "2"},
     };
 }
 
 std::vector<Contact> byName(std::vector<Contact> contacts)
 {
-    std::sort(contacts.begin(), contacts.end(),
-              [](const Contact& a, const Contact& b) { return a[Field::Name] < b[Field::Name]; });
+    std::sort(contacts.begin(), contacts.end(), [](const Contact& a, const Contact& b) {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end());
+    });
     return contacts;
 }
 

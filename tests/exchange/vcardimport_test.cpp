@@ -102,7 +102,7 @@ TEST(VCardImport, ACancelLeavesNothingAndTheFileCanBeImportedAfterwards)
     EXPECT_EQ(data.contacts().size(), size_t(kManyCards + 1));
 }
 
-TEST(VCardImport, SkipsNamesTheEditorWouldRefuseAndCountsWhatWasKept)
+TEST(VCardImport, SkipsWhatIsAlreadyThereAndCountsWhatWasKept)
 {
     DataFile data;
     data.store(contactWith({{Field::Name, QStringLiteral("Anna Berg")}}));
@@ -111,20 +111,23 @@ TEST(VCardImport, SkipsNamesTheEditorWouldRefuseAndCountsWhatWasKept)
         card("3.0", {"FN:ANNA BERG", "TEL:1"}) + card("4.0", {"FN:Carl Dahl", "EMAIL:c@x"}) +
         card("3.0", {"FN:carl DAHL"}) + card("3.0", {"FN:élodie ünal"}) + card("3.0", {"FN: ", "NOTE:only a note"}) +
         card("3.0", {"FN:Dora", "ORG:Acme;Sales", "PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQ"}) +
-        card("2.1", {"N:Eck;Fritz", "TEL;CELL:2"}) + card("3.0", {"FN:Gus", "NOTE;CHARSET=X-NO-SUCH:caf\xE9"});
+        card("2.1", {"N:Eck;Fritz", "TEL;CELL:2"}) + card("3.0", {"FN:Gus", "NOTE;CHARSET=X-NO-SUCH:caf\xE9"}) +
+        card("4.0", {"FN:Carl Dahl", "EMAIL:c@x"});
     const VCardImportResult result = data.import(QStringLiteral("dups.vcf"), file);
     EXPECT_TRUE(result.imported);
-    EXPECT_EQ(result.cards, 8);
+    EXPECT_EQ(result.cards, 9);
+    // Within the file only the very same contact again is skipped.
     EXPECT_EQ(summaryLine(result),
-              QStringLiteral("dups.vcf: 4 added, 3 skipped as already there (ANNA BERG, carl DAHL, élodie ünal), "
+              QStringLiteral("dups.vcf: 5 added, 3 skipped as already there (ANNA BERG, élodie ünal, Carl Dahl), "
                              "1 without a name skipped, 1 kept partly in the remarks, "
                              "1 with characters that could not be read, 1 photo not kept"));
     const std::vector<Contact> stored = data.contacts();
-    ASSERT_EQ(stored.size(), 6u);
+    ASSERT_EQ(stored.size(), 7u);
     expectSameFields(stored[2], contactWith({{Field::Name, "Carl Dahl"}, {Field::Email, "c@x"}}), "Carl");
-    expectSameFields(stored[3], contactWith({{Field::Name, "Dora"}, {Field::Remark, "Organization: Acme, Sales"}}),
+    expectSameFields(stored[3], contactWith({{Field::Name, "carl DAHL"}}), "carl");
+    expectSameFields(stored[4], contactWith({{Field::Name, "Dora"}, {Field::Remark, "Organization: Acme, Sales"}}),
                      "Dora");
-    expectSameFields(stored[4], contactWith({{Field::Name, "Fritz Eck"}, {Field::Mobile1, "2"}}), "Fritz");
+    expectSameFields(stored[5], contactWith({{Field::Name, "Fritz Eck"}, {Field::Mobile1, "2"}}), "Fritz");
 }
 
 // A file that repeats one name says it once; a card embedded in another is no photo.
