@@ -198,10 +198,14 @@ void writeNoteBreaks(FoldingWriter& out, QByteArrayView remark)
     out.ascii(joined.constData(), joined.size());
 }
 
-void writeCard(FoldingWriter& out, const Utf8Values& values, VCardVersion version, const StoredDateForm& dates,
+// True when a carriage return outside the remark went out as a plain line
+// break: the note alone names its breaks.
+bool writeCard(FoldingWriter& out, const Utf8Values& values, VCardVersion version, const StoredDateForm& dates,
                const RemarkSplit& split)
 {
     const bool v4 = version == VCardVersion::V40;
+    qsizetype carriedReturns = 0;
+    const qsizetype returnsBefore = out.carriageReturns();
     out.ascii("BEGIN:VCARD");
     out.endLine();
     if (v4)
@@ -220,6 +224,7 @@ void writeCard(FoldingWriter& out, const Utf8Values& values, VCardVersion versio
         } else if (field.field == Field::Remark) {
             for (const VCardProperty& property : split.properties)
                 writeProperty(out, property);
+            const qsizetype returnsBeforeNote = out.carriageReturns();
             if (split.converted ? !split.note.isEmpty() : !value.isEmpty()) {
                 out.ascii("NOTE");
                 if (!split.converted && vcardsyntax::contains(value, '\r'))
@@ -231,6 +236,7 @@ void writeCard(FoldingWriter& out, const Utf8Values& values, VCardVersion versio
                     out.utf8(value, true);
                 out.endLine();
             }
+            carriedReturns = out.carriageReturns() - returnsBeforeNote;
         } else if (value.isEmpty()) {
             continue;
         } else if (field.field == Field::DateOfBirth) {
@@ -249,6 +255,7 @@ void writeCard(FoldingWriter& out, const Utf8Values& values, VCardVersion versio
     }
     out.ascii("END:VCARD");
     out.endLine();
+    return out.carriageReturns() - returnsBefore > carriedReturns;
 }
 
 Contact contactOf(const Utf8Values& values)
@@ -312,18 +319,23 @@ void VCardWriter::write(const Utf8Values& values)
     bool together = true;
     for (size_t i = 1; i < values.size() && together; ++i)
         together = values[i].data() == values[i - 1].end();
+    bool valid = true;
     if (together) {
         const QByteArrayView row(values.front().data(), values.back().end() - values.front().data());
-        if (vcardsyntax::isValidUtf8(row))
+        valid = vcardsyntax::isValidUtf8(row);
+        if (valid)
             mOut.setCheckedUtf8(row);
+    } else {
+        valid = std::all_of(values.begin(), values.end(), vcardsyntax::isValidUtf8);
     }
+    mTextReplaced += valid ? 0 : 1;
     const QByteArrayView remark = valueOf(values, Field::Remark);
     const QByteArrayView lastLine = remark.sliced(vcardsyntax::lastIndexOf(remark, '\n') + 1);
     // Lines split at carriage returns would not come back as they were.
-    if (RemarkConverter::looksLikeExtraLine(lastLine) && !vcardsyntax::contains(remark, '\r'))
-        writeCard(mOut, values, mVersion, mMapper.dates(), splitRemark(values, mVersion, mMapper));
-    else
-        writeCard(mOut, values, mVersion, mMapper.dates(), RemarkSplit());
+    const RemarkSplit split = RemarkConverter::looksLikeExtraLine(lastLine) && !vcardsyntax::contains(remark, '\r')
+                                  ? splitRemark(values, mVersion, mMapper)
+                                  : RemarkSplit();
+    mLineBreaksChanged += writeCard(mOut, values, mVersion, mMapper.dates(), split) ? 1 : 0;
     mOut.setCheckedUtf8({});
 }
 

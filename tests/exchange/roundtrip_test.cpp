@@ -67,7 +67,7 @@ TEST(VCardRoundTrip, AnExportImportedIntoAFreshFileGivesBackEveryField)
         for (const Contact& c : contacts)
             source.store(c);
         const QString path = source.env.root() + QStringLiteral("/all.vcf");
-        ASSERT_EQ(exportAllVCards(source.connection, path, version), int(contacts.size()));
+        ASSERT_EQ(exportAllVCards(source.connection, path, version).written, int(contacts.size()));
 
         DataFile fresh;
         const VCardImportResult result = importVCardFile(fresh.connection, path);
@@ -93,7 +93,7 @@ TEST(VCardRoundTrip, BytesThatAreNotUtf8GoOutAsTheListShowsThem)
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
     const QString path = data.env.root() + QStringLiteral("/bytes.vcf");
-    ASSERT_EQ(exportAllVCards(data.connection, path, VCardVersion::V40), 1);
+    ASSERT_EQ(exportAllVCards(data.connection, path, VCardVersion::V40).written, 1);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray text = file.readAll();
@@ -125,7 +125,7 @@ TEST(VCardRoundTrip, ALongListGoesOutInTheListsOrder)
 
     // Over a large file of that name, which it replaces whole.
     const QString path = data.write(QStringLiteral("long.vcf"), QByteArray(5 << 20, 'x'));
-    ASSERT_EQ(exportAllVCards(data.connection, path, VCardVersion::V40), int(names.size()));
+    ASSERT_EQ(exportAllVCards(data.connection, path, VCardVersion::V40).written, int(names.size()));
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray text = file.readAll();

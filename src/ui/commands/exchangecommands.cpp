@@ -58,24 +58,25 @@ private:
     std::unique_ptr<QProgressDialog> mDialog;
 };
 
-Contact contactAt(MainList& list, int row)
+// The row's values as they are stored: what the list shows has replacement
+// characters for text that is not UTF-8, and the export counts those.
+Utf8Rows storedRow(const MainList& list, int row)
 {
-    Contact contact;
-    contact.id = list.id(row);
+    Utf8Rows rows;
     for (const contact::FieldInfo& field : contact::fields())
-        contact[field.field] = list.text(row, field.field);
-    return contact;
+        rows.addValue(list.textUtf8(row, field.field));
+    return rows;
 }
 
 void exportTo(MainList& list, const char* procedure, const ExportTargetChooser& choose,
-              const std::function<int(const ExportTarget&)>& write)
+              const std::function<VCardExportResult(const ExportTarget&)>& write)
 {
     Messages& messages = list.session().messages;
     ErrorTrap trap(messages, locationTag("Form1", procedure));
     const std::optional<ExportTarget> target = choose(list.ownerWidget());
     if (!target)
         return;
-    int written = 0;
+    VCardExportResult written;
     list.setMousePointer(pointer::kHourglass);
     const bool done = trap.attempt(100, [&] { written = write(*target); });
     list.setMousePointer(pointer::kDefault);
@@ -159,11 +160,9 @@ void exportSelectedVCardsCommand(MainList& list, const ExportTargetChooser& choo
     if (row < 0)
         return;
     // Read before the dialog: the list may change while it is open.
-    const std::vector<Contact> contacts{contactAt(list, row)};
-    exportTo(list, "ExportSelectedVCards", choose, [&](const ExportTarget& target) {
-        writeVCardFile(target.path, contacts, target.version);
-        return static_cast<int>(contacts.size());
-    });
+    const Utf8Rows rows = storedRow(list, row);
+    exportTo(list, "ExportSelectedVCards", choose,
+             [&](const ExportTarget& target) { return writeVCardFile(target.path, rows, target.version); });
 }
 
 void exportAllVCardsCommand(MainList& list, const ExportTargetChooser& choose)
@@ -178,8 +177,8 @@ QMimeData* selectedContactsDragData(MainList& list)
     const int row = list.selectedRow();
     if (row < 0)
         return nullptr;
-    const std::vector<Contact> contacts{contactAt(list, row)};
-    const QByteArray text = vcardText(contacts, VCardVersion::V40);
+    const Utf8Rows rows = storedRow(list, row);
+    const QByteArray text = vcardText(rows, VCardVersion::V40);
     auto* data = new QMimeData;
     data->setData(QStringLiteral("text/vcard"), text);
     data->setData(QStringLiteral("text/x-vcard"), text);
@@ -193,9 +192,9 @@ QMimeData* selectedContactsDragData(MainList& list)
             dir.removeRecursively();
         if (QDir().mkpath(folder) &&
             QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
-            const QString path = folder + QLatin1Char('/') + fileNameFor(contacts.front()[contact::Field::Name]);
+            const QString path = folder + QLatin1Char('/') + fileNameFor(list.text(row, contact::Field::Name));
             try {
-                writeVCardFile(path, contacts, VCardVersion::V40);
+                writeVCardFile(path, rows, VCardVersion::V40);
                 data->setUrls({QUrl::fromLocalFile(path)});
             } catch (const AppError&) {
                 // The drag still carries the text.
