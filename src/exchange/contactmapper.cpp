@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include "base/apperror.h"
 #include "exchange/birthdayparser.h"
 #include "exchange/extrasformatter.h"
 #include "exchange/phoneclassifier.h"
@@ -13,6 +14,15 @@ namespace {
 
 using contact::Field;
 using contact::FieldInfo;
+
+// What one card may add to the remarks. A line costs some dozens of bytes
+// however short its value is written ("a," in CATEGORIES): beyond this, a
+// file of a few megabytes could take gigabytes. Real cards add a few dozen.
+const qsizetype kMostRemarkLines = 10000;
+
+// More pieces than any name has: such an N or file-as text is kept in the
+// remarks instead, for each piece is looked for in the whole of FN.
+const qsizetype kMostNamePieces = 64;
 
 // Compared with white space collapsed: export writes N from the simplified name.
 bool containsAllPieces(const QString& haystack, const QStringList& pieces)
@@ -31,6 +41,8 @@ bool nameAgrees(const QString& name, const VCardProperty& nameProperty)
 {
     QStringList pieces;
     for (const QString& component : nameProperty.components()) {
+        if (pieces.size() + component.count(u',') >= kMostNamePieces)
+            return false;
         for (const QString& piece : component.split(u','))
             pieces.append(ExtrasFormatter::flatten(piece));
     }
@@ -39,8 +51,13 @@ bool nameAgrees(const QString& name, const VCardProperty& nameProperty)
 
 bool fileAsAgrees(const QString& name, const QString& fileAs)
 {
-    static const QRegularExpression separators(QStringLiteral("[,\\s]+"));
-    return containsAllPieces(name, fileAs.split(separators, Qt::SkipEmptyParts));
+    qsizetype separators = 0;
+    for (const QChar c : fileAs)
+        separators += c == u',' || (c.unicode() < 0x80 && c.isSpace()) ? 1 : 0;
+    if (separators >= kMostNamePieces)
+        return false;
+    static const QRegularExpression separator(QStringLiteral("[,\\s]+"));
+    return containsAllPieces(name, fileAs.split(separator, Qt::SkipEmptyParts));
 }
 
 // The field a property fills by its first value alone (EMAIL, URL); the
@@ -62,18 +79,30 @@ const QString& fieldHint()
 }
 
 // The note's line feeds as the breaks the writer named; as they are when the
-// names do not fit.
+// names do not fit. In one pass, without a list of lines or
+// names in one pass, without a list of either: a note may have a million.
 QString withLineBreaks(const QString& note, const QString& kinds)
 {
     if (kinds.isEmpty())
         return note;
-    const QStringList names = kinds.toLower().split(u'-');
-    const QStringList lines = note.split(u'\n');
-    if (names.size() != 1 && names.size() != lines.size() - 1)
+    const QString names = kinds.toLower();
+    const qsizetype breaks = note.count(u'\n');
+    const bool oneForAll = !names.contains(u'-');
+    if (!oneForAll && names.count(u'-') + 1 != breaks)
         return note;
-    QString result = lines.front();
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QString& kind = names.size() == 1 ? names.front() : names[i - 1];
+    QString result;
+    result.reserve(note.size() + breaks);
+    qsizetype nextName = 0;
+    for (const QChar c : note) {
+        if (c != u'\n') {
+            result += c;
+            continue;
+        }
+        qsizetype end = oneForAll ? names.size() : names.indexOf(u'-', nextName);
+        if (end < 0)
+            end = names.size();
+        const QStringView kind = QStringView(names).mid(oneForAll ? 0 : nextName, oneForAll ? end : end - nextName);
+        nextName = end + 1;
         if (kind == u"crlf")
             result += QStringLiteral("\r\n");
         else if (kind == u"cr")
@@ -82,7 +111,6 @@ QString withLineBreaks(const QString& note, const QString& kinds)
             result += u'\n';
         else
             return note;
-        result += lines[i];
     }
     return result;
 }
@@ -112,6 +140,8 @@ private:
     // The numbers that went into a slot; the rest go to the remarks.
     QSet<const VCardProperty*> mPlacedPhones;
     QStringList mNoteTexts;
+    // The "Label: value" lines for the end of the remarks, in card order.
+    QStringList mExtras;
 };
 
 ImportedContact Importer::run()
@@ -156,13 +186,13 @@ ImportedContact Importer::run()
     }
 
     QString remark = mNoteTexts.size() == 1 ? mNoteTexts.front() : mNoteTexts.join(u'\n');
-    if (!mResult.extras.isEmpty()) {
+    if (!mExtras.isEmpty()) {
         if (!remark.isEmpty())
             remark += QStringLiteral("\n\n");
-        remark += mResult.extras.join(u'\n');
+        remark += mExtras.join(u'\n');
     }
     mContact[Field::Remark] = remark;
-    mResult.marks.keptInRemarks = !mResult.extras.isEmpty();
+    mResult.marks.keptInRemarks = !mExtras.isEmpty();
     for (const FieldInfo& field : contact::fields()) {
         QString& value = mContact[field.field];
         if (value.contains(QChar(0))) {
@@ -303,7 +333,11 @@ void Importer::mapFirstOrExtra(const VCardProperty& property, Field field)
 
 void Importer::addExtras(const VCardProperty& property)
 {
-    mResult.extras.append(ExtrasFormatter::linesFor(property, groupLabel(property)));
+    mExtras.append(ExtrasFormatter::linesFor(property, groupLabel(property)));
+    if (mExtras.size() > kMostRemarkLines)
+        throw AppError(QStringLiteral("line %1: card too large to import: more than %2 lines for the remarks")
+                           .arg(mCard.line)
+                           .arg(kMostRemarkLines));
 }
 
 } // namespace

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QStringList>
-
 #include "model/contact.h"
 
 // What the summary counts about one card.
@@ -19,10 +17,8 @@ struct CardMarks {
     bool nulRemoved = false;
 };
 
-// A card as the program's contact, and what did not fit its fields.
+// A card as the program's contact, and what the summary counts of it.
 struct ImportedContact {
     Contact contact;
-    // The "Label: value" lines added to the remarks, in card order.
-    QStringList extras;
     CardMarks marks;
 };

@@ -14,6 +14,12 @@
 
 namespace {
 
+// What one card may hold. Each property and parameter costs some hundred
+// bytes however short it is written, and a card is mapped whole: beyond
+// this, a file of a few megabytes could take gigabytes. Real cards hold a
+// few dozen.
+const qsizetype kMostPartsPerCard = 20000;
+
 using vcardsyntax::equalsIgnoreCase;
 using vcardsyntax::isSpaceOrTab;
 using vcardsyntax::trimmed;
@@ -104,6 +110,7 @@ void scanHeader(QByteArrayView header, RawProperty& property)
     property.isProperty = isValidName(name);
     while (property.isProperty && !rest.isNull()) {
         const QByteArrayView part = trimmed(vcardsyntax::nextPiece(rest, ';'));
+        property.parameters += 1 + std::count(part.begin(), part.end(), ',');
         const qsizetype equals = vcardsyntax::indexOf(part, '=');
         if (equals < 0) {
             // vCard 2.1 lets the value stand alone: PHOTO;BASE64.
@@ -189,6 +196,8 @@ private:
     std::vector<QByteArray> mBuffers;
     size_t mBuffersUsed = 0;
     bool mInCard = false;
+    // The card's properties and parameters so far.
+    qsizetype mCardParts = 0;
     int mNestedDepth = 0;
     int mCardsRead = 0;
     RawCard mCard;
@@ -352,6 +361,12 @@ void Parser::finishLogical()
     // Every version is read alike.
     if (structural && equalsIgnoreCase(pending.name, "VERSION"))
         return;
+    mCardParts += 1 + pending.parameters;
+    if (mCardParts > kMostPartsPerCard) {
+        fail(mCard.line,
+             QStringLiteral("card too large to import: more than %1 properties and parameters").arg(kMostPartsPerCard));
+        return;
+    }
     mCard.properties.push_back(pending);
 }
 
@@ -364,6 +379,7 @@ void Parser::outsideCard(bool isBegin, bool isEnd)
         mCard.properties.clear();
         mCard.embeddedCardSkipped = false;
         mCard.line = mPending.line;
+        mCardParts = 0;
         mBuffersUsed = 0;
         return;
     }

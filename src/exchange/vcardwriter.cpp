@@ -7,6 +7,7 @@
 #include <QList>
 #include <QStringList>
 
+#include "base/apperror.h"
 #include "exchange/contactmapper.h"
 #include "exchange/remarkconverter.h"
 #include "exchange/storeddateform.h"
@@ -297,8 +298,13 @@ RemarkSplit splitRemark(const Utf8Values& values, VCardVersion version, const Co
     FoldingWriter card;
     writeCard(card, values, version, mapper.dates(), split);
     const VCardReadResult again = VCardReader::read(card.takeBytes());
-    if (!again.ok() || again.cards.size() != 1 || mapper.fromCard(again.cards.front()).contact != fields)
+    try {
+        if (!again.ok() || again.cards.size() != 1 || mapper.fromCard(again.cards.front()).contact != fields)
+            return {};
+    } catch (const AppError&) {
+        // More lines than an import takes from one card.
         return {};
+    }
     return split;
 }
 

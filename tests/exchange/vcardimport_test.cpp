@@ -1,3 +1,4 @@
+#include <atomic>
 #include <chrono>
 #include <future>
 
@@ -14,6 +15,46 @@
 namespace {
 
 using contact::Field;
+
+#ifdef __SANITIZE_ADDRESS__
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*onMalloc)(const volatile void*, size_t),
+                                                         void (*onFree)(const volatile void*));
+extern "C" size_t __sanitizer_get_allocated_size(const volatile void* pointer);
+
+// The heap an import takes at its most, counted through the sanitizer's
+// allocator: the machine's memory use would count its shadow and quarantine.
+std::atomic<bool> gCounting{false};
+std::atomic<long long> gLive{0};
+std::atomic<long long> gPeak{0};
+
+void countMalloc(const volatile void*, size_t size)
+{
+    if (!gCounting)
+        return;
+    const long long live = gLive += static_cast<long long>(size);
+    long long peak = gPeak;
+    while (live > peak && !gPeak.compare_exchange_weak(peak, live)) {
+    }
+}
+
+void countFree(const volatile void* pointer)
+{
+    if (gCounting)
+        gLive -= static_cast<long long>(__sanitizer_get_allocated_size(pointer));
+}
+
+long long peakHeapOf(const std::function<void()>& work)
+{
+    static const bool installed = __sanitizer_install_malloc_and_free_hooks(countMalloc, countFree) != 0;
+    EXPECT_TRUE(installed);
+    gLive = 0;
+    gPeak = 0;
+    gCounting = true;
+    work();
+    gCounting = false;
+    return gPeak;
+}
+#endif
 
 // More cards than the reading thread hands over at once, so that rows are
 // already inserted when the file turns out to be bad.
@@ -157,6 +198,43 @@ TEST(VCardImport, NulCharactersAreTakenOutOfTheTextAndCounted)
     for (const Contact& c : data.contacts())
         stored << c[Field::Name] + u'|' + c[Field::Remark];
     EXPECT_EQ(stored, QStringList({"Nul|plain", "NulHidden|", "Quoted|ab"}));
+}
+
+// Whatever a file holds, its import takes memory in proportion to its size:
+// one card of millions of tiny pieces once took fifty times the file's.
+TEST(VCardImport, MemoryStaysInProportionToTheFile)
+{
+#ifndef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the heap is counted through the AddressSanitizer's allocator";
+#else
+    const int pieces = 3 << 19;
+    const auto repeated = [](const char* piece, int times) {
+        QByteArray bytes;
+        for (int i = 0; i < times; ++i)
+            bytes += piece;
+        return bytes;
+    };
+    const struct {
+        const char* label;
+        QByteArray lines;
+    } cases[] = {
+        {"parameters", "TEL;TYPE=" + repeated("a,", pieces) + "b:1"},
+        {"properties", repeated("X-A:b\r\n", pieces / 3) + "FN:X"},
+        {"components", "ADR:" + repeated(";", 2 * pieces)},
+        {"list values", "CATEGORIES:" + repeated("a,", pieces)},
+        {"line breaks", "X-A:" + repeated("\\n", pieces)},
+        {"name pieces", "FN:" + repeated("ab ", pieces / 2) + "\r\nN:" + repeated("a,", pieces / 4)},
+    };
+    for (const auto& row : cases) {
+        DataFile data;
+        const QByteArray file = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:X\r\n" + row.lines + "\r\nEND:VCARD\r\n";
+        const QString path = data.write(QStringLiteral("large.vcf"), file);
+        VCardImportResult result;
+        const long long peak = peakHeapOf([&] { result = importVCardFile(data.connection, path); });
+        EXPECT_TRUE(result.imported || !result.error.isEmpty()) << row.label;
+        EXPECT_LT(peak, 16 * file.size() + (8 << 20)) << row.label << ": " << summaryLine(result).toStdString();
+    }
+#endif
 }
 
 // A pipe would keep the window waiting for a writer for ever, a device such
