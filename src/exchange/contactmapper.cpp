@@ -8,6 +8,7 @@
 #include "exchange/birthdayparser.h"
 #include "exchange/extrasformatter.h"
 #include "exchange/phoneclassifier.h"
+#include "exchange/vcardsyntax.h"
 #include "model/storeddate.h"
 
 namespace {
@@ -39,8 +40,16 @@ bool containsAllPieces(const QString& haystack, const QStringList& pieces)
 // N "agrees" with FN when FN already shows every part of it, whatever the order.
 bool nameAgrees(const QString& name, const VCardProperty& nameProperty)
 {
+    const QStringList components = nameProperty.components();
+    // As export writes it for this name it agrees, however many pieces it has.
+    const QByteArray simple = name.simplified().toUtf8();
+    const vcardsyntax::NameParts parts = vcardsyntax::nameParts(simple);
+    if (components.size() == 5 && components[0] == QString::fromUtf8(parts.family) &&
+        components[1] == QString::fromUtf8(parts.given) && components[2].isEmpty() && components[3].isEmpty() &&
+        components[4].isEmpty())
+        return true;
     QStringList pieces;
-    for (const QString& component : nameProperty.components()) {
+    for (const QString& component : components) {
         if (pieces.size() + component.count(u',') >= kMostNamePieces)
             return false;
         for (const QString& piece : component.split(u','))

@@ -50,12 +50,10 @@ PlainDate plainDate(QByteArrayView text)
     return date;
 }
 
-// N as export writes it for a name: the last word, then the rest.
+// N as export writes it for a name.
 bool isExportedStructuredName(QByteArrayView structured, QByteArrayView name)
 {
-    const qsizetype lastSpace = vcardsyntax::lastIndexOf(name, ' ');
-    const QByteArrayView family = name.sliced(lastSpace + 1);
-    const QByteArrayView given = lastSpace > 0 ? name.first(lastSpace) : QByteArrayView();
+    const auto [family, given] = vcardsyntax::nameParts(name);
     if (structured.size() != family.size() + given.size() + 4)
         return false;
     return structured.first(family.size()) == family && structured[family.size()] == ';' &&

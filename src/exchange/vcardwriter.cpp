@@ -69,24 +69,16 @@ void writeProperty(FoldingWriter& out, const VCardProperty& property)
     out.endLine();
 }
 
-// N, best effort: the last word of the name as family name, the rest as given name.
+// N, best effort, from the name with its white space collapsed.
 void writeStructuredName(FoldingWriter& out, QByteArrayView name)
 {
+    const bool simplified = vcardsyntax::isSimplified(name);
+    const QByteArray simple = simplified ? QByteArray() : textFromUtf8(name).simplified().toUtf8();
+    const vcardsyntax::NameParts parts = vcardsyntax::nameParts(simplified ? name : QByteArrayView(simple));
     out.ascii("N:");
-    if (vcardsyntax::isSimplified(name)) {
-        const qsizetype lastSpace = vcardsyntax::lastIndexOf(name, ' ');
-        out.utf8(name.sliced(lastSpace + 1), true);
-        out.ascii(";");
-        if (lastSpace > 0)
-            out.utf8(name.first(lastSpace), true);
-    } else {
-        const QString simple = textFromUtf8(name).simplified();
-        const qsizetype lastSpace = simple.lastIndexOf(u' ');
-        out.text(QStringView(simple).mid(lastSpace + 1), true);
-        out.ascii(";");
-        if (lastSpace > 0)
-            out.text(QStringView(simple).left(lastSpace), true);
-    }
+    out.utf8(parts.family, true);
+    out.ascii(";");
+    out.utf8(parts.given, true);
     out.ascii(";;;");
     out.endLine();
 }
