@@ -174,6 +174,9 @@ public:
 private:
     void physicalLine(int number, QByteArrayView line);
     void startLogical(int number, QByteArrayView line);
+    // The header and value of a logical line, or the line as the value of one
+    // that is no property.
+    void readLine(QByteArrayView line);
     void finishLogical();
     void outsideCard(bool isBegin, bool isEnd);
     void fail(int line, const QString& reason);
@@ -297,8 +300,13 @@ void Parser::startLogical(int number, QByteArrayView line)
     mPending = RawProperty();
     mPending.line = number;
     mJoined = nullptr;
-    mSkipValue = false;
     mHavePending = true;
+    readLine(line);
+}
+
+void Parser::readLine(QByteArrayView line)
+{
+    mSkipValue = false;
     const qsizetype colon = findValueColon(line);
     if (colon >= 0) {
         mPending.header = line.first(colon);
@@ -321,8 +329,13 @@ void Parser::startLogical(int number, QByteArrayView line)
 void Parser::finishLogical()
 {
     mHavePending = false;
-    if (mJoined)
+    if (mJoined) {
         mPending.value = *mJoined;
+        // A header folded before its colon (a long parameter list) makes a
+        // property only once its lines are joined.
+        if (!mPending.isProperty && mPending.header.isNull())
+            readLine(*mJoined);
+    }
     const RawProperty& pending = mPending;
     const bool structural = pending.isProperty && pending.group.isEmpty();
     const bool isBegin =
