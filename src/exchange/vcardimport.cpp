@@ -278,13 +278,15 @@ private:
         qsizetype size = 0;
         for (const QByteArrayView value : values)
             size += value.size() + qsizetype(sizeof size);
-        QByteArray key;
-        key.reserve(size);
+        QByteArray key(size, Qt::Uninitialized);
+        char* out = key.data();
         for (const QByteArrayView value : values) {
             // Each value after its length, so that no two rows run together alike.
             const qsizetype length = value.size();
-            key.append(reinterpret_cast<const char*>(&length), sizeof length);
-            key.append(value);
+            std::memcpy(out, &length, sizeof length);
+            if (length > 0)
+                std::memcpy(out + sizeof length, value.data(), static_cast<size_t>(length));
+            out += sizeof length + static_cast<size_t>(length);
         }
         const qsizetype before = mAddedCards.size();
         mAddedCards.insert(key);
