@@ -61,7 +61,7 @@ int runBatch(const StartOptions& options, const QString& applicationFolder, QTex
         if (options.mode == StartOptions::Mode::Import)
             takeSnapshot(connection, SnapshotReason::Import);
         if (options.mode == StartOptions::Mode::ExportVCard) {
-            const int written = exportAllVCards(connection, options.exportPath, options.version);
+            const VCardExportResult written = exportAllVCards(connection, options.exportPath, options.version);
             out << writtenLine(written, options.exportPath) << Qt::endl;
             return 0;
         }

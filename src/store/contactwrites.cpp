@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include "store/connection.h"
+#include "store/keptcards.h"
 #include "store/samename.h"
 #include "store/sqlitehandles.h"
 #include "store/writetransaction.h"
@@ -49,14 +50,31 @@ WriteOutcome insertIfNameFree(Connection& connection, const Contact& contact, co
             return WriteOutcome::NameTaken;
         connection.execute(contact::insertStatement(contact));
         id = connection.lastInsertId();
+        // A key another program's table gave out again must not inherit the
+        // card of the contact it once belonged to.
+        keptcards::remove(connection, id);
         return WriteOutcome::Written;
     });
 }
 
-WriteOutcome deleteContact(Connection& connection, const QString& id)
+namespace {
+
+// Inside the caller's write transaction: the contact and its kept card go
+// together.
+WriteOutcome deleteInTransaction(Connection& connection, const QString& id)
 {
     connection.execute(contact::deleteStatement(id));
-    return sqlite3_changes(connection.handle()) == 0 ? WriteOutcome::Gone : WriteOutcome::Written;
+    if (sqlite3_changes(connection.handle()) == 0)
+        return WriteOutcome::Gone;
+    keptcards::remove(connection, contact::checkedId(id).toLongLong());
+    return WriteOutcome::Written;
+}
+
+} // namespace
+
+WriteOutcome deleteContact(Connection& connection, const QString& id)
+{
+    return inWriteTransaction(connection, [&] { return deleteInTransaction(connection, id); });
 }
 
 int deleteContacts(Connection& connection, const QStringList& ids)
@@ -64,7 +82,7 @@ int deleteContacts(Connection& connection, const QStringList& ids)
     return inWriteTransaction(connection, [&] {
         int gone = 0;
         for (const QString& id : ids)
-            gone += deleteContact(connection, id) == WriteOutcome::Gone ? 1 : 0;
+            gone += deleteInTransaction(connection, id) == WriteOutcome::Gone ? 1 : 0;
         return gone;
     });
 }

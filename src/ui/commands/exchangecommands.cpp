@@ -61,25 +61,21 @@ private:
     std::unique_ptr<QProgressDialog> mDialog;
 };
 
-Contact contactAt(MainList& list, int row)
+// The selected rows' values as they are stored: what the list shows has
+// replacement characters for text that is not UTF-8, and the export counts
+// those.
+Utf8Rows storedSelectedRows(const MainList& list)
 {
-    Contact contact;
-    contact.id = list.id(row);
-    for (const contact::FieldInfo& field : contact::fields())
-        contact[field.field] = list.text(row, field.field);
-    return contact;
-}
-
-std::vector<Contact> selectedContacts(MainList& list)
-{
-    std::vector<Contact> contacts;
-    for (const int row : list.selectedRows())
-        contacts.push_back(contactAt(list, row));
-    return contacts;
+    Utf8Rows rows;
+    for (const int row : list.selectedRows()) {
+        for (const contact::FieldInfo& field : contact::fields())
+            rows.addValue(list.textUtf8(row, field.field));
+    }
+    return rows;
 }
 
 void exportTo(MainList& list, const char* procedure, const ExportTargetChooser& choose,
-              const std::function<int(const ExportTarget&)>& write)
+              const std::function<VCardExportResult(const ExportTarget&)>& write)
 {
     Messages& messages = list.session().messages;
     ErrorTrap trap(messages, locationTag("Form1", procedure));
@@ -94,7 +90,7 @@ void exportTo(MainList& list, const char* procedure, const ExportTargetChooser& 
         messages.msgBox(refusal, MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Export as vCard"));
         return;
     }
-    int written = 0;
+    VCardExportResult written;
     list.setMousePointer(pointer::kHourglass);
     const bool done = trap.attempt(100, [&] { written = write(*target); });
     list.setMousePointer(pointer::kDefault);
@@ -179,12 +175,11 @@ void chooseAndImportVCardsCommand(MainList& list, const ImportFileChooser& choos
 void exportSelectedVCardsCommand(MainList& list, const ExportTargetChooser& choose)
 {
     // Read before the dialog: the list may change while it is open.
-    const std::vector<Contact> contacts = selectedContacts(list);
-    if (contacts.empty())
+    const Utf8Rows rows = storedSelectedRows(list);
+    if (rows.size() == 0)
         return;
     exportTo(list, "ExportSelectedVCards", choose, [&](const ExportTarget& target) {
-        writeVCardFile(list.session().connection(), target.path, contacts, target.version);
-        return static_cast<int>(contacts.size());
+        return writeVCardFile(list.session().connection(), target.path, rows, target.version);
     });
 }
 
@@ -197,10 +192,10 @@ void exportAllVCardsCommand(MainList& list, const ExportTargetChooser& choose)
 
 QMimeData* selectedContactsDragData(MainList& list)
 {
-    const std::vector<Contact> contacts = selectedContacts(list);
-    if (contacts.empty())
+    const Utf8Rows rows = storedSelectedRows(list);
+    if (rows.size() == 0)
         return nullptr;
-    const QByteArray text = vcardText(contacts, VCardVersion::V40);
+    const QByteArray text = vcardText(rows, VCardVersion::V40);
     auto* data = new QMimeData;
     data->setData(QStringLiteral("text/vcard"), text);
     data->setData(QStringLiteral("text/x-vcard"), text);
@@ -211,8 +206,8 @@ QMimeData* selectedContactsDragData(MainList& list)
         const PrivateFolder folder =
             PrivateFolder::make(xdgBaseFolder("XDG_CACHE_HOME", ".cache"), QStringLiteral("Marrowind/Rondexa/dragged"));
         folder.removeFiles([](const char*, const struct stat&) { return true; });
-        const QString name =
-            contacts.size() == 1 ? fileNameFor(contacts.front()[contact::Field::Name]) : QStringLiteral("Contacts.vcf");
+        const QString name = rows.size() == 1 ? fileNameFor(list.text(list.selectedRows().front(), contact::Field::Name))
+                                              : QStringLiteral("Contacts.vcf");
         const QString path = folder.path() + QLatin1Char('/') + name;
         if (const std::optional<FileDescriptor> file = folder.createFile(QFile::encodeName(name))) {
             writeAll(file->get(), text, path);
