@@ -6,6 +6,7 @@
 #include "store/keptcards.h"
 #include "store/samename.h"
 #include "store/sqlitehandles.h"
+#include "store/undohistory.h"
 #include "store/writetransaction.h"
 
 std::optional<StoredTexts> readStoredTexts(Connection& connection, const QString& id)
@@ -25,7 +26,7 @@ std::optional<StoredTexts> readStoredTexts(Connection& connection, const QString
 }
 
 WriteOutcome updateIfUnchanged(Connection& connection, const QString& id, const StoredTexts& expected,
-                               const QString& statement, std::optional<StoredTexts>& current)
+                               const QString& statement, std::optional<StoredTexts>& current, ChangeCapture* capture)
 {
     return inWriteTransaction(connection, [&] {
         current = readStoredTexts(connection, id);
@@ -35,15 +36,21 @@ WriteOutcome updateIfUnchanged(Connection& connection, const QString& id, const 
             return WriteOutcome::ChangedElsewhere;
         if (statement.isEmpty())
             return WriteOutcome::Written;
+        const QStringList tables = capture ? contactTables(connection) : QStringList();
+        if (capture)
+            capture->before.push_back(captureContact(connection, id.toLongLong(), tables));
         connection.execute(statement);
         if (sqlite3_changes(connection.handle()) != 1)
             return WriteOutcome::Gone;
         current = readStoredTexts(connection, id);
+        if (capture)
+            capture->after.push_back(captureContact(connection, id.toLongLong(), tables));
         return WriteOutcome::Written;
     });
 }
 
-WriteOutcome insertIfNameFree(Connection& connection, const Contact& contact, const SameName& name, qint64& id)
+WriteOutcome insertIfNameFree(Connection& connection, const Contact& contact, const SameName& name, qint64& id,
+                              ChangeCapture* capture)
 {
     return inWriteTransaction(connection, [&] {
         if (isNameStored(connection, name))
@@ -53,6 +60,10 @@ WriteOutcome insertIfNameFree(Connection& connection, const Contact& contact, co
         // A key another program's table gave out again must not inherit the
         // card of the contact it once belonged to.
         keptcards::remove(connection, id);
+        if (capture) {
+            capture->before.push_back(ContactImage{id, {}});
+            capture->after.push_back(captureContact(connection, id, contactTables(connection)));
+        }
         return WriteOutcome::Written;
     });
 }
@@ -77,12 +88,19 @@ WriteOutcome deleteContact(Connection& connection, const QString& id)
     return inWriteTransaction(connection, [&] { return deleteInTransaction(connection, id); });
 }
 
-int deleteContacts(Connection& connection, const QStringList& ids)
+int deleteContacts(Connection& connection, const QStringList& ids, ChangeCapture* capture)
 {
     return inWriteTransaction(connection, [&] {
+        const QStringList tables = capture ? contactTables(connection) : QStringList();
         int gone = 0;
-        for (const QString& id : ids)
+        for (const QString& id : ids) {
+            if (capture) {
+                const qint64 key = contact::checkedId(id).toLongLong();
+                capture->before.push_back(captureContact(connection, key, tables));
+                capture->after.push_back(ContactImage{key, {}});
+            }
             gone += deleteInTransaction(connection, id) == WriteOutcome::Gone ? 1 : 0;
+        }
         return gone;
     });
 }

@@ -12,6 +12,7 @@
 #include "store/contactwrites.h"
 #include "store/session.h"
 #include "store/snapshots.h"
+#include "store/undohistory.h"
 #include "ui/commands/mainlist.h"
 #include "ui/editor/form2.h"
 
@@ -97,7 +98,11 @@ void deleteContactCommand(MainList& list)
                                               : QStringLiteral("Delete %L1 contacts?").arg(rows.size());
     if (trap.test(102, [&] { return session.messages.msgBox(question, MsgButtons::YesNo) != MsgAnswer::Yes; }))
         return;
+    QStringList names;
+    for (const int row : rows)
+        names << list.text(row, contact::Field::Name);
     int gone = 0;
+    ChangeCapture capture;
     // Several contacts go back to a copy of the file taken just before; no
     // such delete without one.
     if (rows.size() > 1 && !trap.attempt(104, [&] { takeSnapshot(session.connection(), SnapshotReason::Delete); }))
@@ -107,9 +112,11 @@ void deleteContactCommand(MainList& list)
         for (const int row : rows)
             ids << list.id(row);
         list.setMousePointer(pointer::kHourglass);
-        gone = deleteContacts(session.connection(), ids);
+        gone = deleteContacts(session.connection(), ids, &capture);
         for (const QString& id : ids)
             list.noteChanged(id);
+        if (gone < ids.size())
+            list.undoHistory().record({changeLabel(QStringLiteral("Delete"), names), capture.before, capture.after});
     });
     trap.step(106, [&] { list.loadRondexa(); });
     // The row after the deleted ones takes their place and the selection.
@@ -121,6 +128,37 @@ void deleteContactCommand(MainList& list)
         session.messages.msgBox(
             QStringLiteral("%L1 of these contacts had already been deleted elsewhere (in another window or program).")
                 .arg(gone));
+}
+
+QString changeLabel(const QString& change, const QStringList& names)
+{
+    return names.size() == 1 ? change + QStringLiteral(" of ") + names.front()
+                             : change + QStringLiteral(" of %L1 contacts").arg(names.size());
+}
+
+void undoCommand(MainList& list, UndoDirection direction)
+{
+    Session& session = list.session();
+    const bool back = direction == UndoDirection::Undo;
+    ErrorTrap trap(session.messages, locationTag("Form1", back ? "Undo" : "Redo"));
+    UndoHistory& history = list.undoHistory();
+    if (!(back ? history.canUndo() : history.canRedo()))
+        return;
+    UndoHistory::Outcome outcome;
+    list.setMousePointer(pointer::kHourglass);
+    const bool ran = trap.attempt(
+        100, [&] { outcome = back ? history.undo(session.connection()) : history.redo(session.connection()); });
+    list.setMousePointer(pointer::kDefault);
+    if (!ran)
+        return;
+    if (!outcome.done) {
+        session.messages.msgBox(outcome.refusal, MsgButtons::Ok, MsgIcon::Exclamation);
+        return;
+    }
+    for (const QString& id : outcome.touched)
+        list.noteChanged(id);
+    trap.step(102, [&] { list.loadRondexa(); });
+    list.selectContacts(outcome.ids);
 }
 
 void searchCommand(MainList& list, const QString& text)

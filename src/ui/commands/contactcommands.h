@@ -18,5 +18,13 @@ void addContactCommand(MainList& list, const EditorPresenter& present = showEdit
 void updateContactCommand(MainList& list, const EditorPresenter& present = showEditorModally);
 // "Delete Contact"
 void deleteContactCommand(MainList& list);
+// Ctrl+Z and Ctrl+Shift+Z: takes back the last change made through the list
+// (an add, update, delete or import), or makes again the last one taken
+// back; refuses, saying why, when a contact it would put back was changed
+// since.
+enum class UndoDirection { Undo, Redo };
+void undoCommand(MainList& list, UndoDirection direction);
+// What an undo entry names: "Delete of Anna", "Delete of 3 contacts".
+QString changeLabel(const QString& change, const QStringList& names);
 // "Search", and Enter in the search box
 void searchCommand(MainList& list, const QString& text);

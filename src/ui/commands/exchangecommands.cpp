@@ -14,11 +14,13 @@
 #include "base/messages.h"
 #include "base/mousepointer.h"
 #include "exchange/vcardimport.h"
+#include "store/connection.h"
 #include "store/filedescriptor.h"
 #include "store/paths.h"
 #include "store/privatefolder.h"
 #include "store/session.h"
 #include "store/snapshots.h"
+#include "store/undohistory.h"
 #include "ui/commands/mainlist.h"
 
 namespace {
@@ -150,12 +152,30 @@ void importVCardsCommand(MainList& list, const QStringList& files)
     for (const QString& file : files) {
         VCardImportResult result;
         result.file = file;
+        qint64 lastId = 0;
+        qint64 version = -1;
         trap.step(100, [&] {
             ImportProgressDialog progress(list.ownerWidget(), file);
             list.setMousePointer(pointer::kHourglass);
+            lastId = highestContactId(session.connection());
+            version = session.connection().dataVersion();
             result = importVCardFile(session.connection(), file,
                                      [&](int done, int total) { return progress.update(done, total); });
         });
+        // The file's contacts are those above the highest key before it, as
+        // long as no other program added any meanwhile; otherwise this
+        // import cannot be told apart and is not offered for undo.
+        if (result.added > 0)
+            trap.attempt(100, [&] {
+                if (session.connection().dataVersion() == version) {
+                    std::vector<ContactImage> added = contactsAbove(session.connection(), lastId);
+                    std::vector<ContactImage> before;
+                    for (const ContactImage& image : added)
+                        before.push_back(ContactImage{image.id, {}});
+                    list.undoHistory().record({QStringLiteral("Import of ") + QFileInfo(file).fileName(),
+                                               std::move(before), std::move(added)});
+                }
+            });
         list.setMousePointer(pointer::kDefault);
         allImported = allImported && result.imported;
         anyAdded = anyAdded || result.added > 0;
@@ -206,8 +226,9 @@ QMimeData* selectedContactsDragData(MainList& list)
         const PrivateFolder folder =
             PrivateFolder::make(xdgBaseFolder("XDG_CACHE_HOME", ".cache"), QStringLiteral("Marrowind/Rondexa/dragged"));
         folder.removeFiles([](const char*, const struct stat&) { return true; });
-        const QString name = rows.size() == 1 ? fileNameFor(list.text(list.selectedRows().front(), contact::Field::Name))
-                                              : QStringLiteral("Contacts.vcf");
+        const QString name = rows.size() == 1
+                                 ? fileNameFor(list.text(list.selectedRows().front(), contact::Field::Name))
+                                 : QStringLiteral("Contacts.vcf");
         const QString path = folder.path() + QLatin1Char('/') + name;
         if (const std::optional<FileDescriptor> file = folder.createFile(QFile::encodeName(name))) {
             writeAll(file->get(), text, path);

@@ -9,6 +9,7 @@
 #include "model/listrow.h"
 
 class QWidget;
+class UndoHistory;
 struct Session;
 
 // What the editing commands and the editor need of the main window's list.
@@ -18,6 +19,8 @@ public:
     virtual ~MainList() = default;
 
     virtual Session& session() = 0;
+    // The changes made through this list, to take back.
+    virtual UndoHistory& undoHistory() = 0;
 
     virtual int rowCount() const = 0;
     // The row the user selected (the current one among several); -1 when

@@ -25,6 +25,7 @@
 #include "store/paths.h"
 #include "store/samename.h"
 #include "store/session.h"
+#include "store/undohistory.h"
 #include "ui/appicon.h"
 #include "ui/commands/mainlist.h"
 #include "ui/cursorfile.h"
@@ -323,11 +324,13 @@ void Form2::PushButton1_Click()
         WriteOutcome outcome = WriteOutcome::Written;
         if (!trap.attempt(108, [&] {
                 qint64 id = 0;
-                outcome =
-                    insertIfNameFree(mSession.connection(), values, SameName(name, CaseFolding::forUserLocale()), id);
+                ChangeCapture capture;
+                outcome = insertIfNameFree(mSession.connection(), values, SameName(name, CaseFolding::forUserLocale()),
+                                           id, &capture);
                 if (outcome == WriteOutcome::Written) {
                     mSavedId = QString::number(id);
                     mList.noteChanged(mSavedId);
+                    mList.undoHistory().record({QStringLiteral("Add of ") + name, capture.before, capture.after});
                 }
             })) {
             setMousePointer(pointer::kDefault);
@@ -392,12 +395,17 @@ bool Form2::saveUpdate(ErrorTrap& trap, const Contact& values)
     }
     WriteOutcome outcome = WriteOutcome::Written;
     std::optional<StoredTexts> current;
+    ChangeCapture capture;
     if (!trap.attempt(116, [&] {
-            outcome = updateIfUnchanged(mSession.connection(), mContactID, *mStored,
-                                        contact::updateStatement(values, changedFields(), mContactID), current);
+            outcome =
+                updateIfUnchanged(mSession.connection(), mContactID, *mStored,
+                                  contact::updateStatement(values, changedFields(), mContactID), current, &capture);
         }))
         return false;
     if (outcome == WriteOutcome::Written) {
+        if (!capture.after.empty())
+            mList.undoHistory().record(
+                {QStringLiteral("Update of ") + values[Field::Name], capture.before, capture.after});
         mSavedId = mContactID;
         mList.noteChanged(mContactID);
         trap.step(118, [&] { mList.loadRondexa(); });

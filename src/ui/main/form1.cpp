@@ -204,6 +204,21 @@ void Form1::connectExchange()
     });
     auto* add = new QShortcut(QKeySequence::New, this);
     connect(add, &QShortcut::activated, this, [this] { afterKey(&Form1::PushButton1_Click); });
+    // The search box keeps Ctrl+Z for its own text.
+    auto* undo = new QShortcut(QKeySequence::Undo, this);
+    connect(undo, &QShortcut::activated, this, [this] { afterKey(&Form1::undoLast); });
+    auto* redo = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this);
+    connect(redo, &QShortcut::activated, this, [this] { afterKey(&Form1::redoLast); });
+}
+
+void Form1::undoLast()
+{
+    undoCommand(*this, UndoDirection::Undo);
+}
+
+void Form1::redoLast()
+{
+    undoCommand(*this, UndoDirection::Redo);
 }
 
 void Form1::showContextMenu(const QPoint& at)
@@ -211,6 +226,11 @@ void Form1::showContextMenu(const QPoint& at)
     QMenu menu(this);
     menu.setTitle(QStringLiteral("Contacts"));
     menu.setAccessibleName(QStringLiteral("Contacts"));
+    QAction* undo = menu.addAction(QStringLiteral("Undo ") + mUndo.undoLabel(), this, &Form1::undoLast);
+    undo->setEnabled(mUndo.canUndo());
+    QAction* redo = menu.addAction(QStringLiteral("Redo ") + mUndo.redoLabel(), this, &Form1::redoLast);
+    redo->setEnabled(mUndo.canRedo());
+    menu.addSeparator();
     menu.addAction(QStringLiteral("Import vCards…"), this, [this] { chooseAndImportVCardsCommand(*this); });
     QAction* selected = menu.addAction(QStringLiteral("Export Selected as vCard…"), this,
                                        [this] { exportSelectedVCardsCommand(*this); });

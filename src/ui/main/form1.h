@@ -7,6 +7,7 @@
 
 #include <QWidget>
 
+#include "store/undohistory.h"
 #include "store/viewsettings.h"
 #include "ui/commands/mainlist.h"
 #include "ui/skin.h"
@@ -53,6 +54,9 @@ public:
     void PushButton6_Click();
     void PushButton7_Click();
     void PushButton8_Click();
+    // Ctrl+Z and Ctrl+Shift+Z, and the list menu's "Undo …" and "Redo …".
+    void undoLast();
+    void redoLast();
     // A key typed into the search box; Enter (13) runs the search, and the
     // box then handles the key as it always does.
     void Text1_KeyPress(int keyAscii);
@@ -70,6 +74,7 @@ public:
 
     // The list as the commands see it.
     Session& session() override { return mSession; }
+    UndoHistory& undoHistory() override { return mUndo; }
     int rowCount() const override;
     int selectedRow() const override;
     std::vector<int> selectedRows() const override;
@@ -162,6 +167,7 @@ private:
     PointerFeedback* mPointer = nullptr;
     bool mUnloaded = false;
     bool mPlaced = false;
+    UndoHistory mUndo;
 };
 
 // The application title: the product name without its last word, words
