@@ -50,6 +50,7 @@ pairs=(
     "Save a new contact, 100,000, vs 30 ms goal|search|BM_SaveOneContact|-"
     "Update a contact, 100,000, vs 30 ms goal|search|BM_UpdateOneContact|-"
     "Delete a contact, 100,000, vs 30 ms goal|search|BM_DeleteOneContact|-"
+    "Snapshot of 100,000 contacts vs sqlite3 .backup|snapshot|BM_TakeSnapshot|BM_Sqlite3ToolBackup"
     "Search 1,000 characters in 1 MB of remark|search|BM_SearchPathological|BM_PlainSearchPathological"
     "Heading click: name|sort|BM_HeadingClick/Name|BM_PlainOrderBy/Name"
     "Heading click: e-mail|sort|BM_HeadingClick/Email|BM_PlainOrderBy/Email"
