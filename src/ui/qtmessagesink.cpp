@@ -12,6 +12,15 @@ QString displayedMessageText(const QString& text)
     return shown;
 }
 
+QString displayedMessageHtml(const QString& text)
+{
+    // Qt's replace knows \1 to \99 but not \0: the whole address is a group.
+    static const QRegularExpression address(QStringLiteral("(https?://[^\\s<>\"]+)"));
+    QString html = displayedMessageText(text).toHtmlEscaped();
+    html.replace(address, QStringLiteral("<a href=\"\\1\">\\1</a>"));
+    return html.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+}
+
 MsgAnswer QtMessageSink::show(const MessageRequest& request)
 {
     QMessageBox box(QApplication::activeWindow());
@@ -19,11 +28,8 @@ MsgAnswer QtMessageSink::show(const MessageRequest& request)
     if (request.links) {
         // Only the program's own texts ask for links: a contact's text never
         // becomes one.
-        static const QRegularExpression address(QStringLiteral("https?://[^\\s<>\"]+"));
-        QString html = displayedMessageText(request.text).toHtmlEscaped();
-        html.replace(address, QStringLiteral("<a href=\"\\0\">\\0</a>"));
         box.setTextFormat(Qt::RichText);
-        box.setText(html.replace(QLatin1Char('\n'), QStringLiteral("<br>")));
+        box.setText(displayedMessageHtml(request.text));
         box.setTextInteractionFlags(Qt::TextBrowserInteraction);
     } else {
         box.setText(displayedMessageText(request.text));

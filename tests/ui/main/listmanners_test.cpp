@@ -7,12 +7,14 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
 #include "store/snapshots.h"
 #include "ui/commands/contactcommands.h"
 #include "ui/editor/form2.h"
+#include "ui/qtmessagesink.h"
 
 namespace {
 
@@ -195,6 +197,10 @@ TEST_F(ListManners, TheListSaysWhatToDoAndHowManyASearchFound)
     control<QPushButton>(*form, "PushButton5").click();
     ASSERT_FALSE(messages->shown().empty());
     EXPECT_TRUE(messages->shown().back().links);
+    // The box on screen makes the address a link to itself.
+    const QString html = displayedMessageHtml(messages->shown().back().text);
+    EXPECT_TRUE(html.contains(QRegularExpression(QStringLiteral("<a href=\"(https?://[^\"]+)\">\\1</a>"))))
+        << html.toStdString();
 }
 
 TEST_F(ListManners, TheWindowsPlaceAndSortComeBack)
