@@ -153,6 +153,8 @@ void undoCommand(MainList& list, UndoDirection direction)
         return;
     if (!outcome.done) {
         session.messages.msgBox(outcome.refusal, MsgButtons::Ok, MsgIcon::Exclamation);
+        // The list shows the change that stood in the way.
+        trap.step(102, [&] { list.loadRondexa(); });
         return;
     }
     for (const QString& id : outcome.touched)

@@ -138,6 +138,7 @@ TEST_F(Undo, AChangeMadeSinceIsNeverOverwritten)
     EXPECT_EQ(messages->texts(), QStringList({"Anna was changed since (in this window, another window or another "
                                               "program), so nothing was changed back."}));
     EXPECT_EQ(firstValueIn(env->dataFile(), "select Mobile1 from tblContact"), "2");
+    EXPECT_EQ(form->text(rowOf("Anna"), contact::Field::Mobile1), "2");
 
     // A namesake added where a deleted contact would come back.
     env->gConn()->execute(QStringLiteral("update tblContact set Mobile1 = '1'"));
