@@ -116,12 +116,15 @@ void Form1::restoreView(ErrorTrap& trap)
             return;
         const QRect pixels(twipsToPixels(place->left()), twipsToPixels(place->top()), twipsToPixels(place->width()),
                            twipsToPixels(place->height()));
-        resize(pixels.size());
         // A place on a screen that is no longer there would hide the window:
-        // it then opens centred.
+        // it then opens centred. The place is the inside of the frame, as
+        // saved: move() would put the frame there, and the window would creep
+        // down by its title bar at every start.
         if (screen() && screen()->virtualGeometry().intersects(pixels)) {
-            move(pixels.topLeft());
+            setGeometry(pixels);
             mPlaced = true;
+        } else {
+            resize(pixels.size());
         }
     });
     trap.step(202, [&] {
