@@ -10,6 +10,7 @@
 #include <unicode/uiter.h>
 
 #include "base/apperror.h"
+#include "store/asciicase.h"
 #include "store/textrules.h"
 
 namespace {
@@ -195,10 +196,8 @@ int asciiNoCase(QByteArrayView a, QByteArrayView b)
 {
     const qsizetype shorter = std::min(a.size(), b.size());
     for (qsizetype i = 0; i < shorter; ++i) {
-        auto ca = static_cast<unsigned char>(a[i]);
-        auto cb = static_cast<unsigned char>(b[i]);
-        ca = ca >= 'A' && ca <= 'Z' ? ca + ('a' - 'A') : ca;
-        cb = cb >= 'A' && cb <= 'Z' ? cb + ('a' - 'A') : cb;
+        const auto ca = asciiLower(static_cast<unsigned char>(a[i]));
+        const auto cb = asciiLower(static_cast<unsigned char>(b[i]));
         if (ca != cb)
             return ca < cb ? -1 : 1;
     }

@@ -4,6 +4,7 @@
 
 #include <unicode/utf8.h>
 
+#include "store/asciicase.h"
 #include "store/casefolding.h"
 
 namespace {
@@ -111,7 +112,7 @@ void LikePattern::Segment::buildMasks()
         anyOne1 = anyOne[0];
         asciiOnly = anyOne1 == 0 && others.empty();
         for (size_t b = 0; b < 128; ++b)
-            byteMask[b] = ascii1[b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b];
+            byteMask[b] = ascii1[asciiLower(b)];
     }
 }
 
@@ -183,7 +184,7 @@ void LikePattern::foldText(const char* text, int size, size_t limit, std::vector
     while (i < size && out.size() < limit) {
         const auto byte = static_cast<unsigned char>(text[i]);
         if (byte < 0x80 && !mFolding.isTurkic()) {
-            out.push_back(byte >= 'A' && byte <= 'Z' ? byte + ('a' - 'A') : byte);
+            out.push_back(asciiLower(byte));
             ++i;
             continue;
         }
@@ -214,7 +215,7 @@ public:
         const auto byte = static_cast<unsigned char>(mText[mAt]);
         if (byte < 0x80 && mAsciiFast) {
             ++mAt;
-            c = byte >= 'A' && byte <= 'Z' ? byte + ('a' - 'A') : byte;
+            c = asciiLower(byte);
             return true;
         }
         mPending = mFolding.fold(nextChar(mText, mAt, mSize), mFolded);
@@ -260,7 +261,7 @@ std::optional<bool> LikePattern::matchesBytes(const char* text, int size) const
                     return std::nullopt;
                 return false;
             }
-            if (static_cast<UChar32>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b) != item)
+            if (asciiLower(static_cast<UChar32>(b)) != item)
                 return false;
             ++at;
         }
