@@ -21,9 +21,11 @@
 #include "store/connection.h"
 #include "store/contactsearch.h"
 #include "store/contacttable.h"
+#include "store/likepattern.h"
 #include "store/recordset.h"
 #include "store/sqlitehandles.h"
 #include "store/textrules.h"
+#include "support/sqllike.h"
 #include "ui/main/contactrows.h"
 
 namespace fuzz {
@@ -309,8 +311,9 @@ QByteArray utf8Of(char32_t c)
     return QString::fromUcs4(&c, 1).toUtf8();
 }
 
-// The LIKE that SQL runs is the one the program registered, for a single
-// pair and over a column, where the compiled pattern is reused row by row.
+// The LIKE that SQL runs is the program's pattern matching, registered, for a
+// single pair and over a column, where the compiled pattern is reused row by
+// row.
 void checkLike(Connection& connection, const QByteArray& pattern, const QByteArray& text, char32_t escape)
 {
     const auto likes = [](const QByteArray& p, const QByteArray& t, char32_t e) {
@@ -375,6 +378,8 @@ void statements(const uint8_t* data, size_t size)
 
     Connection connection;
     connection.openMemory();
+    // The search statement then finds what the window's search matches with.
+    registerUnicodeLike(connection.handle(), CaseFolding::forUserLocale());
     connection.execute(contact::createTableStatement());
     sqlite3* db = connection.handle();
     for (const char* name : kFixedNames) {

@@ -32,7 +32,7 @@ public:
     // Waits for a check still running; a damaged file is closed and the
     // reason thrown, as open() would have.
     void awaitCheck();
-    // Opens an in-memory database with the same text rules.
+    // Opens an empty in-memory database.
     void openMemory();
     void close();
     void execute(const QString& sql);
