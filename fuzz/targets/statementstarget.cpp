@@ -326,6 +326,11 @@ void checkLike(Connection& connection, const QByteArray& pattern, const QByteArr
     // spend its time here instead of finding new paths.
     if (static_cast<double>(pattern.size() + 1) * static_cast<double>(text.size() + 1) < 1e6)
         require(result == referenceLike(pattern, text, escape), "LIKE disagrees with the reference matcher", pair);
+    // Each of the matcher's ways gives the answer all of them give together.
+    const LikePattern compiled(pattern.constData(), static_cast<int>(pattern.size()), escape, CaseFolding::standard());
+    for (const LikePattern::Way way : {LikePattern::Way::Bytes, LikePattern::Way::Streaming, LikePattern::Way::Folded})
+        require(compiled.matchesFrom(way, text.constData(), static_cast<int>(text.size())) == result,
+                "LikePattern's ways to an answer disagree", pair + " from way " + std::to_string(static_cast<int>(way)));
     require(likes(text, text, 0), "a text does not match itself as a LIKE pattern", shown(text));
     require(likes("%", text, 0), "\"%\" does not match everything", shown(text));
 

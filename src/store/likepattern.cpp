@@ -293,10 +293,6 @@ std::optional<bool> LikePattern::matchesBytes(const char* text, int size) const
 
 bool LikePattern::matchesStreaming(const char* text, int size) const
 {
-    if (mAsciiPattern) {
-        if (const std::optional<bool> quick = matchesBytes(text, size))
-            return *quick;
-    }
     FoldedReader reader(text, size, mFolding);
     size_t first = 0;
     UChar32 c;
@@ -341,26 +337,25 @@ bool LikePattern::matchesStreaming(const char* text, int size) const
     return true;
 }
 
-bool LikePattern::matches(const char* text, int size) const
+std::optional<bool> LikePattern::matchesPrefix(const char* text, int size) const
 {
-    // "T%" over ASCII: most texts are told apart by their first bytes.
-    if (mPrefixOnly) {
-        const std::vector<UChar32>& items = mSegments.front().items;
-        const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-        const size_t count = items.size();
-        size_t i = 0;
-        for (; i < count && static_cast<int>(i) < size && bytes[i] < 0x80; ++i) {
-            const unsigned char b = bytes[i];
-            if (static_cast<UChar32>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b) != items[i])
-                return false;
-        }
-        if (i == count)
-            return true;
-        if (static_cast<int>(i) == size)
+    const std::vector<UChar32>& items = mSegments.front().items;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    const size_t count = items.size();
+    size_t i = 0;
+    for (; i < count && static_cast<int>(i) < size && bytes[i] < 0x80; ++i) {
+        if (asciiLower(static_cast<UChar32>(bytes[i])) != items[i])
             return false;
     }
-    if (mAnyPercent && mTrailingPercent)
-        return matchesStreaming(text, size);
+    if (i == count)
+        return true;
+    if (static_cast<int>(i) == size)
+        return false;
+    return std::nullopt;
+}
+
+bool LikePattern::matchesFolded(const char* text, int size) const
+{
     // Rows are matched one after another on one thread; the buffer is reused.
     thread_local std::vector<UChar32> folded;
     // One huge remark must not keep its folded copy for the rest of the run.
@@ -398,4 +393,27 @@ bool LikePattern::matches(const char* text, int size) const
         from = static_cast<size_t>(found);
     }
     return true;
+}
+
+bool LikePattern::matches(const char* text, int size) const
+{
+    return matchesFrom(Way::Prefix, text, size);
+}
+
+bool LikePattern::matchesFrom(Way first, const char* text, int size) const
+{
+    // "T%" over ASCII: most texts are told apart by their first bytes.
+    if (first <= Way::Prefix && mPrefixOnly) {
+        if (const std::optional<bool> quick = matchesPrefix(text, size))
+            return *quick;
+    }
+    if (mAnyPercent && mTrailingPercent) {
+        if (first <= Way::Bytes && mAsciiPattern) {
+            if (const std::optional<bool> quick = matchesBytes(text, size))
+                return *quick;
+        }
+        if (first <= Way::Streaming)
+            return matchesStreaming(text, size);
+    }
+    return matchesFolded(text, size);
 }

@@ -10,15 +10,23 @@
 #include "store/collationsort.h"
 #include "store/connection.h"
 #include "store/contacttable.h"
+#include "store/likepattern.h"
 #include "store/recordset.h"
 #include "store/textrules.h"
 #include "support/sqllike.h"
 
 namespace {
 
+// The matcher's answer, which each of its ways to an answer must give too.
 bool like(const char* pattern, const char* text, const CaseFolding& folding = CaseFolding::standard())
 {
-    return likeMatches(pattern, static_cast<int>(strlen(pattern)), text, static_cast<int>(strlen(text)), 0, folding);
+    const LikePattern compiled(pattern, static_cast<int>(strlen(pattern)), 0, folding);
+    const int size = static_cast<int>(strlen(text));
+    const bool answer = compiled.matches(text, size);
+    for (const LikePattern::Way way : {LikePattern::Way::Bytes, LikePattern::Way::Streaming, LikePattern::Way::Folded})
+        EXPECT_EQ(compiled.matchesFrom(way, text, size), answer)
+            << pattern << " on " << text << " from way " << static_cast<int>(way);
+    return answer;
 }
 
 QStringList column(Connection& connection, const QString& query)
