@@ -36,17 +36,10 @@ bool Form1::Form_Load()
     Messages& messages = mSession.messages;
     const DataPaths paths = dataPaths(mSession.applicationFolder);
 
-    if (trap.test(100, [&] { return !fileOrFolderExists(paths.makerFolder); }))
-        trap.step(102, [&] { makeFolder(paths.makerFolder); });
-    if (trap.test(104, [&] { return !fileOrFolderExists(paths.dataFolder); }))
-        trap.step(106, [&] { makeFolder(paths.dataFolder); });
-    if (trap.test(108, [&] { return !FileExists(paths.dataFile); })) {
-        if (trap.test(110, [&] { return !plainFileExists(paths.templateFile); })) {
-            trap.step(112, [&] { messages.msgBox(paths.templateFile + QStringLiteral(" not found")); });
-            mSession.programEnd.endProgram(0);
-            return false;
-        }
-        trap.step(116, [&] { copyTemplate(paths.templateFile, paths.dataFile); });
+    if (!prepareDataFile(paths, trap)) {
+        trap.step(112, [&] { messages.msgBox(missingTemplateText(paths)); });
+        mSession.programEnd.endProgram(0);
+        return false;
     }
 
     trap.step(118, [&] { ApplySkin(this, SkinFramework1, mSession.applicationFolder); });
