@@ -103,7 +103,7 @@ void Form1::loadRondexa()
     // Since the list was filled, only this window changed the file: the
     // contacts it changed take their new places and the rest stays. Any
     // other writer (another copy, the sqlite3 tool) means a whole refill.
-    if (mShowsAll && !mChanged.empty() && connection.state() != 0 && connection.dataVersion() == mFilledVersion) {
+    if (mShowsAll && !mChanged.empty() && connection.isOpen() && connection.dataVersion() == mFilledVersion) {
         // Should a contact fail to load, the list no longer shows the whole
         // table as it is, and the next fill reads all of it again.
         const std::vector<QString> changed = std::exchange(mChanged, {});
@@ -124,7 +124,7 @@ void Form1::loadRondexa()
     std::optional<std::vector<ListRow>> early = std::exchange(mEarly, std::nullopt);
     // Rows read while the file's check ran are shown only if no other copy
     // has committed since.
-    if (early && connection.state() != 0 && connection.dataVersion() == mEarlyVersion) {
+    if (early && connection.isOpen() && connection.dataVersion() == mEarlyVersion) {
         mRows->setRowsInNameOrder(std::move(*early));
         mFilledVersion = mEarlyVersion;
     } else {
@@ -161,12 +161,12 @@ void readNames(Recordset& recordset, std::vector<ListRow>& rows)
 void Form1::readEarly()
 {
     mEarly.reset();
-    if (!mSession.gConn || mSession.gConn->state() == 0)
+    if (!mSession.gConn || !mSession.gConn->isOpen())
         return;
     try {
         const ReadSnapshot snapshot(*mSession.gConn);
         Recordset recordset;
-        recordset.open(contact::namesQuery(), *mSession.gConn, 3, 1);
+        recordset.open(contact::namesQuery(), *mSession.gConn);
         std::vector<ListRow> rows;
         readNames(recordset, rows);
         mEarly = std::move(rows);
