@@ -34,6 +34,19 @@ bool takesButtonFace(const QWidget* widget)
 
 } // namespace
 
+QFont arial(int points, bool bold)
+{
+    QFont font(QStringLiteral("Arial"), points);
+    font.setBold(bold);
+    return font;
+}
+
+void applyDesignedLook(QWidget* window)
+{
+    window->setFont(arial(9, true));
+    paint(window, Qt::white);
+}
+
 void SkinFramework::loadSkin(const QString& path, const QString& iniFileName)
 {
     Q_UNUSED(iniFileName);
