@@ -166,7 +166,7 @@ void BM_ExportVCards(benchmark::State& state)
     const QString file = scratchFile("export.vcf");
     int written = 0;
     for (auto _ : state)
-        written = exportAllVCards(connection, file, VCardVersion::V40);
+        written = exportAllVCards(connection, file, VCardVersion::V40).written;
     if (written != kExported)
         state.SkipWithError("the export did not write every contact");
     state.counters["MB"] = static_cast<double>(QFile(file).size()) / (1024.0 * 1024.0);

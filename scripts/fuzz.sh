@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all_targets=(statements storeddate viewsettings commandline)
+all_targets=(statements storeddate viewsettings commandline vcard)
 
 usage() {
     cat <<USAGE

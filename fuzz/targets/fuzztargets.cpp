@@ -8,12 +8,13 @@ void require(bool holds, const char* what, const std::string& detail)
         throw InvariantBroken(detail.empty() ? std::string(what) : std::string(what) + ": " + detail);
 }
 
-const std::array<Target, 4>& targets()
+const std::array<Target, 5>& targets()
 {
-    static const std::array<Target, 4> all = {{{"statements", statements},
+    static const std::array<Target, 5> all = {{{"statements", statements},
                                                {"storeddate", storedDate},
                                                {"viewsettings", viewSettings},
-                                               {"commandline", commandLine}}};
+                                               {"commandline", commandLine},
+                                               {"vcard", vcard}}};
     return all;
 }
 

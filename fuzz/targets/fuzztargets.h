@@ -25,6 +25,7 @@ void statements(const uint8_t* data, size_t size);
 void storedDate(const uint8_t* data, size_t size);
 void viewSettings(const uint8_t* data, size_t size);
 void commandLine(const uint8_t* data, size_t size);
+void vcard(const uint8_t* data, size_t size);
 
 struct Target {
     // The folder name under fuzz/corpus and fuzz/regressions.
@@ -32,6 +33,6 @@ struct Target {
     void (*run)(const uint8_t* data, size_t size);
 };
 
-const std::array<Target, 4>& targets();
+const std::array<Target, 5>& targets();
 
 } // namespace fuzz

@@ -47,7 +47,7 @@ int runBatch(const StartOptions& options, const QString& applicationFolder, QTex
     try {
         openDataFile(connection, applicationFolder);
         if (options.mode == StartOptions::Mode::ExportVCard) {
-            const int written = exportAllVCards(connection, options.exportPath, options.version);
+            const VCardExportResult written = exportAllVCards(connection, options.exportPath, options.version);
             out << writtenLine(written, options.exportPath) << Qt::endl;
             return 0;
         }

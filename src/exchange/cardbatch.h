@@ -2,15 +2,9 @@
 
 #include <vector>
 
+#include "exchange/importedcontact.h"
 #include "exchange/utf8rows.h"
 #include "store/collationsort.h"
-
-// What the summary counts about one card.
-struct CardMarks {
-    bool keptInRemarks = false;
-    bool photoLeftOut = false;
-    bool textReplaced = false;
-};
 
 // Cards of a file, mapped, on their way from the thread that reads the file to
 // the one that writes them: the values, and what the summary counts.

@@ -78,6 +78,7 @@ QList<VCardParameter> parameters(QByteArrayView header, QString* charset)
 VCardCard CardDecoder::decode(const RawCard& raw)
 {
     VCardCard card;
+    card.line = raw.line;
     card.embeddedCardSkipped = raw.embeddedCardSkipped;
     card.properties.reserve(static_cast<qsizetype>(raw.properties.size()));
     for (const RawProperty& property : raw.properties)

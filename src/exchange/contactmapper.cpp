@@ -2,16 +2,28 @@
 
 #include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 
+#include "base/apperror.h"
 #include "exchange/birthdayparser.h"
 #include "exchange/extrasformatter.h"
 #include "exchange/phoneclassifier.h"
+#include "exchange/vcardsyntax.h"
 #include "model/storeddate.h"
 
 namespace {
 
 using contact::Field;
 using contact::FieldInfo;
+
+// What one card may add to the remarks. A line costs some dozens of bytes
+// however short its value is written ("a," in CATEGORIES): beyond this, a
+// file of a few megabytes could take gigabytes. Real cards add a few dozen.
+const qsizetype kMostRemarkLines = 10000;
+
+// More pieces than any name has: such an N or file-as text is kept in the
+// remarks instead, for each piece is looked for in the whole of FN.
+const qsizetype kMostNamePieces = 64;
 
 // Compared with white space collapsed: export writes N from the simplified name.
 bool containsAllPieces(const QString& haystack, const QStringList& pieces)
@@ -28,8 +40,18 @@ bool containsAllPieces(const QString& haystack, const QStringList& pieces)
 // N "agrees" with FN when FN already shows every part of it, whatever the order.
 bool nameAgrees(const QString& name, const VCardProperty& nameProperty)
 {
+    const QStringList components = nameProperty.components();
+    // As export writes it for this name it agrees, however many pieces it has.
+    const QByteArray simple = name.simplified().toUtf8();
+    const vcardsyntax::NameParts parts = vcardsyntax::nameParts(simple);
+    if (components.size() == 5 && components[0] == QString::fromUtf8(parts.family) &&
+        components[1] == QString::fromUtf8(parts.given) && components[2].isEmpty() && components[3].isEmpty() &&
+        components[4].isEmpty())
+        return true;
     QStringList pieces;
-    for (const QString& component : nameProperty.components()) {
+    for (const QString& component : components) {
+        if (pieces.size() + component.count(u',') >= kMostNamePieces)
+            return false;
         for (const QString& piece : component.split(u','))
             pieces.append(ExtrasFormatter::flatten(piece));
     }
@@ -38,8 +60,13 @@ bool nameAgrees(const QString& name, const VCardProperty& nameProperty)
 
 bool fileAsAgrees(const QString& name, const QString& fileAs)
 {
-    static const QRegularExpression separators(QStringLiteral("[,\\s]+"));
-    return containsAllPieces(name, fileAs.split(separators, Qt::SkipEmptyParts));
+    qsizetype separators = 0;
+    for (const QChar c : fileAs)
+        separators += c == u',' || (c.unicode() < 0x80 && c.isSpace()) ? 1 : 0;
+    if (separators >= kMostNamePieces)
+        return false;
+    static const QRegularExpression separator(QStringLiteral("[,\\s]+"));
+    return containsAllPieces(name, fileAs.split(separator, Qt::SkipEmptyParts));
 }
 
 // The field a property fills by its first value alone (EMAIL, URL); the
@@ -61,18 +88,30 @@ const QString& fieldHint()
 }
 
 // The note's line feeds as the breaks the writer named; as they are when the
-// names do not fit.
+// names do not fit. In one pass, without a list of lines or
+// names in one pass, without a list of either: a note may have a million.
 QString withLineBreaks(const QString& note, const QString& kinds)
 {
     if (kinds.isEmpty())
         return note;
-    const QStringList names = kinds.toLower().split(u'-');
-    const QStringList lines = note.split(u'\n');
-    if (names.size() != 1 && names.size() != lines.size() - 1)
+    const QString names = kinds.toLower();
+    const qsizetype breaks = note.count(u'\n');
+    const bool oneForAll = !names.contains(u'-');
+    if (!oneForAll && names.count(u'-') + 1 != breaks)
         return note;
-    QString result = lines.front();
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QString& kind = names.size() == 1 ? names.front() : names[i - 1];
+    QString result;
+    result.reserve(note.size() + breaks);
+    qsizetype nextName = 0;
+    for (const QChar c : note) {
+        if (c != u'\n') {
+            result += c;
+            continue;
+        }
+        qsizetype end = oneForAll ? names.size() : names.indexOf(u'-', nextName);
+        if (end < 0)
+            end = names.size();
+        const QStringView kind = QStringView(names).mid(oneForAll ? 0 : nextName, oneForAll ? end : end - nextName);
+        nextName = end + 1;
         if (kind == u"crlf")
             result += QStringLiteral("\r\n");
         else if (kind == u"cr")
@@ -81,7 +120,6 @@ QString withLineBreaks(const QString& note, const QString& kinds)
             result += u'\n';
         else
             return note;
-        result += lines[i];
     }
     return result;
 }
@@ -95,7 +133,9 @@ public:
 private:
     void collectGroupLabels();
     void mapNames();
-    void mapPhone(const VCardProperty& property);
+    void placePhones();
+    bool takeHintedSlot(const VCardProperty& property);
+    void takeFreeSlot(const VCardProperty& property, const QString& kind);
     void mapBirthday(const VCardProperty& property);
     void mapFirstOrExtra(const VCardProperty& property, Field field);
     void addExtras(const VCardProperty& property);
@@ -106,15 +146,20 @@ private:
     ImportedContact mResult;
     Contact& mContact = mResult.contact;
     QHash<QString, QString> mGroupLabels;
+    // The numbers that went into a slot; the rest go to the remarks.
+    QSet<const VCardProperty*> mPlacedPhones;
     QStringList mNoteTexts;
+    // The "Label: value" lines for the end of the remarks, in card order.
+    QStringList mExtras;
 };
 
 ImportedContact Importer::run()
 {
-    mResult.textReplaced = mCard.textReplaced;
-    mResult.binarySkipped = mCard.embeddedCardSkipped;
+    mResult.marks.textReplaced = mCard.textReplaced;
+    mResult.marks.agentLeftOut = mCard.embeddedCardSkipped;
     collectGroupLabels();
     mapNames();
+    placePhones();
     bool hasAddress = false;
     for (const VCardProperty& property : mCard.properties)
         hasAddress = hasAddress || property.name == u"ADR";
@@ -124,11 +169,12 @@ ImportedContact Importer::run()
         if (name == u"FN" || name == u"N" || name == u"X-ABLABEL")
             continue;
         if (property.binary) {
-            mResult.binarySkipped = true;
+            mResult.marks.photoLeftOut = true;
             continue;
         }
         if (name == u"TEL") {
-            mapPhone(property);
+            if (!mPlacedPhones.contains(&property) && !PhoneClassifier::number(property).isEmpty())
+                addExtras(property);
         } else if (name == u"NOTE") {
             const QString note =
                 withLineBreaks(property.text(), property.parameter(QString::fromLatin1(ContactMapper::kLineBreaks)));
@@ -149,12 +195,20 @@ ImportedContact Importer::run()
     }
 
     QString remark = mNoteTexts.size() == 1 ? mNoteTexts.front() : mNoteTexts.join(u'\n');
-    if (!mResult.extras.isEmpty()) {
+    if (!mExtras.isEmpty()) {
         if (!remark.isEmpty())
             remark += QStringLiteral("\n\n");
-        remark += mResult.extras.join(u'\n');
+        remark += mExtras.join(u'\n');
     }
     mContact[Field::Remark] = remark;
+    mResult.marks.keptInRemarks = !mExtras.isEmpty();
+    for (const FieldInfo& field : contact::fields()) {
+        QString& value = mContact[field.field];
+        if (value.contains(QChar(0))) {
+            value.remove(QChar(0));
+            mResult.marks.nulRemoved = true;
+        }
+    }
     return std::move(mResult);
 }
 
@@ -200,34 +254,53 @@ void Importer::mapNames()
     }
 }
 
-void Importer::mapPhone(const VCardProperty& property)
+// Numbers that say where they ring take their slots first, in card order;
+// untyped ones then fill what is left, so that a typed mobile number is not
+// pushed into the remarks by untyped ones before it.
+void Importer::placePhones()
 {
-    const QString number = PhoneClassifier::number(property);
-    if (number.isEmpty())
-        return;
+    QList<const VCardProperty*> untyped;
+    for (const VCardProperty& property : mCard.properties) {
+        if (property.name != u"TEL" || PhoneClassifier::number(property).isEmpty() || takeHintedSlot(property))
+            continue;
+        const PhoneClassifier::Kind kind = PhoneClassifier::classify(property, groupLabel(property));
+        if (kind.place == PhoneClassifier::Place::Untyped)
+            untyped.append(&property);
+        else if (kind.place == PhoneClassifier::Place::Slot)
+            takeFreeSlot(property, kind.word);
+    }
+    for (const VCardProperty* property : std::as_const(untyped))
+        takeFreeSlot(*property, QString());
+}
+
+// The program's own hint names the slot a number was written from.
+bool Importer::takeHintedSlot(const VCardProperty& property)
+{
     const QString hint = property.parameter(fieldHint());
-    if (!hint.isEmpty()) {
-        for (const FieldInfo& field : contact::fields()) {
-            if (field.vcardSlot && hint.compare(QLatin1String(field.vcardSlot), Qt::CaseInsensitive) == 0 &&
-                mContact[field.field].isEmpty()) {
-                mContact[field.field] = number;
-                return;
-            }
+    if (hint.isEmpty())
+        return false;
+    for (const FieldInfo& field : contact::fields()) {
+        if (field.vcardSlot && hint.compare(QLatin1String(field.vcardSlot), Qt::CaseInsensitive) == 0 &&
+            mContact[field.field].isEmpty()) {
+            mContact[field.field] = PhoneClassifier::number(property);
+            mPlacedPhones.insert(&property);
+            return true;
         }
     }
-    const PhoneClassifier::Kind kind = PhoneClassifier::classify(property, groupLabel(property));
-    if (kind.place != PhoneClassifier::Place::NoSlot) {
-        // An untyped number takes the first free slot of any kind.
-        const bool anyKind = kind.place == PhoneClassifier::Place::Untyped;
-        for (const FieldInfo& field : contact::fields()) {
-            if (field.phoneKind && (anyKind || kind.word == QLatin1String(field.phoneKind)) &&
-                mContact[field.field].isEmpty()) {
-                mContact[field.field] = number;
-                return;
-            }
+    return false;
+}
+
+// The first free slot of that kind, or of any kind for an empty one.
+void Importer::takeFreeSlot(const VCardProperty& property, const QString& kind)
+{
+    for (const FieldInfo& field : contact::fields()) {
+        if (field.phoneKind && (kind.isEmpty() || kind == QLatin1String(field.phoneKind)) &&
+            mContact[field.field].isEmpty()) {
+            mContact[field.field] = PhoneClassifier::number(property);
+            mPlacedPhones.insert(&property);
+            return;
         }
     }
-    addExtras(property);
 }
 
 void Importer::mapBirthday(const VCardProperty& property)
@@ -269,7 +342,11 @@ void Importer::mapFirstOrExtra(const VCardProperty& property, Field field)
 
 void Importer::addExtras(const VCardProperty& property)
 {
-    mResult.extras.append(ExtrasFormatter::linesFor(property, groupLabel(property)));
+    mExtras.append(ExtrasFormatter::linesFor(property, groupLabel(property)));
+    if (mExtras.size() > kMostRemarkLines)
+        throw AppError(QStringLiteral("line %1: card too large to import: more than %2 lines for the remarks")
+                           .arg(mCard.line)
+                           .arg(kMostRemarkLines));
 }
 
 } // namespace

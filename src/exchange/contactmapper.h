@@ -14,6 +14,8 @@ public:
     // Dates of birth are stored in the form the locale's separator gives.
     explicit ContactMapper(const QLocale& locale = QLocale());
 
+    // Throws AppError for a card that would add more lines to the remarks
+    // than any real card does.
     ImportedContact fromCard(const VCardCard& card) const;
     const StoredDateForm& dates() const { return mDates; }
 

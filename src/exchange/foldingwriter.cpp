@@ -84,6 +84,7 @@ void FoldingWriter::text(QStringView text, bool escape)
                 if (unit == u'\n' || unit == u'\r') {
                     if (unit == u'\r' && i + 1 < size && units[i + 1] == u'\n')
                         ++i;
+                    mCarriageReturns += unit == u'\r' ? 1 : 0;
                     bytes[1] = 'n';
                 } else {
                     bytes[1] = static_cast<char>(unit);
@@ -221,6 +222,7 @@ void FoldingWriter::utf8(QByteArrayView value, bool escape)
             if (c == '\n' || c == '\r') {
                 if (c == '\r' && i + 1 < size && bytes[i + 1] == '\n')
                     ++i;
+                mCarriageReturns += c == '\r' ? 1 : 0;
                 *out++ = 'n';
             } else {
                 *out++ = static_cast<char>(c);

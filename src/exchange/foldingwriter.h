@@ -36,6 +36,9 @@ public:
 
     // Bytes written since the last takeBytes().
     qsizetype size() const { return mSize; }
+    // How many carriage returns (a CR LF pair or a lone CR) went out as the
+    // one line break vCard knows, so far.
+    qsizetype carriageReturns() const { return mCarriageReturns; }
 
 private:
     // Where the first character a text value escapes is, or size.
@@ -48,4 +51,5 @@ private:
     const char* mCheckedFirstToEscape = nullptr;
     qsizetype mSize = 0;
     int mColumn = 0;
+    qsizetype mCarriageReturns = 0;
 };

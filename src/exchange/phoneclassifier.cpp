@@ -1,5 +1,6 @@
 #include "exchange/phoneclassifier.h"
 
+#include <QSet>
 #include <QStringList>
 
 #include "exchange/extrasformatter.h"
@@ -47,6 +48,7 @@ PhoneClassifier::Kind PhoneClassifier::classify(const VCardProperty& property, c
     bool fax = false;
     bool mobile = false;
     QStringList rest;
+    QSet<QString> seen;
     for (const QString& type : property.types()) {
         if (type == u"fax")
             fax = true;
@@ -56,8 +58,10 @@ PhoneClassifier::Kind PhoneClassifier::classify(const VCardProperty& property, c
             work = true;
         else if (type == u"home")
             home = true;
-        else if (!isCapability(type) && !rest.contains(type))
+        else if (!isCapability(type) && !seen.contains(type)) {
+            seen.insert(type);
             rest.append(type);
+        }
     }
     if (fax)
         return slot("fax");

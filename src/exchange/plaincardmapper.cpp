@@ -50,12 +50,10 @@ PlainDate plainDate(QByteArrayView text)
     return date;
 }
 
-// N as export writes it for a name: the last word, then the rest.
+// N as export writes it for a name.
 bool isExportedStructuredName(QByteArrayView structured, QByteArrayView name)
 {
-    const qsizetype lastSpace = vcardsyntax::lastIndexOf(name, ' ');
-    const QByteArrayView family = name.sliced(lastSpace + 1);
-    const QByteArrayView given = lastSpace > 0 ? name.first(lastSpace) : QByteArrayView();
+    const auto [family, given] = vcardsyntax::nameParts(name);
     if (structured.size() != family.size() + given.size() + 4)
         return false;
     return structured.first(family.size()) == family && structured[family.size()] == ';' &&
@@ -158,11 +156,12 @@ bool PlainCardMapper::map(const RawCard& card, Utf8Values& values)
 
     const RawProperty* formatted = nullptr;
     const RawProperty* structured = nullptr;
+    // A NUL is taken out of the text, which the full mapping does and counts.
     for (const RawProperty& property : card.properties) {
         Parameters parameters;
         if (!property.isProperty || property.binary || property.quotedPrintable || property.base64 ||
             !property.group.isEmpty() || !readParameters(property.header, parameters) ||
-            !vcardsyntax::isValidUtf8(property.value))
+            !vcardsyntax::isValidUtf8(property.value) || vcardsyntax::contains(property.value, '\0'))
             return false;
         const QByteArrayView name = property.name;
         if (is(name, "FN") || is(name, "N")) {

@@ -15,6 +15,9 @@ struct RawProperty {
     bool binary = false;
     bool quotedPrintable = false;
     bool base64 = false;
+    // How many parameter values the header holds, or a few more: every
+    // piece between semicolons and every comma counts.
+    qsizetype parameters = 0;
     QByteArrayView group;
     // As written, any letter case.
     QByteArrayView name;

@@ -28,21 +28,30 @@ char* appendUtf8(char* out, char32_t c)
 
 } // namespace
 
-bool TakenNames::add(QByteArrayView name)
+void TakenNames::add(QByteArrayView name)
 {
     const QByteArray folded = fold(name);
-    if (mNames.contains(folded))
-        return false;
     mNames.insert(QByteArray(folded.constData(), folded.size()));
-    return true;
+}
+
+bool TakenNames::contains(QByteArrayView name)
+{
+    return mNames.contains(fold(name));
 }
 
 QByteArray TakenNames::fold(QByteArrayView name)
 {
-    // Every character folds to three at most, of four bytes each.
-    mFolded.resize(name.size() * 12);
+    mFolded.resize(name.size() + 16);
     char* out = mFolded.data();
     for (qsizetype i = 0; i < name.size(); ++i) {
+        // Room for what one character folds to: three at most, of four
+        // bytes each. Made as it is needed, not for the worst case at once:
+        // a name may be megabytes long.
+        if (mFolded.constData() + mFolded.size() - out < 12) {
+            const qsizetype written = out - mFolded.constData();
+            mFolded.resize(mFolded.size() * 2 + 12);
+            out = mFolded.data() + written;
+        }
         char32_t c = static_cast<unsigned char>(name[i]);
         if (c >= 0x80) {
             const int length = vcardsyntax::utf8SequenceAt(name, i, &c);

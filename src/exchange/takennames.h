@@ -13,10 +13,8 @@ class TakenNames {
 public:
     explicit TakenNames(const CaseFolding& folding) : mFolding(folding) {}
 
-    void reserve(qsizetype names) { mNames.reserve(names); }
-    qsizetype size() const { return mNames.size(); }
-    // Adds the name; false when it was there already.
-    bool add(QByteArrayView name);
+    void add(QByteArrayView name);
+    bool contains(QByteArrayView name);
 
 private:
     // Valid until the next call.

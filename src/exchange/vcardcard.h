@@ -6,6 +6,8 @@
 
 // One card as read.
 struct VCardCard {
+    // Where it begins in its file, from 1.
+    int line = 0;
     QList<VCardProperty> properties;
     // An embedded card (2.1's AGENT) was left out.
     bool embeddedCardSkipped = false;

@@ -102,6 +102,7 @@ struct Cards {
     std::vector<qsizetype> starts;
     // The beginnings of the names' collation keys, row by row.
     std::vector<CollationPrefix> prefixes;
+    VCardExportResult result;
 
     QByteArrayView at(size_t row) const
     {
@@ -188,6 +189,7 @@ private:
                 mCards.prefixes.insert(mCards.prefixes.end(), batch.prefixes.begin(), batch.prefixes.end());
             }
             mCards.text = writer.takeBytes();
+            mCards.result = {static_cast<int>(mCards.starts.size()), writer.lineBreaksChanged(), writer.textReplaced()};
         } catch (...) {
             mError = std::current_exception();
             mQueue.stop();
@@ -233,6 +235,19 @@ void readContacts(sqlite3* db, BatchQueue& queue, Names& names)
     }
     if (batch.rows.size() > 0)
         queue.push(std::move(batch));
+}
+
+// A few rows, rendered in the order given.
+Cards renderRows(const Utf8Rows& rows, VCardVersion version)
+{
+    const ContactMapper mapper;
+    VCardWriter writer(version, mapper);
+    for (size_t row = 0; row < rows.size(); ++row)
+        writer.write(rows.values(row));
+    Cards cards;
+    cards.result = {static_cast<int>(rows.size()), writer.lineBreaksChanged(), writer.textReplaced()};
+    cards.text = writer.takeBytes();
+    return cards;
 }
 
 // Asks the file system to start writing what it has so far, so that the sync
@@ -310,17 +325,21 @@ QByteArray vcardText(const std::vector<Contact>& contacts, VCardVersion version)
     return writer.takeBytes();
 }
 
-void writeVCardFile(const Connection& source, const QString& path, const std::vector<Contact>& contacts,
-                    VCardVersion version)
+QByteArray vcardText(const Utf8Rows& rows, VCardVersion version)
 {
-    refuseDataFile(source, path);
-    writeFile(path, [&](QSaveFile& file) {
-        const QByteArray text = vcardText(contacts, version);
-        return file.write(text) == text.size();
-    });
+    return renderRows(rows, version).text;
 }
 
-int exportAllVCards(Connection& connection, const QString& path, VCardVersion version)
+VCardExportResult writeVCardFile(const Connection& source, const QString& path, const Utf8Rows& rows,
+                                 VCardVersion version)
+{
+    refuseDataFile(source, path);
+    const Cards cards = renderRows(rows, version);
+    writeFile(path, [&](QSaveFile& file) { return file.write(cards.text) == cards.text.size(); });
+    return cards.result;
+}
+
+VCardExportResult exportAllVCards(Connection& connection, const QString& path, VCardVersion version)
 {
     refuseDataFile(connection, path);
     // Rendering, the larger part of the work, goes on while SQLite reads and
@@ -354,12 +373,23 @@ int exportAllVCards(Connection& connection, const QString& path, VCardVersion ve
             return true;
         },
         false);
-    return static_cast<int>(order.size());
+    return cards.result;
 }
 
-QString writtenLine(int written, const QString& path)
+QString writtenLine(const VCardExportResult& result, const QString& path)
 {
-    return QStringLiteral("%1 written to %2")
-        .arg(written == 1 ? QStringLiteral("1 contact") : QStringLiteral("%1 contacts").arg(written),
-             QDir::toNativeSeparators(path));
+    QString line =
+        QStringLiteral("%1 written to %2")
+            .arg(result.written == 1 ? QStringLiteral("1 contact") : QStringLiteral("%1 contacts").arg(result.written),
+                 QDir::toNativeSeparators(path));
+    QStringList changed;
+    if (result.lineBreaksChanged > 0)
+        changed << QStringLiteral("%1 with line breaks outside the remarks written as plain line breaks")
+                       .arg(result.lineBreaksChanged);
+    if (result.textReplaced > 0)
+        changed << QStringLiteral("%1 with text that is not valid UTF-8 written with replacement characters")
+                       .arg(result.textReplaced);
+    if (!changed.isEmpty())
+        line += QStringLiteral("; ") + changed.join(QStringLiteral(", "));
+    return line;
 }

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include "exchange/utf8rows.h"
 #include "exchange/vcardversion.h"
 #include "model/contact.h"
 
@@ -15,21 +16,33 @@ class Connection;
 // writers below refuse what this refuses.
 QString exportRefusal(const Connection& source, const QString& path);
 
+// How many contacts an export wrote, and how many of them went out otherwise
+// than stored because a vCard cannot carry their text as it is.
+struct VCardExportResult {
+    int written = 0;
+    // A carriage return outside the remarks, written as a plain line break.
+    int lineBreaksChanged = 0;
+    // Text that is not valid UTF-8, written with replacement characters.
+    int textReplaced = 0;
+};
+
 // The contacts as one vCard text, in the order given.
 QByteArray vcardText(const std::vector<Contact>& contacts, VCardVersion version);
+// The same for rows as the data file stores them.
+QByteArray vcardText(const Utf8Rows& rows, VCardVersion version);
 
-// Writes the contacts, read from source, to path as vCards. The file is
-// replaced only once all of it is written, so a failure leaves any earlier
-// file as it was. Throws AppError with the file system's text on failure,
-// and without writing anything when path is source's data file or one of
-// its companions.
-void writeVCardFile(const Connection& source, const QString& path, const std::vector<Contact>& contacts,
-                    VCardVersion version);
+// Writes the rows, read from source, to path as vCards. The file is replaced
+// only once all of it is written, so a failure leaves any earlier file as it
+// was. Throws AppError with the file system's text on failure, and without
+// writing anything when path is source's data file or one of its companions.
+VCardExportResult writeVCardFile(const Connection& source, const QString& path, const Utf8Rows& rows,
+                                 VCardVersion version);
 
-// Writes every contact of tblContact in the list's name order; returns how
-// many. Throws AppError (SQLite's or the file system's text) on failure; the
-// data file is refused as writeVCardFile refuses it.
-int exportAllVCards(Connection& connection, const QString& path, VCardVersion version);
+// Writes every contact of tblContact in the list's name order. Throws
+// AppError (SQLite's or the file system's text) on failure; the data file is
+// refused as writeVCardFile refuses it.
+VCardExportResult exportAllVCards(Connection& connection, const QString& path, VCardVersion version);
 
-// "N contacts written to PATH", as the window and the command line say it.
-QString writtenLine(int written, const QString& path);
+// "N contacts written to PATH", and what went out otherwise than stored, as
+// the window and the command line say it.
+QString writtenLine(const VCardExportResult& result, const QString& path);

@@ -2,13 +2,20 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
+#include <new>
 #include <thread>
 #include <utility>
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include "base/apperror.h"
 #include "exchange/batchqueue.h"
@@ -60,24 +67,76 @@ bool isBlank(QByteArrayView text)
     return true;
 }
 
-bool readFile(QFile& file, QByteArray& copy, QByteArrayView& data, QString& error)
+// What a path names when it is no regular file, as the summary says it.
+QString notAFile(mode_t mode)
 {
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = file.errorString();
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder, not a file");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a pipe, not a file");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("a device, not a file");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket, not a file");
+    return QStringLiteral("not a regular file");
+}
+
+struct FileHandle {
+    int handle;
+    ~FileHandle()
+    {
+        if (handle >= 0)
+            ::close(handle);
+    }
+};
+
+// A copy of the whole file. Only a regular file is read: a pipe would keep
+// the window waiting for a writer that may never come, and a device such as
+// /dev/zero never ends. The file is not mapped: another program that cuts it
+// short while it is read would bring the whole program down.
+bool readFile(const QString& path, QByteArray& bytes, QString& error)
+{
+    const QByteArray name = QFile::encodeName(path);
+    // Refused before it is opened where possible: opening some devices does
+    // something.
+    struct stat info {};
+    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        error = notAFile(info.st_mode);
         return false;
     }
-    // A mapped file is read without a copy of it; a pipe or an empty file
-    // cannot be mapped and is read whole.
-    if (const uchar* mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr) {
-        data = QByteArrayView(reinterpret_cast<const char*>(mapped), file.size());
-        return true;
-    }
-    copy = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        error = file.errorString();
+    // Without O_NONBLOCK, opening a pipe that has taken the file's place
+    // since would wait for a writer.
+    const FileHandle file{::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
+    const int handle = file.handle;
+    if (handle < 0 || ::fstat(handle, &info) != 0) {
+        error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
-    data = copy;
+    if (!S_ISREG(info.st_mode)) {
+        error = notAFile(info.st_mode);
+        return false;
+    }
+    try {
+        bytes.resize(static_cast<qsizetype>(info.st_size));
+    } catch (const std::bad_alloc&) {
+        error = QStringLiteral("too large to be read into memory");
+        return false;
+    }
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got = ::read(handle, bytes.data() + done, static_cast<size_t>(bytes.size() - done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            error = QString::fromLocal8Bit(std::strerror(errno));
+            return false;
+        }
+        if (got == 0) {
+            error = QStringLiteral("the file became shorter while it was read");
+            return false;
+        }
+        done += got;
+    }
     return true;
 }
 
@@ -98,7 +157,7 @@ void readCards(QByteArrayView data, const ContactMapper& mapper, BatchQueue& que
             } else {
                 const ImportedContact imported = mapper.fromCard(decoder.decode(card));
                 const ContactUtf8 utf8(imported.contact);
-                batch.add(utf8.values, {!imported.extras.isEmpty(), imported.binarySkipped, imported.textReplaced});
+                batch.add(utf8.values, imported.marks);
             }
             return batch.rows.size() < kCardsPerBatch || queue.push(std::exchange(batch, CardBatch()));
         });
@@ -132,22 +191,22 @@ private:
     std::thread mThread;
 };
 
-// The writing side: checks each name as the editor would and inserts the new
+// The writing side: skips what the editor would refuse and inserts the new
 // contacts with one prepared statement.
 class Importer {
 public:
     Importer(sqlite3* db, const ImportProgress& progress, VCardImportResult& result)
-        : mDb(db), mProgress(progress), mResult(result), mNames(CaseFolding::forUserLocale()),
+        : mDb(db), mProgress(progress), mResult(result), mStoredNames(CaseFolding::forUserLocale()),
           mInsert(prepareOne(db, contact::insertParametersStatement()))
     {
-        addStoredNames(db, mNames);
+        addStoredNames(db, mStoredNames);
     }
 
     // False when the progress callback cancelled.
     bool run(QByteArrayView data)
     {
         const int expected = VCardReader::countCards(data);
-        mNames.reserve(mNames.size() + expected);
+        mAddedCards.reserve(expected);
         BatchQueue queue;
         const ContactMapper mapper;
         {
@@ -185,17 +244,53 @@ private:
             ++mResult.withoutName;
             return;
         }
-        if (!mNames.add(name)) {
-            ++mResult.alreadyThere;
-            if (mResult.skippedNames.size() < VCardImportResult::kSkippedNamesKept)
-                mResult.skippedNames << textFromUtf8(name);
+        // The editor refuses a name the table holds, letter case aside. Its
+        // Update can make two contacts of one name, though, and an export of
+        // them has to come back whole: within the file only the very same
+        // contact again is left out.
+        if (mStoredNames.contains(name) || !addCard(values)) {
+            skipAsAlreadyThere(textFromUtf8(name));
             return;
         }
         insert(values);
         ++mResult.added;
         mResult.keptInRemarks += marks.keptInRemarks ? 1 : 0;
         mResult.photosNotKept += marks.photoLeftOut ? 1 : 0;
+        mResult.agentsNotKept += marks.agentLeftOut ? 1 : 0;
         mResult.textReplaced += marks.textReplaced ? 1 : 0;
+        mResult.nulRemoved += marks.nulRemoved ? 1 : 0;
+    }
+
+    // The summary names the first few different names; a file that repeats
+    // one name throughout says it once.
+    void skipAsAlreadyThere(const QString& name)
+    {
+        ++mResult.alreadyThere;
+        if (!mResult.skippedNames.contains(name) && mResult.skippedNames.size() < VCardImportResult::kSkippedNamesKept)
+            mResult.skippedNames << name;
+        if (mResult.skippedNames.contains(name))
+            ++mResult.skippedNamed;
+    }
+
+    // False when the file had the very same contact before.
+    bool addCard(const Utf8Values& values)
+    {
+        qsizetype size = 0;
+        for (const QByteArrayView value : values)
+            size += value.size() + qsizetype(sizeof size);
+        QByteArray key(size, Qt::Uninitialized);
+        char* out = key.data();
+        for (const QByteArrayView value : values) {
+            // Each value after its length, so that no two rows run together alike.
+            const qsizetype length = value.size();
+            std::memcpy(out, &length, sizeof length);
+            if (length > 0)
+                std::memcpy(out + sizeof length, value.data(), static_cast<size_t>(length));
+            out += sizeof length + static_cast<size_t>(length);
+        }
+        const qsizetype before = mAddedCards.size();
+        mAddedCards.insert(key);
+        return mAddedCards.size() > before;
     }
 
     void insert(const Utf8Values& values)
@@ -215,7 +310,10 @@ private:
     sqlite3* mDb;
     const ImportProgress& mProgress;
     VCardImportResult& mResult;
-    TakenNames mNames;
+    // The names the table held before the file, folded as the editor compares them.
+    TakenNames mStoredNames;
+    // Every contact the file added, all of its values in one key.
+    QSet<QByteArray> mAddedCards;
     StatementHandle mInsert;
     bool mCancelled = false;
 };
@@ -226,10 +324,8 @@ VCardImportResult importVCardFile(Connection& connection, const QString& path, c
 {
     VCardImportResult failed;
     failed.file = path;
-    QFile file(path);
-    QByteArray copy;
-    QByteArrayView data;
-    if (!readFile(file, copy, data, failed.error))
+    QByteArray data;
+    if (!readFile(path, data, failed.error))
         return failed;
 
     VCardImportResult result = failed;
@@ -266,8 +362,8 @@ QString summaryLine(const VCardImportResult& result)
         for (const QString& name : result.skippedNames)
             first << name.simplified();
         QString names = first.join(QStringLiteral(", "));
-        if (result.alreadyThere > first.size())
-            names += QStringLiteral(" and %1 more").arg(result.alreadyThere - first.size());
+        if (result.alreadyThere > result.skippedNamed)
+            names += QStringLiteral(" and %1 more").arg(result.alreadyThere - result.skippedNamed);
         parts << QStringLiteral("%1 skipped as already there (%2)").arg(result.alreadyThere).arg(names);
     }
     if (result.withoutName > 0)
@@ -276,8 +372,14 @@ QString summaryLine(const VCardImportResult& result)
         parts << QStringLiteral("%1 kept partly in the remarks").arg(result.keptInRemarks);
     if (result.textReplaced > 0)
         parts << QStringLiteral("%1 with characters that could not be read").arg(result.textReplaced);
+    if (result.nulRemoved > 0)
+        parts << QStringLiteral("%1 with NUL characters taken out").arg(result.nulRemoved);
     if (result.photosNotKept > 0)
         parts << (result.photosNotKept == 1 ? QStringLiteral("1 photo not kept")
                                             : QStringLiteral("%1 photos not kept").arg(result.photosNotKept));
+    if (result.agentsNotKept > 0)
+        parts << (result.agentsNotKept == 1
+                      ? QStringLiteral("1 embedded agent card not kept")
+                      : QStringLiteral("%1 embedded agent cards not kept").arg(result.agentsNotKept));
     return file + QStringLiteral(": ") + parts.join(QStringLiteral(", "));
 }

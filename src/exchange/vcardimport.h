@@ -14,23 +14,29 @@ struct VCardImportResult {
     // Cards the file holds.
     int cards = 0;
     int added = 0;
-    // Cards not added because the editor would refuse them: their name is
-    // already in the table or earlier in the same file (letter case aside,
-    // as the editor compares), or they have no name at all.
+    // Cards not added: their name is already in the table (letter case
+    // aside, as the editor compares), or they repeat a contact of the same
+    // file in every field; or they have no name at all.
     int alreadyThere = 0;
     int withoutName = 0;
-    // The first few names of the cards skipped as already there, in file
-    // order: what the summary names.
+    // The first few different names of the cards skipped as already there,
+    // in file order: what the summary names; and how many of the skipped
+    // cards have one of them.
     QStringList skippedNames;
+    int skippedNamed = 0;
     static constexpr qsizetype kSkippedNamesKept = 3;
     // Added contacts that have something kept as lines in their remarks.
     int keptInRemarks = 0;
     // Added contacts whose photo (or other embedded binary data) was left out.
     int photosNotKept = 0;
+    // Added contacts whose embedded card (2.1's AGENT) was left out.
+    int agentsNotKept = 0;
     // Added contacts with text that could not be read as written (an unknown
     // character set, bytes not valid in theirs): replacement characters
     // stand where it was.
     int textReplaced = 0;
+    // Added contacts that had NUL characters in their text, taken out.
+    int nulRemoved = 0;
     // The file's contacts were committed (also with nothing new to add).
     bool imported = false;
     // The user cancelled; nothing of the file stays.

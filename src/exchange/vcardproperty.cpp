@@ -128,7 +128,7 @@ QList<QStringView> VCardProperty::splitEscaped(QStringView text, QChar separator
 {
     QList<QStringView> parts;
     qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
+    for (qsizetype i = 0; i < text.size() && parts.size() < kMostParts - 1; ++i) {
         if (text[i] == u'\\') {
             ++i;
         } else if (text[i] == separator) {

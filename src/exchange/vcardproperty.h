@@ -29,5 +29,8 @@ struct VCardProperty {
 
     static QString escape(QStringView text);
     static QString unescape(QStringView text);
+    // At most kMostParts parts: the last holds the rest, separators and all.
+    // A value of millions of separators would cost gigabytes as parts.
     static QList<QStringView> splitEscaped(QStringView text, QChar separator);
+    static constexpr qsizetype kMostParts = 1000;
 };

@@ -14,6 +14,12 @@
 
 namespace {
 
+// What one card may hold. Each property and parameter costs some hundred
+// bytes however short it is written, and a card is mapped whole: beyond
+// this, a file of a few megabytes could take gigabytes. Real cards hold a
+// few dozen.
+const qsizetype kMostPartsPerCard = 20000;
+
 using vcardsyntax::equalsIgnoreCase;
 using vcardsyntax::isSpaceOrTab;
 using vcardsyntax::trimmed;
@@ -49,34 +55,6 @@ bool isBase64Only(QByteArrayView line)
 bool isNameChar(char c)
 {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
-}
-
-// Some writers end a quoted-printable value with a stray '='. The next line is
-// taken as a new property instead of a continuation when it plainly starts
-// like one: a known name in upper case, as those writers write names, so that
-// "Tel: 555" in the text of a note stays text.
-bool looksLikePropertyStart(QByteArrayView line)
-{
-    static const QByteArrayView known[] = {"BEGIN", "END",   "VERSION", "N",        "FN",         "TEL",   "EMAIL",
-                                           "ADR",   "LABEL", "ORG",     "TITLE",    "ROLE",       "NOTE",  "URL",
-                                           "BDAY",  "PHOTO", "LOGO",    "NICKNAME", "CATEGORIES", "UID",   "REV",
-                                           "GEO",   "TZ",    "KEY",     "SOUND",    "AGENT",      "MAILER"};
-    qsizetype end = 0;
-    while (end < line.size() && line[end] != ';' && line[end] != ':')
-        ++end;
-    if (end == line.size() || end == 0)
-        return false;
-    QByteArrayView name = line.first(end);
-    const qsizetype dot = name.lastIndexOf('.');
-    if (dot >= 0)
-        name = name.sliced(dot + 1);
-    for (const char c : name) {
-        if (!isNameChar(c))
-            return false;
-    }
-    if (name.size() > 2 && name.first(2) == "X-")
-        return true;
-    return std::find(std::begin(known), std::end(known), name) != std::end(known);
 }
 
 bool isMediaProperty(QByteArrayView name)
@@ -132,6 +110,7 @@ void scanHeader(QByteArrayView header, RawProperty& property)
     property.isProperty = isValidName(name);
     while (property.isProperty && !rest.isNull()) {
         const QByteArrayView part = trimmed(vcardsyntax::nextPiece(rest, ';'));
+        property.parameters += 1 + std::count(part.begin(), part.end(), ',');
         const qsizetype equals = vcardsyntax::indexOf(part, '=');
         if (equals < 0) {
             // vCard 2.1 lets the value stand alone: PHOTO;BASE64.
@@ -151,6 +130,41 @@ void scanHeader(QByteArrayView header, RawProperty& property)
     }
 }
 
+// Some writers end a quoted-printable value with a stray '='. The next line is
+// taken as a new property instead of a continuation when it plainly is one: a
+// known name, in any letter case as names are, with a value after a colon, so
+// that "Tel; ask for Bo" in the text of a note stays text.
+bool looksLikePropertyStart(QByteArrayView line)
+{
+    static const QByteArrayView known[] = {"BEGIN", "END",   "VERSION", "N",        "FN",         "TEL",   "EMAIL",
+                                           "ADR",   "LABEL", "ORG",     "TITLE",    "ROLE",       "NOTE",  "URL",
+                                           "BDAY",  "PHOTO", "LOGO",    "NICKNAME", "CATEGORIES", "UID",   "REV",
+                                           "GEO",   "TZ",    "KEY",     "SOUND",    "AGENT",      "MAILER"};
+    const qsizetype colon = findValueColon(line);
+    if (colon <= 0)
+        return false;
+    RawProperty probe;
+    scanHeader(line.first(colon), probe);
+    if (!probe.isProperty)
+        return false;
+    if (probe.name.size() > 2 && equalsIgnoreCase(probe.name.first(2), "X-"))
+        return true;
+    return std::any_of(std::begin(known), std::end(known),
+                       [&probe](QByteArrayView name) { return equalsIgnoreCase(probe.name, name); });
+}
+
+// Bytes some programs pad a file with after its last card: a DOS
+// end-of-file mark, NULs, a form feed.
+bool isPadding(char c)
+{
+    return isSpaceOrTab(c) || c == '\0' || c == '\x1a' || c == '\f' || c == '\v';
+}
+
+bool isPaddingOnly(QByteArrayView line)
+{
+    return std::all_of(line.begin(), line.end(), isPadding);
+}
+
 class Parser {
 public:
     Parser(QByteArrayView data, const std::function<bool(const RawCard&)>& onCard) : mData(data), mOnCard(onCard) {}
@@ -160,6 +174,9 @@ public:
 private:
     void physicalLine(int number, QByteArrayView line);
     void startLogical(int number, QByteArrayView line);
+    // The header and value of a logical line, or the line as the value of one
+    // that is no property.
+    void readLine(QByteArrayView line);
     void finishLogical();
     void outsideCard(bool isBegin, bool isEnd);
     void fail(int line, const QString& reason);
@@ -182,6 +199,8 @@ private:
     std::vector<QByteArray> mBuffers;
     size_t mBuffersUsed = 0;
     bool mInCard = false;
+    // The card's properties and parameters so far.
+    qsizetype mCardParts = 0;
     int mNestedDepth = 0;
     int mCardsRead = 0;
     RawCard mCard;
@@ -193,6 +212,8 @@ VCardReadResult Parser::run()
 {
     qsizetype position = 0;
     int lineNumber = 0;
+    while (!mData.isEmpty() && (isPadding(mData.back()) || mData.back() == '\r' || mData.back() == '\n'))
+        mData.chop(1);
     const qsizetype size = mData.size();
     if (size >= 3 && std::memcmp(mData.data(), "\xEF\xBB\xBF", 3) == 0)
         position = 3;
@@ -269,7 +290,7 @@ void Parser::physicalLine(int number, QByteArrayView line)
         if (mFailed || mStopped)
             return;
     }
-    if (isBlank(line))
+    if (isBlank(line) || (!mInCard && isPaddingOnly(line)))
         return;
     startLogical(number, line);
 }
@@ -279,8 +300,13 @@ void Parser::startLogical(int number, QByteArrayView line)
     mPending = RawProperty();
     mPending.line = number;
     mJoined = nullptr;
-    mSkipValue = false;
     mHavePending = true;
+    readLine(line);
+}
+
+void Parser::readLine(QByteArrayView line)
+{
+    mSkipValue = false;
     const qsizetype colon = findValueColon(line);
     if (colon >= 0) {
         mPending.header = line.first(colon);
@@ -303,8 +329,13 @@ void Parser::startLogical(int number, QByteArrayView line)
 void Parser::finishLogical()
 {
     mHavePending = false;
-    if (mJoined)
+    if (mJoined) {
         mPending.value = *mJoined;
+        // A header folded before its colon (a long parameter list) makes a
+        // property only once its lines are joined.
+        if (!mPending.isProperty && mPending.header.isNull())
+            readLine(*mJoined);
+    }
     const RawProperty& pending = mPending;
     const bool structural = pending.isProperty && pending.group.isEmpty();
     const bool isBegin =
@@ -343,6 +374,12 @@ void Parser::finishLogical()
     // Every version is read alike.
     if (structural && equalsIgnoreCase(pending.name, "VERSION"))
         return;
+    mCardParts += 1 + pending.parameters;
+    if (mCardParts > kMostPartsPerCard) {
+        fail(mCard.line,
+             QStringLiteral("card too large to import: more than %1 properties and parameters").arg(kMostPartsPerCard));
+        return;
+    }
     mCard.properties.push_back(pending);
 }
 
@@ -355,6 +392,7 @@ void Parser::outsideCard(bool isBegin, bool isEnd)
         mCard.properties.clear();
         mCard.embeddedCardSkipped = false;
         mCard.line = mPending.line;
+        mCardParts = 0;
         mBuffersUsed = 0;
         return;
     }

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QStringList>
 
+#include "base/apperror.h"
 #include "exchange/contactmapper.h"
 #include "exchange/remarkconverter.h"
 #include "exchange/storeddateform.h"
@@ -68,24 +69,16 @@ void writeProperty(FoldingWriter& out, const VCardProperty& property)
     out.endLine();
 }
 
-// N, best effort: the last word of the name as family name, the rest as given name.
+// N, best effort, from the name with its white space collapsed.
 void writeStructuredName(FoldingWriter& out, QByteArrayView name)
 {
+    const bool simplified = vcardsyntax::isSimplified(name);
+    const QByteArray simple = simplified ? QByteArray() : textFromUtf8(name).simplified().toUtf8();
+    const vcardsyntax::NameParts parts = vcardsyntax::nameParts(simplified ? name : QByteArrayView(simple));
     out.ascii("N:");
-    if (vcardsyntax::isSimplified(name)) {
-        const qsizetype lastSpace = vcardsyntax::lastIndexOf(name, ' ');
-        out.utf8(name.sliced(lastSpace + 1), true);
-        out.ascii(";");
-        if (lastSpace > 0)
-            out.utf8(name.first(lastSpace), true);
-    } else {
-        const QString simple = textFromUtf8(name).simplified();
-        const qsizetype lastSpace = simple.lastIndexOf(u' ');
-        out.text(QStringView(simple).mid(lastSpace + 1), true);
-        out.ascii(";");
-        if (lastSpace > 0)
-            out.text(QStringView(simple).left(lastSpace), true);
-    }
+    out.utf8(parts.family, true);
+    out.ascii(";");
+    out.utf8(parts.given, true);
     out.ascii(";;;");
     out.endLine();
 }
@@ -198,10 +191,14 @@ void writeNoteBreaks(FoldingWriter& out, QByteArrayView remark)
     out.ascii(joined.constData(), joined.size());
 }
 
-void writeCard(FoldingWriter& out, const Utf8Values& values, VCardVersion version, const StoredDateForm& dates,
+// True when a carriage return outside the remark went out as a plain line
+// break: the note alone names its breaks.
+bool writeCard(FoldingWriter& out, const Utf8Values& values, VCardVersion version, const StoredDateForm& dates,
                const RemarkSplit& split)
 {
     const bool v4 = version == VCardVersion::V40;
+    qsizetype carriedReturns = 0;
+    const qsizetype returnsBefore = out.carriageReturns();
     out.ascii("BEGIN:VCARD");
     out.endLine();
     if (v4)
@@ -220,6 +217,7 @@ void writeCard(FoldingWriter& out, const Utf8Values& values, VCardVersion versio
         } else if (field.field == Field::Remark) {
             for (const VCardProperty& property : split.properties)
                 writeProperty(out, property);
+            const qsizetype returnsBeforeNote = out.carriageReturns();
             if (split.converted ? !split.note.isEmpty() : !value.isEmpty()) {
                 out.ascii("NOTE");
                 if (!split.converted && vcardsyntax::contains(value, '\r'))
@@ -231,6 +229,7 @@ void writeCard(FoldingWriter& out, const Utf8Values& values, VCardVersion versio
                     out.utf8(value, true);
                 out.endLine();
             }
+            carriedReturns = out.carriageReturns() - returnsBeforeNote;
         } else if (value.isEmpty()) {
             continue;
         } else if (field.field == Field::DateOfBirth) {
@@ -249,6 +248,7 @@ void writeCard(FoldingWriter& out, const Utf8Values& values, VCardVersion versio
     }
     out.ascii("END:VCARD");
     out.endLine();
+    return out.carriageReturns() - returnsBefore > carriedReturns;
 }
 
 Contact contactOf(const Utf8Values& values)
@@ -290,8 +290,13 @@ RemarkSplit splitRemark(const Utf8Values& values, VCardVersion version, const Co
     FoldingWriter card;
     writeCard(card, values, version, mapper.dates(), split);
     const VCardReadResult again = VCardReader::read(card.takeBytes());
-    if (!again.ok() || again.cards.size() != 1 || mapper.fromCard(again.cards.front()).contact != fields)
+    try {
+        if (!again.ok() || again.cards.size() != 1 || mapper.fromCard(again.cards.front()).contact != fields)
+            return {};
+    } catch (const AppError&) {
+        // More lines than an import takes from one card.
         return {};
+    }
     return split;
 }
 
@@ -312,18 +317,23 @@ void VCardWriter::write(const Utf8Values& values)
     bool together = true;
     for (size_t i = 1; i < values.size() && together; ++i)
         together = values[i].data() == values[i - 1].end();
+    bool valid = true;
     if (together) {
         const QByteArrayView row(values.front().data(), values.back().end() - values.front().data());
-        if (vcardsyntax::isValidUtf8(row))
+        valid = vcardsyntax::isValidUtf8(row);
+        if (valid)
             mOut.setCheckedUtf8(row);
+    } else {
+        valid = std::all_of(values.begin(), values.end(), vcardsyntax::isValidUtf8);
     }
+    mTextReplaced += valid ? 0 : 1;
     const QByteArrayView remark = valueOf(values, Field::Remark);
     const QByteArrayView lastLine = remark.sliced(vcardsyntax::lastIndexOf(remark, '\n') + 1);
     // Lines split at carriage returns would not come back as they were.
-    if (RemarkConverter::looksLikeExtraLine(lastLine) && !vcardsyntax::contains(remark, '\r'))
-        writeCard(mOut, values, mVersion, mMapper.dates(), splitRemark(values, mVersion, mMapper));
-    else
-        writeCard(mOut, values, mVersion, mMapper.dates(), RemarkSplit());
+    const RemarkSplit split = RemarkConverter::looksLikeExtraLine(lastLine) && !vcardsyntax::contains(remark, '\r')
+                                  ? splitRemark(values, mVersion, mMapper)
+                                  : RemarkSplit();
+    mLineBreaksChanged += writeCard(mOut, values, mVersion, mMapper.dates(), split) ? 1 : 0;
     mOut.setCheckedUtf8({});
 }
 

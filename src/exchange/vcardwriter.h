@@ -26,8 +26,17 @@ public:
     qsizetype size() const { return mOut.size(); }
     QByteArray takeBytes();
 
+    // Contacts written so far whose text went out otherwise than given,
+    // because a vCard cannot carry it: a carriage return outside the
+    // remarks (written as a plain line break), text that is not valid UTF-8
+    // (written with replacement characters).
+    int lineBreaksChanged() const { return mLineBreaksChanged; }
+    int textReplaced() const { return mTextReplaced; }
+
 private:
     VCardVersion mVersion;
     const ContactMapper& mMapper;
     FoldingWriter mOut;
+    int mLineBreaksChanged = 0;
+    int mTextReplaced = 0;
 };

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include "store/connection.h"
+#include "store/keptcards.h"
 #include "store/samename.h"
 #include "store/sqlitehandles.h"
 #include "store/writetransaction.h"
@@ -49,12 +50,20 @@ WriteOutcome insertIfNameFree(Connection& connection, const Contact& contact, co
             return WriteOutcome::NameTaken;
         connection.execute(contact::insertStatement(contact));
         id = connection.lastInsertId();
+        // A key another program's table gave out again must not inherit the
+        // card of the contact it once belonged to.
+        keptcards::remove(connection, id);
         return WriteOutcome::Written;
     });
 }
 
 WriteOutcome deleteContact(Connection& connection, const QString& id)
 {
-    connection.execute(contact::deleteStatement(id));
-    return sqlite3_changes(connection.handle()) == 0 ? WriteOutcome::Gone : WriteOutcome::Written;
+    return inWriteTransaction(connection, [&] {
+        connection.execute(contact::deleteStatement(id));
+        if (sqlite3_changes(connection.handle()) == 0)
+            return WriteOutcome::Gone;
+        keptcards::remove(connection, contact::checkedId(id).toLongLong());
+        return WriteOutcome::Written;
+    });
 }

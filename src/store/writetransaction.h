@@ -1,24 +1,31 @@
 #pragma once
 
-#include <sqlite3.h>
+class Connection;
 
-#include <QString>
+// One write transaction. BEGIN IMMEDIATE takes the write lock first (after
+// the start-up check's verdict, as every write does), so nothing can come
+// between a check and the write it guards. Whatever was not committed when
+// the transaction ends, a failure or a cancel, is rolled back.
+class WriteTransaction {
+public:
+    explicit WriteTransaction(Connection& connection);
+    ~WriteTransaction();
+    WriteTransaction(const WriteTransaction&) = delete;
+    WriteTransaction& operator=(const WriteTransaction&) = delete;
 
-#include "store/connection.h"
+    void commit();
 
-// Runs work in one write transaction and returns what it returns. BEGIN
-// IMMEDIATE takes the write lock first (after the start-up check's verdict,
-// as every write does), so nothing can come between a check and the write
-// it guards; anything work throws rolls the whole of it back.
+private:
+    Connection& mConnection;
+    bool mOpen = true;
+};
+
+// Runs work in one write transaction and returns what it returns; anything
+// work throws rolls the whole of it back.
 template <typename Work> auto inWriteTransaction(Connection& connection, Work work)
 {
-    connection.execute(QStringLiteral("BEGIN IMMEDIATE"));
-    try {
-        auto result = work();
-        connection.execute(QStringLiteral("COMMIT"));
-        return result;
-    } catch (...) {
-        sqlite3_exec(connection.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
+    WriteTransaction transaction(connection);
+    auto result = work();
+    transaction.commit();
+    return result;
 }

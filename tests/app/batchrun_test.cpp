@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -153,4 +154,34 @@ TEST(BatchRun, RefusesToExportOntoTheDataFileByAnyName)
     const BatchOutput written = runBatchOf(env, {"--export-vcard", elsewhere});
     EXPECT_EQ(written.status, 0) << written.err.toStdString();
     EXPECT_EQ(written.out.trimmed(), "1 contact written to " + elsewhere);
+}
+
+// vCard carries a carriage return only in the note, in a parameter of the
+// program's own, and UTF-8 text only: the export line says what went out
+// otherwise than it is stored, and in how many contacts.
+TEST(BatchRun, TheExportLineSaysWhatTheFileCouldNotCarry)
+{
+    TempEnv env;
+    const QString cards = env.root() + QStringLiteral("/cards.vcf");
+    writeFile(cards, "BEGIN:VCARD\nFN:Ann\nEND:VCARD\nBEGIN:VCARD\nFN:Bo\nEND:VCARD\n"
+                     "BEGIN:VCARD\nFN:Cy\nEND:VCARD\nBEGIN:VCARD\nFN:Di\nEND:VCARD\n");
+    ASSERT_EQ(runBatchOf(env, {"--import", cards}).status, 0);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(env.dataFile()).constData(), &db), SQLITE_OK);
+    const int changed =
+        sqlite3_exec(db,
+                     "update tblContact set Mobile1 = '1' || char(13, 10) || '2' where ContactName = 'Ann';"
+                     "update tblContact set Email = 'b' || char(13) || 'o', Remark = 'x' || char(13) || 'y' "
+                     "where ContactName = 'Bo';"
+                     "update tblContact set Website = cast(x'77C3' as text) where ContactName = 'Cy';"
+                     "update tblContact set Remark = 'x' || char(13, 10) || 'y' where ContactName = 'Di';",
+                     nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    ASSERT_EQ(changed, SQLITE_OK);
+
+    const QString exported = env.root() + QStringLiteral("/all.vcf");
+    const BatchOutput written = runBatchOf(env, {"--export-vcard", exported});
+    EXPECT_EQ(written.out.trimmed(), "4 contacts written to " + exported +
+                                         "; 2 with line breaks outside the remarks written as plain line breaks, "
+                                         "1 with text that is not valid UTF-8 written with replacement characters");
 }

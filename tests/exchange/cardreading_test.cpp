@@ -66,6 +66,10 @@ std::vector<ReadingCase> readingCases()
         {"quotedPrintableTextThatLooksLikeAProperty",
          card("2.1", {"FN:X", "NOTE;ENCODING=QUOTED-PRINTABLE:call anytime=", "Tel; 555 0100 ask for Bo"}),
          contactWith({{Field::Remark, "call anytimeTel; 555 0100 ask for Bo"}})},
+        // Names are names in any letter case, the end of the card too.
+        {"quotedPrintableSoftBreakBeforeALowerCaseEnd",
+         "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:X\r\nNOTE;ENCODING=QUOTED-PRINTABLE:abc=\r\nend:vcard\r\n",
+         contactWith({{Field::Remark, "abc"}})},
         {"eightBitLineThatIsNoProperty", card("2.1", {"FN:X", "Caf\xE9 au lait"}),
          contactWith({{Field::Remark, "Unreadable line: Café au lait"}})},
         {"escapes", card("3.0", {"FN:Doe\\, John\\; Jr", "NOTE:a\\,b\\;c\\nd\\\\e\\Nf"}),
@@ -97,6 +101,9 @@ std::vector<ReadingCase> readingCases()
                       {Field::Mobile2, "2"},
                       {Field::Work1, "4"},
                       {Field::Remark, "Phone (mobile): 3"}})},
+        // Untyped numbers take only the slots the typed ones leave.
+        {"typedNumberAfterUntypedOnes", card("3.0", {"FN:X", "TEL:1", "TEL:4", "TEL;TYPE=CELL:5"}),
+         contactWith({{Field::Mobile1, "5"}, {Field::Mobile2, "1"}, {Field::Work1, "4"}})},
         {"nineUntypedNumbers",
          card("3.0", {"FN:X", "TEL:1", "TEL:2", "TEL:3", "TEL:4", "TEL:5", "TEL:6", "TEL:7", "TEL:8", "TEL:9"}),
          Contact{"X", "", "1", "2", "3", "4", "5", "6", "7", "8", "", "", "Phone: 9"}},

@@ -75,15 +75,16 @@ std::vector<SampleFile> sampleFiles()
            "Spouse: Maria\nOrganization: IBM, Accounting, Dungeon\nTitle: Money Counter\nManager: Big Blue\n"
            "Assistant: Little Red\nCategory: VIP\nAddress (home): ASB-123, 15 Crescent moon drive, Albaney, "
            "New York, 12345, United States of America\nAnniversary: 1980-03-22"}}},
-        // Untyped numbers take the first free slots, so the one typed CELL finds both mobile slots taken.
+        // The typed numbers take their slots; the two untyped ones fill free slots after them.
         {"gmail-3.0.vcf",
          1,
          "1 added, 1 kept partly in the remarks",
-         {{0, "VCard Test", QDate(1912, 6, 23), "5555551111|5555551114|5555551113||5555551117|5555551118|5555551112|",
-           "email@example.com", "http://www.example1.com",
+         {{0, "VCard Test", QDate(1912, 6, 23),
+           "5555551115|5555551111|5555551113|5555551114|5555551117|5555551118|5555551112|", "email@example.com",
+           "http://www.example1.com",
            "note line 1\nnote line 2\nCustomField: field value\n\nNickname: TheNickname\n"
            "Phonetic first name: ThePhoneticFirstName\n…\nE-mail (CustomEmailCategory): customcategory@example.com\n"
-           "Instant messaging (Google Talk): IM2\n…\nPhone (mobile): 5555551115\nPhone (main): 5555551116\n"
+           "Instant messaging (Google Talk): IM2\n…\nPhone (main): 5555551116\n"
            "Phone (GRAND_CENTRAL): 5555551119\nPhone (pager): 5555551120\n…\nWebsite (home page): "
            "http://www.example4.com\n…\nAnniversary: 1930-03-20\n…\nRelated (spouse): Name2\n…"
            "\nRelated (CustomRelationCategory): Name16"}}},

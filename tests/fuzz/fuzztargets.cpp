@@ -7,4 +7,5 @@
 #include "../../fuzz/targets/fuzzinput.cpp"
 #include "../../fuzz/targets/statementstarget.cpp"
 #include "../../fuzz/targets/storeddatetarget.cpp"
+#include "../../fuzz/targets/vcardtarget.cpp"
 #include "../../fuzz/targets/viewsettingstarget.cpp"

@@ -60,17 +60,18 @@ private:
     std::unique_ptr<QProgressDialog> mDialog;
 };
 
-Contact contactAt(MainList& list, int row)
+// The row's values as they are stored: what the list shows has replacement
+// characters for text that is not UTF-8, and the export counts those.
+Utf8Rows storedRow(const MainList& list, int row)
 {
-    Contact contact;
-    contact.id = list.id(row);
+    Utf8Rows rows;
     for (const contact::FieldInfo& field : contact::fields())
-        contact[field.field] = list.text(row, field.field);
-    return contact;
+        rows.addValue(list.textUtf8(row, field.field));
+    return rows;
 }
 
 void exportTo(MainList& list, const char* procedure, const ExportTargetChooser& choose,
-              const std::function<int(const ExportTarget&)>& write)
+              const std::function<VCardExportResult(const ExportTarget&)>& write)
 {
     Messages& messages = list.session().messages;
     ErrorTrap trap(messages, locationTag("Form1", procedure));
@@ -85,7 +86,7 @@ void exportTo(MainList& list, const char* procedure, const ExportTargetChooser& 
         messages.msgBox(refusal, MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Export as vCard"));
         return;
     }
-    int written = 0;
+    VCardExportResult written;
     list.setMousePointer(pointer::kHourglass);
     const bool done = trap.attempt(100, [&] { written = write(*target); });
     list.setMousePointer(pointer::kDefault);
@@ -169,10 +170,9 @@ void exportSelectedVCardsCommand(MainList& list, const ExportTargetChooser& choo
     if (row < 0)
         return;
     // Read before the dialog: the list may change while it is open.
-    const std::vector<Contact> contacts{contactAt(list, row)};
+    const Utf8Rows rows = storedRow(list, row);
     exportTo(list, "ExportSelectedVCards", choose, [&](const ExportTarget& target) {
-        writeVCardFile(list.session().connection(), target.path, contacts, target.version);
-        return static_cast<int>(contacts.size());
+        return writeVCardFile(list.session().connection(), target.path, rows, target.version);
     });
 }
 
@@ -188,8 +188,8 @@ QMimeData* selectedContactsDragData(MainList& list)
     const int row = list.selectedRow();
     if (row < 0)
         return nullptr;
-    const std::vector<Contact> contacts{contactAt(list, row)};
-    const QByteArray text = vcardText(contacts, VCardVersion::V40);
+    const Utf8Rows rows = storedRow(list, row);
+    const QByteArray text = vcardText(rows, VCardVersion::V40);
     auto* data = new QMimeData;
     data->setData(QStringLiteral("text/vcard"), text);
     data->setData(QStringLiteral("text/x-vcard"), text);
@@ -200,7 +200,7 @@ QMimeData* selectedContactsDragData(MainList& list)
         const PrivateFolder folder =
             PrivateFolder::make(xdgBaseFolder("XDG_CACHE_HOME", ".cache"), QStringLiteral("Marrowind/Rondexa/dragged"));
         folder.removeFiles([](const char*, const struct stat&) { return true; });
-        const QString name = fileNameFor(contacts.front()[contact::Field::Name]);
+        const QString name = fileNameFor(list.text(row, contact::Field::Name));
         const QString path = folder.path() + QLatin1Char('/') + name;
         if (const std::optional<FileDescriptor> file = folder.createFile(QFile::encodeName(name))) {
             writeAll(file->get(), text, path);

@@ -1,0 +1,147 @@
+#include "store/keptcards.h"
+
+#include "base/apperror.h"
+#include "store/connection.h"
+#include "store/writetransaction.h"
+
+namespace keptcards {
+
+namespace {
+
+const char kNamespaceKey[] = "uid-namespace";
+
+QString tableQuery(const char* table)
+{
+    return QStringLiteral("select count(*) from sqlite_schema where type = 'table' and name = '%1'")
+        .arg(QLatin1String(table));
+}
+
+bool tableExists(Connection& connection, const char* table)
+{
+    Statement query(connection, tableQuery(table));
+    return query.step() && query.int64(0) > 0;
+}
+
+} // namespace
+
+bool exists(Connection& connection)
+{
+    return tableExists(connection, kCardTable);
+}
+
+void prepare(Connection& connection)
+{
+    // Without a foreign key or a trigger: tblContact stays exactly as other
+    // programs know it, and a delete there leaves an orphan here that
+    // nobody reads.
+    connection.execute(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (ContactID INTEGER PRIMARY KEY, Uid TEXT, "
+                                      "Card TEXT)")
+                           .arg(QLatin1String(kCardTable)));
+    connection.execute(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Name TEXT PRIMARY KEY, Value TEXT)")
+                           .arg(QLatin1String(kInfoTable)));
+}
+
+void removeOrphans(Connection& connection)
+{
+    if (exists(connection))
+        connection.execute(QStringLiteral("DELETE FROM %1 WHERE ContactID NOT IN (SELECT ContactID FROM tblContact)")
+                               .arg(QLatin1String(kCardTable)));
+}
+
+std::optional<KeptCard> read(Connection& connection, qint64 id)
+{
+    if (!exists(connection))
+        return std::nullopt;
+    Statement query(connection, QStringLiteral("SELECT Uid, Card FROM %1 WHERE ContactID = ?1 AND ContactID IN "
+                                               "(SELECT ContactID FROM tblContact)")
+                                    .arg(QLatin1String(kCardTable)));
+    query.bindInt64(1, id);
+    if (!query.step())
+        return std::nullopt;
+    return KeptCard{id, query.text(0).toByteArray(), query.text(1).toByteArray()};
+}
+
+void forEach(Connection& connection, const std::function<void(const KeptCard&)>& take)
+{
+    if (!exists(connection))
+        return;
+    Statement query(connection, QStringLiteral("SELECT k.ContactID, k.Uid, k.Card FROM %1 AS k JOIN tblContact AS c "
+                                               "ON c.ContactID = k.ContactID ORDER BY k.ContactID")
+                                    .arg(QLatin1String(kCardTable)));
+    KeptCard card;
+    while (query.step()) {
+        card.id = query.int64(0);
+        card.uid = query.text(1).toByteArray();
+        card.card = query.text(2).toByteArray();
+        take(card);
+    }
+}
+
+void remove(Connection& connection, qint64 id)
+{
+    if (!exists(connection))
+        return;
+    Statement statement(connection,
+                        QStringLiteral("DELETE FROM %1 WHERE ContactID = ?1").arg(QLatin1String(kCardTable)));
+    statement.bindInt64(1, id);
+    statement.step();
+}
+
+QString madeUid(const QUuid& fileNamespace, qint64 id)
+{
+    return QUuid::createUuidV5(fileNamespace, QString::number(id)).toString(QUuid::WithoutBraces);
+}
+
+QUuid uidNamespace(Connection& connection)
+{
+    const auto stored = [&]() -> QUuid {
+        if (!tableExists(connection, kInfoTable))
+            return QUuid();
+        Statement query(connection, QStringLiteral("SELECT Value FROM %1 WHERE Name = '%2'")
+                                        .arg(QLatin1String(kInfoTable), QLatin1String(kNamespaceKey)));
+        return query.step() ? QUuid::fromString(QString::fromUtf8(query.text(0))) : QUuid();
+    };
+    QUuid found = stored();
+    if (!found.isNull())
+        return found;
+    const QUuid made = QUuid::createUuid();
+    try {
+        // Another copy may make one at the same moment: whichever is stored
+        // first is the file's.
+        WriteTransaction transaction(connection);
+        prepare(connection);
+        connection.execute(
+            QStringLiteral("INSERT OR IGNORE INTO %1 (Name, Value) VALUES ('%2', '%3')")
+                .arg(QLatin1String(kInfoTable), QLatin1String(kNamespaceKey), made.toString(QUuid::WithoutBraces)));
+        transaction.commit();
+    } catch (const AppError&) {
+        // A file that cannot be written still exports, with UIDs that last
+        // for this run.
+        return made;
+    }
+    found = stored();
+    return found.isNull() ? made : found;
+}
+
+Writer::Writer(Connection& connection)
+    : mInsert(connection, QStringLiteral("INSERT OR REPLACE INTO %1 (ContactID, Uid, Card) VALUES (?1, ?2, ?3)")
+                              .arg(QLatin1String(kCardTable)))
+{
+}
+
+void Writer::keep(qint64 id, QByteArrayView uid, QByteArrayView card)
+{
+    mInsert.bindInt64(1, id);
+    if (uid.isEmpty())
+        mInsert.bindNull(2);
+    else
+        mInsert.bindText(2, uid);
+    if (card.isEmpty())
+        mInsert.bindNull(3);
+    else
+        mInsert.bindText(3, card);
+    mInsert.step();
+    mInsert.reset();
+}
+
+} // namespace keptcards
