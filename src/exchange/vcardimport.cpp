@@ -50,8 +50,8 @@ void addStoredNames(sqlite3* db, TakenNames& names)
     }
 }
 
-// Blank as QString::trimmed() sees it.
-bool isBlank(QByteArrayView text)
+// Nothing but white space, as QString::trimmed() sees it: such a name is none.
+bool trimsToNothing(QByteArrayView text)
 {
     for (qsizetype i = 0; i < text.size(); ++i) {
         char32_t c = static_cast<unsigned char>(text[i]);
@@ -240,7 +240,7 @@ private:
     {
         ++mResult.cards;
         const QByteArrayView name = valueOf(values, Field::Name);
-        if (isBlank(name)) {
+        if (trimsToNothing(name)) {
             ++mResult.withoutName;
             return;
         }

@@ -24,7 +24,9 @@ using vcardsyntax::equalsIgnoreCase;
 using vcardsyntax::isSpaceOrTab;
 using vcardsyntax::trimmed;
 
-bool isBlank(QByteArrayView line)
+// A vCard's white space is the space and the tab alone: a line of them
+// holds nothing, while a name of other white space is another question.
+bool onlySpacesAndTabs(QByteArrayView line)
 {
     for (const char c : line) {
         if (!isSpaceOrTab(c))
@@ -222,7 +224,7 @@ VCardReadResult Parser::run()
         qsizetype end = vcardsyntax::findLineEnd(mData, position);
         const QByteArrayView line = mData.sliced(position, end - position);
         ++lineNumber;
-        sawContent = sawContent || !isBlank(line);
+        sawContent = sawContent || !onlySpacesAndTabs(line);
         physicalLine(lineNumber, line);
         if (end < size && mData[end] == '\r' && end + 1 < size && mData[end + 1] == '\n')
             ++end;
@@ -265,7 +267,7 @@ void Parser::physicalLine(int number, QByteArrayView line)
         const bool binaryish = mPending.base64;
         if (mPending.quotedPrintable && !binaryish && pendingValue().endsWith('=')) {
             // A soft line break: the next physical line continues the value as it is.
-            if (isBlank(line)) {
+            if (onlySpacesAndTabs(line)) {
                 chopValue();
                 finishLogical();
                 return;
@@ -290,7 +292,7 @@ void Parser::physicalLine(int number, QByteArrayView line)
         if (mFailed || mStopped)
             return;
     }
-    if (isBlank(line) || (!mInCard && isPaddingOnly(line)))
+    if (onlySpacesAndTabs(line) || (!mInCard && isPaddingOnly(line)))
         return;
     startLogical(number, line);
 }
