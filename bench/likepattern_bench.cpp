@@ -49,10 +49,12 @@ void BM_SearchLike(benchmark::State& state, const char* text, Way first)
     const LikePattern atStart = compiled(utf8 + '%');
     const LikePattern anywhere = compiled('%' + utf8 + '%');
     const auto& fields = contact::fields();
+    // Made before the clock starts, or the first run would time making them.
+    const std::vector<Row>& all = rows();
     int found = 0;
     for (auto _ : state) {
         found = 0;
-        for (const Row& row : rows()) {
+        for (const Row& row : all) {
             for (size_t f = 0; f < fields.size(); ++f) {
                 const QByteArray& value = row.values[f];
                 const LikePattern& pattern = fields[f].searchAnywhere ? anywhere : atStart;
@@ -67,15 +69,13 @@ void BM_SearchLike(benchmark::State& state, const char* text, Way first)
     state.counters["rows"] = found;
 }
 
-BENCHMARK_CAPTURE(BM_SearchLike, martin_prefix, "martin", Way::Prefix)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SearchLike, martin_bytes, "martin", Way::Bytes)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SearchLike, martin_streaming, "martin", Way::Streaming)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SearchLike, martin_folded, "martin", Way::Folded)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_SearchLike, 12_prefix, "12", Way::Prefix)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SearchLike, 12_bytes, "12", Way::Bytes)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SearchLike, 12_streaming, "12", Way::Streaming)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SearchLike, 12_folded, "12", Way::Folded)->Unit(benchmark::kMillisecond);
-// Prefix and Bytes serve ASCII patterns only: a Cyrillic search starts at Streaming.
+// Bytes serves ASCII patterns only: a Cyrillic search starts at Streaming.
 BENCHMARK_CAPTURE(BM_SearchLike, cyrillic_streaming, "\xd0\xb1\xd0\xbe\xd1\x80", Way::Streaming)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SearchLike, cyrillic_folded, "\xd0\xb1\xd0\xbe\xd1\x80", Way::Folded)

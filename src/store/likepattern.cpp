@@ -62,7 +62,6 @@ LikePattern::LikePattern(const char* pattern, int size, char32_t escape, const C
     // Turkic folding turns the ASCII "I" into a dotless i: no byte shortcut.
     mAsciiPattern = !mFolding.isTurkic() && !mSegments.empty() &&
                     std::all_of(mSegments.begin(), mSegments.end(), [](const Segment& s) { return s.asciiOnly; });
-    mPrefixOnly = mAsciiPattern && !mLeadingPercent && mTrailingPercent && mSegments.size() == 1;
     if (mAsciiPattern) {
         for (Segment& segment : mSegments) {
             for (int b = 0x80; b < 256; ++b)
@@ -337,23 +336,6 @@ bool LikePattern::matchesStreaming(const char* text, int size) const
     return true;
 }
 
-std::optional<bool> LikePattern::matchesPrefix(const char* text, int size) const
-{
-    const std::vector<UChar32>& items = mSegments.front().items;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-    const size_t count = items.size();
-    size_t i = 0;
-    for (; i < count && static_cast<int>(i) < size && bytes[i] < 0x80; ++i) {
-        if (asciiLower(static_cast<UChar32>(bytes[i])) != items[i])
-            return false;
-    }
-    if (i == count)
-        return true;
-    if (static_cast<int>(i) == size)
-        return false;
-    return std::nullopt;
-}
-
 bool LikePattern::matchesFolded(const char* text, int size) const
 {
     // Rows are matched one after another on one thread; the buffer is reused.
@@ -397,16 +379,11 @@ bool LikePattern::matchesFolded(const char* text, int size) const
 
 bool LikePattern::matches(const char* text, int size) const
 {
-    return matchesFrom(Way::Prefix, text, size);
+    return matchesFrom(Way::Bytes, text, size);
 }
 
 bool LikePattern::matchesFrom(Way first, const char* text, int size) const
 {
-    // "T%" over ASCII: most texts are told apart by their first bytes.
-    if (first <= Way::Prefix && mPrefixOnly) {
-        if (const std::optional<bool> quick = matchesPrefix(text, size))
-            return *quick;
-    }
     if (mAnyPercent && mTrailingPercent) {
         if (first <= Way::Bytes && mAsciiPattern) {
             if (const std::optional<bool> quick = matchesBytes(text, size))

@@ -28,8 +28,6 @@ public:
     // benchmark that times what each way saves over the ones after it, and
     // for the fuzz target that checks that they all answer alike.
     enum class Way {
-        // "T%" with ASCII letters: the text's first bytes.
-        Prefix,
         // A pattern of ASCII letters that ends in "%": the text's bytes.
         Bytes,
         // Any pattern that ends in "%": the text folded character by
@@ -78,9 +76,6 @@ private:
     // Folds the text, stopping once limit characters are out (or never when
     // limit is SIZE_MAX).
     void foldText(const char* text, int size, size_t limit, std::vector<UChar32>& out) const;
-    // "T%" of ASCII letters over the text's first bytes; nothing when a
-    // character beyond ASCII comes before the answer.
-    std::optional<bool> matchesPrefix(const char* text, int size) const;
     // Matches a pattern of ASCII letters that ends in "%" over the text's
     // bytes; nothing when the text holds a character that folds to ASCII and
     // the answer needs the character-wise match.
@@ -97,5 +92,4 @@ private:
     bool mLeadingPercent = false;
     bool mTrailingPercent = false;
     bool mAsciiPattern = false;
-    bool mPrefixOnly = false;
 };
