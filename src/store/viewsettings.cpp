@@ -169,7 +169,7 @@ AppError ViewSettings::unusableFile() const
 {
     return AppError(mPath.isEmpty() ? QStringLiteral("There is no home folder to keep the view settings in")
                                     : QStringLiteral("The settings file %1 is not a plain file").arg(mPath),
-                    75);
+                    AppError::kFileAccess);
 }
 
 QString ViewSettings::readText(const QString& key, const QString& fallback) const
