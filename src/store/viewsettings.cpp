@@ -21,12 +21,12 @@ const char kStateKey[] = "WindowState";
 // report reads as the user would know it.
 AppError typeMismatch()
 {
-    return AppError(QStringLiteral("Type mismatch"), 13);
+    return AppError(QStringLiteral("Type mismatch"), AppError::kTypeMismatch);
 }
 
 AppError overflow()
 {
-    return AppError(QStringLiteral("Overflow"), 6);
+    return AppError(QStringLiteral("Overflow"), AppError::kOverflow);
 }
 
 // Digits of any script as ASCII ones, and the Arabic decimal sign as the

@@ -32,10 +32,10 @@ bool takesButtonFace(const QWidget* widget)
            qobject_cast<const QCheckBox*>(widget) || qobject_cast<const QRadioButton*>(widget);
 }
 
-// Skinning nothing is the runtime's "invalid procedure call", number 5.
+// Skinning nothing is the runtime's "invalid procedure call".
 AppError noWindow()
 {
-    return AppError(QStringLiteral("Invalid procedure call or argument"), 5);
+    return AppError(QStringLiteral("Invalid procedure call or argument"), AppError::kInvalidCall);
 }
 
 } // namespace
