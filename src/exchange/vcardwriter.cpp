@@ -398,24 +398,33 @@ void VCardWriter::writeKept(const Utf8Values& values, QByteArrayView uid, QByteA
         out.endLine();
         return out.takeBytes();
     };
-    if (fingerprint == keptcards::fingerprintOf(values)) {
-        written(render(card.properties));
-        return;
-    }
-    // Changed since: the fields go in. The result must import as these very
-    // fields; a remark whose lines would not then goes whole into NOTE, and a
-    // card that would not at all is written from the fields alone.
+    // Whatever goes out must import as these very fields.
     const Contact current = contactOf(values);
-    for (const KeptCardMerge::Lines lines : {KeptCardMerge::Lines::Follow, KeptCardMerge::Lines::AsNote}) {
-        const QByteArray text = render(KeptCardMerge::merge(card, current, mMapper, mVersion, lines));
+    const auto importsAsCurrent = [&](const QByteArray& text) {
         const VCardReadResult again = VCardReader::read(text);
         try {
-            if (again.ok() && again.cards.size() == 1 && mMapper.fromCard(again.cards.front()).contact == current) {
-                written(text);
-                return;
-            }
+            return again.ok() && again.cards.size() == 1 && mMapper.fromCard(again.cards.front()).contact == current;
         } catch (const AppError&) {
             // More lines than an import takes from one card.
+            return false;
+        }
+    };
+    // Unchanged, in another version: the card converted.
+    if (fingerprint == keptcards::fingerprintOf(values)) {
+        const QByteArray text = render(card.properties);
+        if (importsAsCurrent(text)) {
+            written(text);
+            return;
+        }
+    }
+    // Changed since: the fields go in. A remark whose lines would not come
+    // back then goes whole into NOTE, and a card that would not at all is
+    // written from the fields alone.
+    for (const KeptCardMerge::Lines lines : {KeptCardMerge::Lines::Follow, KeptCardMerge::Lines::AsNote}) {
+        const QByteArray text = render(KeptCardMerge::merge(card, current, mMapper, mVersion, lines));
+        if (importsAsCurrent(text)) {
+            written(text);
+            return;
         }
     }
     write(values, uid);
