@@ -60,15 +60,6 @@ private:
     std::unique_ptr<QProgressDialog> mDialog;
 };
 
-// The row's values as they are stored: what the list shows has replacement
-// characters for text that is not UTF-8, and the export counts those.
-Utf8Rows storedRow(const MainList& list, int row)
-{
-    Utf8Rows rows;
-    for (const contact::FieldInfo& field : contact::fields())
-        rows.addValue(list.textUtf8(row, field.field));
-    return rows;
-}
 
 void exportTo(MainList& list, const char* procedure, const ExportTargetChooser& choose,
               const std::function<VCardExportResult(const ExportTarget&)>& write)
@@ -169,10 +160,12 @@ void exportSelectedVCardsCommand(MainList& list, const ExportTargetChooser& choo
     const int row = list.selectedRow();
     if (row < 0)
         return;
-    // Read before the dialog: the list may change while it is open.
-    const Utf8Rows rows = storedRow(list, row);
+    // The key is taken before the dialog: the list may change while it is
+    // open. The contact is read as it is when written.
+    const qint64 id = list.id(row).toLongLong();
     exportTo(list, "ExportSelectedVCards", choose, [&](const ExportTarget& target) {
-        return writeVCardFile(list.session().connection(), target.path, rows, target.version);
+        Connection& connection = list.session().connection();
+        return writeVCardFile(connection, target.path, readForExport(connection, {id}), target.version);
     });
 }
 
@@ -188,8 +181,16 @@ QMimeData* selectedContactsDragData(MainList& list)
     const int row = list.selectedRow();
     if (row < 0)
         return nullptr;
-    const Utf8Rows rows = storedRow(list, row);
-    const QByteArray text = vcardText(rows, VCardVersion::V40);
+    QByteArray text;
+    try {
+        // Read from the file, not the list: what the list shows has
+        // replacement characters for text that is not UTF-8, and no card the
+        // contact came from.
+        text = vcardText(readForExport(list.session().connection(), {list.id(row).toLongLong()}), VCardVersion::V40);
+    } catch (const AppError&) {
+        // A file that cannot be read now gives nothing to drag.
+        return nullptr;
+    }
     auto* data = new QMimeData;
     data->setData(QStringLiteral("text/vcard"), text);
     data->setData(QStringLiteral("text/x-vcard"), text);
