@@ -62,7 +62,7 @@ void BM_PreviewFirstPage(benchmark::State& state)
     int rows = 0;
     for (auto _ : state) {
         Recordset recordset;
-        recordset.open(contact::reportQuery(), connection, 3, 1);
+        recordset.open(contact::reportQuery(), connection);
         rptMain report(benchSession().messages);
         QElapsedTimer clock;
         clock.start();
@@ -87,7 +87,7 @@ void BM_PreviewMemory(benchmark::State& state)
     for (auto _ : state) {
         const long before = heapInUse();
         Recordset recordset;
-        recordset.open(contact::reportQuery(), connection, 3, 1);
+        recordset.open(contact::reportQuery(), connection);
         rptMain report(benchSession().messages);
         report.setDataSource(recordset);
         ReportPreview* preview = showUntilFirstPage(report);
@@ -121,7 +121,7 @@ void BM_PdfOfTenThousand(benchmark::State& state)
     Connection connection;
     connection.open(connectionStringFor(file));
     Recordset recordset;
-    recordset.open(contact::reportQuery(), connection, 3, 1);
+    recordset.open(contact::reportQuery(), connection);
     rptMain report(benchSession().messages);
     report.setDataSource(recordset);
     recordset.close();

@@ -21,9 +21,11 @@
 #include "store/connection.h"
 #include "store/contactsearch.h"
 #include "store/contacttable.h"
+#include "store/likepattern.h"
 #include "store/recordset.h"
 #include "store/sqlitehandles.h"
 #include "store/textrules.h"
+#include "support/sqllike.h"
 #include "ui/main/contactrows.h"
 
 namespace fuzz {
@@ -309,8 +311,9 @@ QByteArray utf8Of(char32_t c)
     return QString::fromUcs4(&c, 1).toUtf8();
 }
 
-// The LIKE that SQL runs is the one the program registered, for a single
-// pair and over a column, where the compiled pattern is reused row by row.
+// The LIKE that SQL runs is the program's pattern matching, registered, for a
+// single pair and over a column, where the compiled pattern is reused row by
+// row.
 void checkLike(Connection& connection, const QByteArray& pattern, const QByteArray& text, char32_t escape)
 {
     const auto likes = [](const QByteArray& p, const QByteArray& t, char32_t e) {
@@ -323,6 +326,11 @@ void checkLike(Connection& connection, const QByteArray& pattern, const QByteArr
     // spend its time here instead of finding new paths.
     if (static_cast<double>(pattern.size() + 1) * static_cast<double>(text.size() + 1) < 1e6)
         require(result == referenceLike(pattern, text, escape), "LIKE disagrees with the reference matcher", pair);
+    // Each of the matcher's ways gives the answer all of them give together.
+    const LikePattern compiled(pattern.constData(), static_cast<int>(pattern.size()), escape, CaseFolding::standard());
+    for (const LikePattern::Way way : {LikePattern::Way::Streaming, LikePattern::Way::Folded})
+        require(compiled.matchesFrom(way, text.constData(), static_cast<int>(text.size())) == result,
+                "LikePattern's ways to an answer disagree", pair + " from way " + std::to_string(static_cast<int>(way)));
     require(likes(text, text, 0), "a text does not match itself as a LIKE pattern", shown(text));
     require(likes("%", text, 0), "\"%\" does not match everything", shown(text));
 
@@ -375,6 +383,8 @@ void statements(const uint8_t* data, size_t size)
 
     Connection connection;
     connection.openMemory();
+    // The search statement then finds what the window's search matches with.
+    registerUnicodeLike(connection.handle(), CaseFolding::forUserLocale());
     connection.execute(contact::createTableStatement());
     sqlite3* db = connection.handle();
     for (const char* name : kFixedNames) {

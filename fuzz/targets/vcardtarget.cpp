@@ -42,7 +42,8 @@ public:
         } catch (const AppError&) {
         }
         Utf8Values values;
-        if (!mPlain.map(card, values))
+        PlainCardMapper::Rest rest;
+        if (!mPlain.map(card, values, rest))
             return full;
         require(full.has_value(), "the plain mapping takes a card the full one refuses", where);
         for (const FieldInfo& field : contact::fields()) {

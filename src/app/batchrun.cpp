@@ -5,6 +5,7 @@
 #include "app/snapshotrun.h"
 #include "app/startoptions.h"
 #include "base/apperror.h"
+#include "base/errortrap.h"
 #include "exchange/vcardexport.h"
 #include "exchange/vcardimport.h"
 #include "store/connection.h"
@@ -15,21 +16,14 @@
 namespace {
 
 // The data file the window would open, made from the template when there
-// is none yet.
+// is none yet; the first failure ends the run. Without a home folder the
+// data folder's own making says so.
 void openDataFile(Connection& connection, const QString& applicationFolder)
 {
     const DataPaths paths = dataPaths(applicationFolder);
-    if (paths.dataFile.isEmpty())
-        throw AppError(QStringLiteral("There is no folder for the data file: neither XDG_DATA_HOME nor HOME is set"));
-    if (!fileOrFolderExists(paths.makerFolder))
-        makeFolder(paths.makerFolder);
-    if (!fileOrFolderExists(paths.dataFolder))
-        makeFolder(paths.dataFolder);
-    if (!FileExists(paths.dataFile)) {
-        if (!plainFileExists(paths.templateFile))
-            throw AppError(paths.templateFile + QStringLiteral(" not found"));
-        copyTemplate(paths.templateFile, paths.dataFile);
-    }
+    NoTrap steps;
+    if (!prepareDataFile(paths, steps))
+        throw AppError(missingTemplateText(paths));
     // Nothing waits for the check here, so it is done before anything else.
     connection.open(paths.connectionString, Connection::Check::BeforeReturning);
 }

@@ -15,6 +15,10 @@ public:
 
     // The numbers the error reports quote for the program's own failures,
     // as its runtime numbered them.
+    static constexpr int kInvalidCall = 5;
+    static constexpr int kOverflow = 6;
+    static constexpr int kOutOfMemory = 7;
+    static constexpr int kTypeMismatch = 13;
     static constexpr int kFileAccess = 75;
     static constexpr int kPathNotFound = 76;
     static constexpr int kObjectNotSet = 91;

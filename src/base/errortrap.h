@@ -66,6 +66,15 @@ private:
     int mReports = 0;
 };
 
+// The steps of a procedure without a trap of its own, for code that runs as a
+// trapped procedure's steps elsewhere: a failing step throws and ends the
+// procedure, and the caller reports it.
+class NoTrap {
+public:
+    template <class F> void step(int, F&& f) { f(); }
+    template <class F> bool test(int, F&& condition) { return condition(); }
+};
+
 // The resume-silently mode: a failing step is skipped without a word and its
 // error number is kept for the procedure to look at.
 class SilentTrap {

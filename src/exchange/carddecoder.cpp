@@ -79,6 +79,7 @@ VCardCard CardDecoder::decode(const RawCard& raw)
 {
     VCardCard card;
     card.line = raw.line;
+    card.version = QString::fromLatin1(raw.version);
     card.embeddedCardSkipped = raw.embeddedCardSkipped;
     card.properties.reserve(static_cast<qsizetype>(raw.properties.size()));
     for (const RawProperty& property : raw.properties)
@@ -101,7 +102,9 @@ void CardDecoder::decodeProperty(const RawProperty& raw, VCardCard& card)
     property.name = vcardsyntax::upperName(raw.name);
     property.parameters = parameters(raw.header, &charset);
     if (raw.binary) {
+        // Base64 or a data: URI, ASCII either way; empty when it was skipped.
         property.binary = true;
+        property.value = QString::fromLatin1(raw.value);
         return;
     }
     CharsetDecoder::Outcome outcome = CharsetDecoder::Outcome::None;

@@ -5,16 +5,9 @@
 
 #include <QStringDecoder>
 
-namespace {
+#include "store/asciicase.h"
 
-bool isAscii(QByteArrayView bytes)
-{
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    }
-    return true;
-}
+namespace {
 
 // ICU's substitute callback hides whether anything was replaced; this one
 // records it first so that the user can be told.

@@ -7,6 +7,7 @@
 #include "base/apperror.h"
 #include "exchange/birthdayparser.h"
 #include "exchange/extrasformatter.h"
+#include "exchange/personname.h"
 #include "exchange/phoneclassifier.h"
 #include "exchange/vcardsyntax.h"
 #include "model/storeddate.h"
@@ -42,11 +43,10 @@ bool nameAgrees(const QString& name, const VCardProperty& nameProperty)
 {
     const QStringList components = nameProperty.components();
     // As export writes it for this name it agrees, however many pieces it has.
-    const QByteArray simple = name.simplified().toUtf8();
-    const vcardsyntax::NameParts parts = vcardsyntax::nameParts(simple);
-    if (components.size() == 5 && components[0] == QString::fromUtf8(parts.family) &&
-        components[1] == QString::fromUtf8(parts.given) && components[2].isEmpty() && components[3].isEmpty() &&
-        components[4].isEmpty())
+    const PersonName built = PersonName::of(name.toUtf8());
+    if (components ==
+        QStringList({QString::fromUtf8(built.family), QString::fromUtf8(built.given), QString::fromUtf8(built.additional),
+                     QString::fromUtf8(built.prefix), QString::fromUtf8(built.suffix)}))
         return true;
     QStringList pieces;
     for (const QString& component : components) {
@@ -140,6 +140,14 @@ private:
     void mapFirstOrExtra(const VCardProperty& property, Field field);
     void addExtras(const VCardProperty& property);
     QString groupLabel(const VCardProperty& property) const;
+    int indexOf(const VCardProperty& property) const
+    {
+        return static_cast<int>(&property - mCard.properties.constData());
+    }
+    void setSource(Field field, const VCardProperty& property)
+    {
+        mResult.sources.field[static_cast<size_t>(contact::indexOf(field))] = indexOf(property);
+    }
 
     const VCardCard& mCard;
     const StoredDateForm& mDates;
@@ -178,8 +186,10 @@ ImportedContact Importer::run()
         } else if (name == u"NOTE") {
             const QString note =
                 withLineBreaks(property.text(), property.parameter(QString::fromLatin1(ContactMapper::kLineBreaks)));
-            if (!note.isEmpty())
+            if (!note.isEmpty()) {
                 mNoteTexts.append(note);
+                mResult.sources.notes.append(indexOf(property));
+            }
         } else if (name == u"BDAY" || name == u"X-BIRTHDAY-TEXT") {
             mapBirthday(property);
         } else if (const FieldInfo* field = firstValueField(name)) {
@@ -195,6 +205,7 @@ ImportedContact Importer::run()
     }
 
     QString remark = mNoteTexts.size() == 1 ? mNoteTexts.front() : mNoteTexts.join(u'\n');
+    mResult.note = remark;
     if (!mExtras.isEmpty()) {
         if (!remark.isEmpty())
             remark += QStringLiteral("\n\n");
@@ -209,6 +220,7 @@ ImportedContact Importer::run()
             mResult.marks.nulRemoved = true;
         }
     }
+    mResult.note.remove(QChar(0));
     return std::move(mResult);
 }
 
@@ -240,6 +252,10 @@ void Importer::mapNames()
     // An FN of only blanks is a placeholder some phones write; N then knows better.
     const bool useFn = formatted && (!fn.trimmed().isEmpty() || natural.isEmpty());
     mContact[Field::Name] = useFn ? fn : natural;
+    if (useFn)
+        setSource(Field::Name, *formatted);
+    else if (structured)
+        setSource(Field::Name, *structured);
 
     for (const VCardProperty& property : mCard.properties) {
         if (property.name == u"FN" && &property != formatted) {
@@ -250,6 +266,8 @@ void Importer::mapNames()
             const bool shown = &property == structured && (!useFn || nameAgrees(fn, property));
             if (!shown)
                 addExtras(property);
+            else
+                mResult.sources.structuredName = indexOf(property);
         }
     }
 }
@@ -284,6 +302,7 @@ bool Importer::takeHintedSlot(const VCardProperty& property)
             mContact[field.field].isEmpty()) {
             mContact[field.field] = PhoneClassifier::number(property);
             mPlacedPhones.insert(&property);
+            setSource(field.field, property);
             return true;
         }
     }
@@ -298,6 +317,7 @@ void Importer::takeFreeSlot(const VCardProperty& property, const QString& kind)
             mContact[field.field].isEmpty()) {
             mContact[field.field] = PhoneClassifier::number(property);
             mPlacedPhones.insert(&property);
+            setSource(field.field, property);
             return;
         }
     }
@@ -310,10 +330,12 @@ void Importer::mapBirthday(const VCardProperty& property)
     if (property.name == u"X-BIRTHDAY-TEXT" ||
         property.parameter(fieldHint()).compare(u"birthday", Qt::CaseInsensitive) == 0) {
         const QString text = property.text();
-        if (birth.isEmpty() && !text.isEmpty())
+        if (birth.isEmpty() && !text.isEmpty()) {
             birth = text;
-        else
+            setSource(Field::DateOfBirth, property);
+        } else {
             addExtras(property);
+        }
         return;
     }
     const bool textValue = property.parameter(u"VALUE").compare(u"text", Qt::CaseInsensitive) == 0;
@@ -323,6 +345,7 @@ void Importer::mapBirthday(const VCardProperty& property)
     if (birthday.kind == BirthdayParser::Kind::FullDate && birth.isEmpty() && birthday.date >= earliestDate() &&
         birthday.date <= latestDate()) {
         birth = mDates.text(birthday.date);
+        setSource(Field::DateOfBirth, property);
         return;
     }
     addExtras(property);
@@ -335,6 +358,7 @@ void Importer::mapFirstOrExtra(const VCardProperty& property, Field field)
         return;
     if (mContact[field].isEmpty()) {
         mContact[field] = value;
+        setSource(field, property);
         return;
     }
     addExtras(property);
@@ -342,7 +366,10 @@ void Importer::mapFirstOrExtra(const VCardProperty& property, Field field)
 
 void Importer::addExtras(const VCardProperty& property)
 {
-    mExtras.append(ExtrasFormatter::linesFor(property, groupLabel(property)));
+    const QStringList lines = ExtrasFormatter::linesFor(property, groupLabel(property));
+    mExtras.append(lines);
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        mResult.sources.lines.append(indexOf(property));
     if (mExtras.size() > kMostRemarkLines)
         throw AppError(QStringLiteral("line %1: card too large to import: more than %2 lines for the remarks")
                            .arg(mCard.line)

@@ -240,6 +240,16 @@ void FoldingWriter::utf8(QByteArrayView value, bool escape)
     mSize = out - mBuffer.data();
 }
 
+void FoldingWriter::raw(QByteArrayView bytes)
+{
+    reserve(bytes.size());
+    std::memcpy(mBuffer.data() + mSize, bytes.data(), static_cast<size_t>(bytes.size()));
+    mSize += bytes.size();
+    const qsizetype lastBreak = bytes.lastIndexOf('\n');
+    const qsizetype tail = lastBreak < 0 ? bytes.size() + mColumn : bytes.size() - lastBreak - 1;
+    mColumn = static_cast<int>(std::min<qsizetype>(tail, kMaxLineOctets));
+}
+
 void FoldingWriter::endLine()
 {
     reserve(2);

@@ -12,6 +12,9 @@ public:
     FoldingWriter();
 
     void ascii(const char* text, qsizetype length);
+    // Bytes that are a line (or part of one) as another writer folded it:
+    // copied as they are, never folded again.
+    void raw(QByteArrayView bytes);
     // A literal's length is known where it is written.
     template <size_t N> void ascii(const char (&text)[N]) { ascii(text, N - 1); }
     // escape: a text value's \ , ; and line breaks are escaped.

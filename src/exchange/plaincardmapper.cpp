@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "exchange/contactmapper.h"
+#include "exchange/personname.h"
 #include "exchange/vcardsyntax.h"
 #include "model/storeddate.h"
 
@@ -53,12 +54,7 @@ PlainDate plainDate(QByteArrayView text)
 // N as export writes it for a name.
 bool isExportedStructuredName(QByteArrayView structured, QByteArrayView name)
 {
-    const auto [family, given] = vcardsyntax::nameParts(name);
-    if (structured.size() != family.size() + given.size() + 4)
-        return false;
-    return structured.first(family.size()) == family && structured[family.size()] == ';' &&
-           structured.sliced(family.size() + 1, given.size()) == given &&
-           structured.sliced(family.size() + 1 + given.size()) == ";;;";
+    return structured == PersonName::of(name).structuredValue();
 }
 
 } // namespace
@@ -143,10 +139,14 @@ QByteArrayView PlainCardMapper::unescaped(QByteArrayView value)
     return QByteArrayView(mScratch.constData() + start, mScratch.size() - start);
 }
 
-bool PlainCardMapper::map(const RawCard& card, Utf8Values& values)
+bool PlainCardMapper::map(const RawCard& card, Utf8Values& values, Rest& rest)
 {
     if (card.embeddedCardSkipped)
         return false;
+    rest = Rest();
+    const bool v4 = card.version == "4.0";
+    const bool v3 = card.version == "3.0";
+    bool exact = v3 || v4;
     values = Utf8Values();
     qsizetype room = 32;
     for (const RawProperty& property : card.properties)
@@ -164,19 +164,34 @@ bool PlainCardMapper::map(const RawCard& card, Utf8Values& values)
             !vcardsyntax::isValidUtf8(property.value) || vcardsyntax::contains(property.value, '\0'))
             return false;
         const QByteArrayView name = property.name;
+        const bool bare = parameters.types == 0 && parameters.value.isNull() && parameters.hint.isNull();
         if (is(name, "FN") || is(name, "N")) {
             // A second one would end in the remarks.
             const RawProperty*& first = is(name, "FN") ? formatted : structured;
             if (first)
                 return false;
             first = &property;
+            exact = exact && bare;
         } else if (is(name, "BDAY") || is(name, "X-BIRTHDAY-TEXT")) {
-            if (!mapBirthday(property, parameters, values))
+            if (!mapBirthday(property, parameters, values, v4, exact))
                 return false;
         } else if (is(name, "TEL")) {
-            if (!mapPhone(property, parameters, values))
+            if (!mapPhone(property, parameters, values, exact))
                 return false;
+        } else if (is(name, "UID")) {
+            if (!rest.uid.isNull() || !bare)
+                return false;
+            rest.uid = property.value;
+        } else if (is(name, "PRODID") || is(name, "REV")) {
+            // Export writes its own, or none.
+            continue;
         } else if (const Field* field = singleValueField(name)) {
+            // Export writes an e-mail address with TYPE=internet in 3.0, and
+            // these with no parameter at all otherwise.
+            const bool exportedEmail3 = *field == Field::Email && v3 && parameters.types == 1 &&
+                                        equalsIgnoreCase(parameters.type, "internet") && parameters.value.isNull() &&
+                                        parameters.hint.isNull();
+            exact = exact && (exportedEmail3 || (bare && !(*field == Field::Email && v3)));
             const QByteArrayView text = unescaped(property.value);
             if (text.isEmpty())
                 continue;
@@ -198,10 +213,13 @@ bool PlainCardMapper::map(const RawCard& card, Utf8Values& values)
     if (structured && !isExportedStructuredName(structured->value, name))
         return false;
     valueOf(values, Field::Name) = name;
+    // Export writes N for every name.
+    rest.exact = exact && structured;
     return true;
 }
 
-bool PlainCardMapper::mapBirthday(const RawProperty& property, const Parameters& parameters, Utf8Values& values)
+bool PlainCardMapper::mapBirthday(const RawProperty& property, const Parameters& parameters, Utf8Values& values,
+                                  bool v4, bool& exact)
 {
     QByteArrayView& birth = valueOf(values, Field::DateOfBirth);
     // The program's own text that is no date.
@@ -212,6 +230,10 @@ bool PlainCardMapper::mapBirthday(const RawProperty& property, const Parameters&
         if (!birth.isEmpty())
             return false;
         birth = text;
+        exact = exact && (v4 ? is(property.name, "BDAY") && equalsIgnoreCase(parameters.value, "text") &&
+                                   parameters.types == 0
+                             : is(property.name, "X-BIRTHDAY-TEXT") && parameters.types == 0 &&
+                                   parameters.value.isNull() && parameters.hint.isNull());
         return true;
     }
     if (equalsIgnoreCase(parameters.value, "text") || !birth.isEmpty())
@@ -219,23 +241,32 @@ bool PlainCardMapper::mapBirthday(const RawProperty& property, const Parameters&
     const PlainDate date = plainDate(property.value);
     if (date.year == 0)
         return false;
+    // 19850314 in 4.0, 1985-03-14 in 3.0, as export writes them.
+    exact = exact && parameters.types == 0 && parameters.value.isNull() && parameters.hint.isNull() &&
+            property.value.size() == (v4 ? 8 : 10);
     const qsizetype start = mScratch.size();
     mDates.appendUtf8(date.year, date.month, date.day, mScratch);
     birth = QByteArrayView(mScratch.constData() + start, mScratch.size() - start);
     return true;
 }
 
-bool PlainCardMapper::mapPhone(const RawProperty& property, const Parameters& parameters, Utf8Values& values)
+bool PlainCardMapper::mapPhone(const RawProperty& property, const Parameters& parameters, Utf8Values& values,
+                               bool& exact)
 {
     QByteArrayView number = unescaped(property.value);
     if (!equalsIgnoreCase(parameters.value, "text") && number.size() >= 4 && equalsIgnoreCase(number.first(4), "tel:"))
         number = number.sliced(4);
+    // Export writes VALUE=text only for a number that begins with "tel:".
+    const bool telText = number.size() >= 4 && equalsIgnoreCase(number.first(4), "tel:");
+    exact = exact && parameters.types == 1 &&
+            (telText ? equalsIgnoreCase(parameters.value, "text") : parameters.value.isNull());
     if (number.isEmpty())
         return true;
     if (!parameters.hint.isEmpty()) {
         for (const PhoneSlot& slot : mPhones) {
             if (equalsIgnoreCase(parameters.hint, slot.hint) && valueOf(values, slot.field).isEmpty()) {
                 valueOf(values, slot.field) = number;
+                exact = exact && parameters.type == slot.type;
                 return true;
             }
         }

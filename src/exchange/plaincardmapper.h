@@ -17,9 +17,19 @@ class PlainCardMapper {
 public:
     explicit PlainCardMapper(const StoredDateForm& dates);
 
+    // What a plain card holds beside its fields.
+    struct Rest {
+        // Its UID, escaped as written; null when it has none.
+        QByteArrayView uid;
+        // Nothing but what export writes from these fields for the card's
+        // version (its own PRODID and REV aside): the fields carry all of it,
+        // and the card need not be kept.
+        bool exact = false;
+    };
+
     // The card's fields, valid until the next call and while the card is; false
     // when the card is not plain and ContactMapper has to map it.
-    bool map(const RawCard& card, Utf8Values& values);
+    bool map(const RawCard& card, Utf8Values& values, Rest& rest);
 
 private:
     struct Parameters;
@@ -37,8 +47,9 @@ private:
 
     static bool readParameters(QByteArrayView header, Parameters& parameters);
     QByteArrayView unescaped(QByteArrayView value);
-    bool mapBirthday(const RawProperty& property, const Parameters& parameters, Utf8Values& values);
-    bool mapPhone(const RawProperty& property, const Parameters& parameters, Utf8Values& values);
+    bool mapBirthday(const RawProperty& property, const Parameters& parameters, Utf8Values& values, bool v4,
+                     bool& exact);
+    bool mapPhone(const RawProperty& property, const Parameters& parameters, Utf8Values& values, bool& exact);
     const contact::Field* singleValueField(QByteArrayView name) const;
 
     const StoredDateForm& mDates;

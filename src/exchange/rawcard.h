@@ -30,6 +30,11 @@ struct RawProperty {
 // or into the reader's buffers and hold only until the next card is read.
 struct RawCard {
     int line = 0;
+    // The card's lines as they stand in the file, BEGIN to END: what is kept
+    // of it, photos and all.
+    QByteArrayView text;
+    // What its VERSION says ("2.1", "3.0", "4.0"), empty when it says nothing.
+    QByteArrayView version;
     std::vector<RawProperty> properties;
     // An embedded card (2.1's AGENT) was left out.
     bool embeddedCardSkipped = false;

@@ -2,6 +2,7 @@
 
 #include "exchange/vcardsyntax.h"
 #include "model/storedtext.h"
+#include "store/asciicase.h"
 #include "store/casefolding.h"
 
 namespace {
@@ -63,7 +64,7 @@ QByteArray TakenNames::fold(QByteArrayView name)
             i += length - 1;
         } else if (!mFolding.isTurkic()) {
             // ASCII folds to its small letters, but for the Turkic I.
-            *out++ = c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : static_cast<char>(c);
+            *out++ = asciiLower(name[i]);
             continue;
         }
         UChar32 folded[3];

@@ -8,6 +8,8 @@
 struct VCardCard {
     // Where it begins in its file, from 1.
     int line = 0;
+    // What its VERSION says, empty when it says nothing.
+    QString version;
     QList<VCardProperty> properties;
     // An embedded card (2.1's AGENT) was left out.
     bool embeddedCardSkipped = false;

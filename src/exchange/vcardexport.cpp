@@ -9,7 +9,6 @@
 #include <system_error>
 
 #include <fcntl.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -21,6 +20,7 @@
 
 #include "base/apperror.h"
 #include "exchange/batchqueue.h"
+#include "exchange/cardbatch.h"
 #include "exchange/contactmapper.h"
 #include "exchange/utf8rows.h"
 #include "exchange/vcardwriter.h"
@@ -28,7 +28,8 @@
 #include "store/connection.h"
 #include "store/contacttable.h"
 #include "store/datafiles.h"
-#include "store/sqlitehandles.h"
+#include "store/keptcards.h"
+#include "store/statement.h"
 
 namespace {
 
@@ -143,12 +144,53 @@ std::vector<CollationPrefix> namePrefixes(const Utf8Rows& rows, const CollationP
     return prefixes;
 }
 
+// The fields of every contact with its key first and what is kept of its
+// card last: UID, card, fingerprint.
+QString contactsQuery(bool withKept, const QString& where)
+{
+    QStringList columns;
+    for (const QString& column : contact::columnNames())
+        columns << QStringLiteral("c.") + column;
+    QString sql = QStringLiteral("select ") + columns.join(QLatin1Char(','));
+    sql += withKept ? QStringLiteral(",k.Uid,k.Card,k.Fields from tblContact as c left join %1 as k on k.ContactID = "
+                                     "c.ContactID")
+                          .arg(QLatin1String(keptcards::kCardTable))
+                    : QStringLiteral(",null,null,null from tblContact as c");
+    return sql + where + QStringLiteral(" order by c.") + columns.first().mid(2);
+}
+
+const int kUidColumn = 1 + contact::kFieldCount;
+
+KeptPart keptPartOf(const Statement& query)
+{
+    KeptPart part;
+    if (!query.isNull(kUidColumn))
+        part.uid = query.text(kUidColumn).toByteArray();
+    if (!query.isNull(kUidColumn + 1))
+        part.card = query.text(kUidColumn + 1).toByteArray();
+    part.fingerprint = static_cast<quint64>(query.int64(kUidColumn + 2));
+    return part;
+}
+
+// One contact as a card: the card it came from with its fields put in, or
+// one made from its fields; with its own UID or the one made from its key.
+void writeRow(VCardWriter& writer, keptcards::UidMaker& uids, const CardBatch& batch, size_t row)
+{
+    const Utf8Values values = batch.rows.values(row);
+    const KeptPart& kept = batch.kept[row];
+    const QByteArrayView uid = kept.uid.isEmpty() ? uids.of(batch.ids[row]) : QByteArrayView(kept.uid);
+    if (kept.card.isEmpty())
+        writer.write(values, uid);
+    else
+        writer.writeKept(values, uid, kept.card, kept.fingerprint);
+}
+
 // Renders the batches of rows the reading thread hands over, as they come,
 // and makes the name prefixes the reading thread left to it.
 class CardRenderer {
 public:
-    CardRenderer(VCardVersion version, BatchQueue& queue, qsizetype expectedBytes)
-        : mQueue(queue), mThread([this, version, expectedBytes] { run(version, expectedBytes); })
+    CardRenderer(VCardVersion version, const QUuid& uidNamespace, BatchQueue& queue, qsizetype expectedBytes)
+        : mQueue(queue), mUids(uidNamespace), mThread([this, version, expectedBytes] { run(version, expectedBytes); })
     {
     }
     ~CardRenderer()
@@ -182,7 +224,7 @@ private:
             while (mQueue.pop(batch)) {
                 for (size_t row = 0; row < batch.rows.size(); ++row) {
                     mCards.starts.push_back(writer.size());
-                    writer.write(batch.rows.values(row));
+                    writeRow(writer, mUids, batch, row);
                 }
                 if (batch.prefixes.empty())
                     batch.prefixes = namePrefixes(batch.rows, maker);
@@ -197,6 +239,7 @@ private:
     }
 
     BatchQueue& mQueue;
+    keptcards::UidMaker mUids;
     Cards mCards;
     std::exception_ptr mError;
     std::thread mThread;
@@ -206,22 +249,22 @@ private:
 // batches; keeps the names, which the sort needs. Whichever thread has time
 // makes a batch's name prefixes: this one when batches wait for the
 // renderer, the renderer when they do not.
-void readContacts(sqlite3* db, BatchQueue& queue, Names& names)
+void readContacts(Connection& connection, bool withKept, BatchQueue& queue, Names& names)
 {
     const CollationPrefixMaker maker;
     CardBatch batch;
-    StatementHandle query = prepareOne(db, contact::allContactsQuery());
-    sqlite3_stmt* statement = query.get();
+    Statement query(connection, contactsQuery(withKept, QString()));
     const int nameColumn = 1 + contact::indexOf(contact::Field::Name);
-    while (check(sqlite3_step(statement), db) == SQLITE_ROW) {
+    while (query.step()) {
         // Column 0 is the key; the fields follow in table order.
+        batch.ids.push_back(query.int64(0));
         for (int column = 1; column <= contact::kFieldCount; ++column) {
-            const QByteArrayView value(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
-                                       sqlite3_column_bytes(statement, column));
+            const QByteArrayView value = query.text(column);
             batch.rows.addValue(value);
             if (column == nameColumn)
                 names.add(value);
         }
+        batch.kept.push_back(keptPartOf(query));
         if (batch.rows.size() == kRowsPerBatch) {
             // The next batch is sized like this one, so that it is not
             // copied as it grows.
@@ -237,15 +280,16 @@ void readContacts(sqlite3* db, BatchQueue& queue, Names& names)
         queue.push(std::move(batch));
 }
 
-// A few rows, rendered in the order given.
-Cards renderRows(const Utf8Rows& rows, VCardVersion version)
+// A few contacts, rendered in the order given.
+Cards renderContacts(const ExportContacts& contacts, VCardVersion version)
 {
     const ContactMapper mapper;
     VCardWriter writer(version, mapper);
-    for (size_t row = 0; row < rows.size(); ++row)
-        writer.write(rows.values(row));
+    keptcards::UidMaker uids(contacts.uidNamespace);
+    for (size_t row = 0; row < contacts.batch.rows.size(); ++row)
+        writeRow(writer, uids, contacts.batch, row);
     Cards cards;
-    cards.result = {static_cast<int>(rows.size()), writer.lineBreaksChanged(), writer.textReplaced()};
+    cards.result = {static_cast<int>(contacts.batch.rows.size()), writer.lineBreaksChanged(), writer.textReplaced()};
     cards.text = writer.takeBytes();
     return cards;
 }
@@ -325,16 +369,35 @@ QByteArray vcardText(const std::vector<Contact>& contacts, VCardVersion version)
     return writer.takeBytes();
 }
 
-QByteArray vcardText(const Utf8Rows& rows, VCardVersion version)
+ExportContacts readForExport(Connection& connection, const std::vector<qint64>& ids)
 {
-    return renderRows(rows, version).text;
+    ExportContacts contacts;
+    contacts.uidNamespace = keptcards::uidNamespace(connection);
+    const bool withKept = keptcards::exists(connection);
+    Statement query(connection, contactsQuery(withKept, QStringLiteral(" where c.ContactID = ?1")));
+    for (const qint64 id : ids) {
+        query.bindInt64(1, id);
+        if (query.step()) {
+            contacts.batch.ids.push_back(id);
+            for (int column = 1; column <= contact::kFieldCount; ++column)
+                contacts.batch.rows.addValue(query.text(column));
+            contacts.batch.kept.push_back(keptPartOf(query));
+        }
+        query.reset();
+    }
+    return contacts;
 }
 
-VCardExportResult writeVCardFile(const Connection& source, const QString& path, const Utf8Rows& rows,
+QByteArray vcardText(const ExportContacts& contacts, VCardVersion version)
+{
+    return renderContacts(contacts, version).text;
+}
+
+VCardExportResult writeVCardFile(const Connection& source, const QString& path, const ExportContacts& contacts,
                                  VCardVersion version)
 {
     refuseDataFile(source, path);
-    const Cards cards = renderRows(rows, version);
+    const Cards cards = renderContacts(contacts, version);
     writeFile(path, [&](QSaveFile& file) { return file.write(cards.text) == cards.text.size(); });
     return cards.result;
 }
@@ -344,15 +407,17 @@ VCardExportResult exportAllVCards(Connection& connection, const QString& path, V
     refuseDataFile(connection, path);
     // Rendering, the larger part of the work, goes on while SQLite reads and
     // the names are sorted. The file's size is a fair guess at the cards'.
-    sqlite3* db = connection.handle();
-    const qint64 fileBytes = QFileInfo(QString::fromUtf8(sqlite3_db_filename(db, "main"))).size();
+    const qint64 fileBytes = QFileInfo(connection.path()).size();
+    // Made, and stored the first time, before the reading begins.
+    const QUuid uidNamespace = keptcards::uidNamespace(connection);
+    const bool withKept = keptcards::exists(connection);
     // Every row is kept until its card is written, so the reader may run
     // ahead of the renderer and leave the sort less to wait for.
     BatchQueue queue(std::numeric_limits<size_t>::max());
-    CardRenderer renderer(version, queue, static_cast<qsizetype>(fileBytes + fileBytes / 2));
+    CardRenderer renderer(version, uidNamespace, queue, static_cast<qsizetype>(fileBytes + fileBytes / 2));
     Names names;
     try {
-        readContacts(db, queue, names);
+        readContacts(connection, withKept, queue, names);
     } catch (...) {
         queue.finish({}, std::current_exception());
         throw;

@@ -4,8 +4,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QUuid>
 
-#include "exchange/utf8rows.h"
+#include "exchange/cardbatch.h"
 #include "exchange/vcardversion.h"
 #include "model/contact.h"
 
@@ -26,16 +27,26 @@ struct VCardExportResult {
     int textReplaced = 0;
 };
 
+// Contacts as the data file stores them, read for an export: the fields,
+// keys and kept cards, and the file's namespace for the UIDs it makes.
+struct ExportContacts {
+    CardBatch batch;
+    QUuid uidNamespace;
+};
+
+// The contacts of these keys, in the order given; a key no contact has
+// any more is left out. May store the file's UID namespace.
+ExportContacts readForExport(Connection& connection, const std::vector<qint64>& ids);
+
 // The contacts as one vCard text, in the order given.
 QByteArray vcardText(const std::vector<Contact>& contacts, VCardVersion version);
-// The same for rows as the data file stores them.
-QByteArray vcardText(const Utf8Rows& rows, VCardVersion version);
+QByteArray vcardText(const ExportContacts& contacts, VCardVersion version);
 
-// Writes the rows, read from source, to path as vCards. The file is replaced
+// Writes the contacts, read from source, to path as vCards. The file is replaced
 // only once all of it is written, so a failure leaves any earlier file as it
 // was. Throws AppError with the file system's text on failure, and without
 // writing anything when path is source's data file or one of its companions.
-VCardExportResult writeVCardFile(const Connection& source, const QString& path, const Utf8Rows& rows,
+VCardExportResult writeVCardFile(const Connection& source, const QString& path, const ExportContacts& contacts,
                                  VCardVersion version);
 
 // Writes every contact of tblContact in the list's name order. Throws

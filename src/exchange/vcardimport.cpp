@@ -5,11 +5,11 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <thread>
 #include <utility>
 
 #include <fcntl.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,7 +29,8 @@
 #include "store/casefolding.h"
 #include "store/connection.h"
 #include "store/contacttable.h"
-#include "store/sqlitehandles.h"
+#include "store/keptcards.h"
+#include "store/statement.h"
 #include "store/writetransaction.h"
 
 namespace {
@@ -41,17 +42,25 @@ using contact::Field;
 const int kCardsPerProgress = 64;
 const size_t kCardsPerBatch = 256;
 
-void addStoredNames(sqlite3* db, TakenNames& names)
+void addStoredNames(Connection& connection, TakenNames& names)
 {
-    StatementHandle query = prepareOne(db, contact::namesQuery());
-    while (check(sqlite3_step(query.get()), db) == SQLITE_ROW) {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(query.get(), 1));
-        names.add(QByteArrayView(text, sqlite3_column_bytes(query.get(), 1)));
-    }
+    Statement query(connection, contact::namesQuery());
+    while (query.step())
+        names.add(query.text(1));
 }
 
-// Blank as QString::trimmed() sees it.
-bool isBlank(QByteArrayView text)
+// The card's UID as written.
+QByteArrayView uidOf(const RawCard& card)
+{
+    for (const RawProperty& property : card.properties) {
+        if (property.isProperty && property.group.isEmpty() && vcardsyntax::equalsIgnoreCase(property.name, "UID"))
+            return property.value;
+    }
+    return {};
+}
+
+// Nothing but white space, as QString::trimmed() sees it: such a name is none.
+bool trimsToNothing(QByteArrayView text)
 {
     for (qsizetype i = 0; i < text.size(); ++i) {
         char32_t c = static_cast<unsigned char>(text[i]);
@@ -152,12 +161,16 @@ void readCards(QByteArrayView data, const ContactMapper& mapper, BatchQueue& que
     try {
         read = VCardReader::read(data, [&](const RawCard& card) {
             Utf8Values values;
-            if (plain.map(card, values)) {
-                batch.add(values, CardMarks());
+            PlainCardMapper::Rest rest;
+            if (plain.map(card, values, rest)) {
+                // A card just as an export writes it from its fields needs
+                // only its UID kept.
+                batch.add(values, CardMarks(),
+                          {rest.uid.toByteArray(), rest.exact ? QByteArray() : card.text.toByteArray(), 0});
             } else {
                 const ImportedContact imported = mapper.fromCard(decoder.decode(card));
                 const ContactUtf8 utf8(imported.contact);
-                batch.add(utf8.values, imported.marks);
+                batch.add(utf8.values, imported.marks, {uidOf(card).toByteArray(), card.text.toByteArray(), 0});
             }
             return batch.rows.size() < kCardsPerBatch || queue.push(std::exchange(batch, CardBatch()));
         });
@@ -195,11 +208,14 @@ private:
 // contacts with one prepared statement.
 class Importer {
 public:
-    Importer(sqlite3* db, const ImportProgress& progress, VCardImportResult& result)
-        : mDb(db), mProgress(progress), mResult(result), mStoredNames(CaseFolding::forUserLocale()),
-          mInsert(prepareOne(db, contact::insertParametersStatement()))
+    Importer(Connection& connection, const ImportProgress& progress, VCardImportResult& result)
+        : mConnection(connection), mProgress(progress), mResult(result), mStoredNames(CaseFolding::forUserLocale()),
+          mInsert(connection, contact::insertParametersStatement())
     {
-        addStoredNames(db, mStoredNames);
+        addStoredNames(connection, mStoredNames);
+        // A contact deleted by another program left its card behind; a new
+        // contact may be given its key.
+        keptcards::removeOrphans(connection);
     }
 
     // False when the progress callback cancelled.
@@ -214,7 +230,7 @@ public:
             CardBatch batch;
             while (!mCancelled && queue.pop(batch)) {
                 for (size_t row = 0; row < batch.rows.size() && !mCancelled; ++row) {
-                    add(batch.rows.values(row), batch.marks[row]);
+                    add(batch.rows.values(row), batch.marks[row], batch.kept[row]);
                     if (mResult.cards % kCardsPerProgress == 0)
                         report(expected);
                 }
@@ -236,11 +252,11 @@ private:
         mCancelled = mCancelled || (mProgress && !mProgress(mResult.cards, std::max(expected, mResult.cards)));
     }
 
-    void add(const Utf8Values& values, const CardMarks& marks)
+    void add(const Utf8Values& values, const CardMarks& marks, const KeptPart& kept)
     {
         ++mResult.cards;
         const QByteArrayView name = valueOf(values, Field::Name);
-        if (isBlank(name)) {
+        if (trimsToNothing(name)) {
             ++mResult.withoutName;
             return;
         }
@@ -253,9 +269,9 @@ private:
             return;
         }
         insert(values);
+        keep(values, kept);
         ++mResult.added;
         mResult.keptInRemarks += marks.keptInRemarks ? 1 : 0;
-        mResult.photosNotKept += marks.photoLeftOut ? 1 : 0;
         mResult.agentsNotKept += marks.agentLeftOut ? 1 : 0;
         mResult.textReplaced += marks.textReplaced ? 1 : 0;
         mResult.nulRemoved += marks.nulRemoved ? 1 : 0;
@@ -295,26 +311,36 @@ private:
 
     void insert(const Utf8Values& values)
     {
-        sqlite3_stmt* statement = mInsert.get();
-        for (size_t at = 0; at < values.size(); ++at) {
-            // An empty field is stored as empty text, as the editor saves it.
-            const char* text = values[at].isEmpty() ? "" : values[at].data();
-            check(sqlite3_bind_text(statement, static_cast<int>(at) + 1, text, static_cast<int>(values[at].size()),
-                                    SQLITE_STATIC),
-                  mDb);
-        }
-        check(sqlite3_step(statement), mDb);
-        sqlite3_reset(statement);
+        // An empty field is stored as empty text, as the editor saves it.
+        for (size_t at = 0; at < values.size(); ++at)
+            mInsert.bindText(static_cast<int>(at) + 1, values[at]);
+        mInsert.step();
+        mInsert.reset();
     }
 
-    sqlite3* mDb;
+    // The card's UID and whatever of it the fields do not carry, beside the
+    // contact just inserted. The tables are made by the first import that
+    // has something to keep.
+    void keep(const Utf8Values& values, const KeptPart& kept)
+    {
+        if (kept.uid.isEmpty() && kept.card.isEmpty())
+            return;
+        if (!mKept) {
+            keptcards::prepare(mConnection);
+            mKept.emplace(mConnection);
+        }
+        mKept->keep(mConnection.lastInsertId(), kept.uid, kept.card, keptcards::fingerprintOf(values));
+    }
+
+    Connection& mConnection;
     const ImportProgress& mProgress;
     VCardImportResult& mResult;
     // The names the table held before the file, folded as the editor compares them.
     TakenNames mStoredNames;
     // Every contact the file added, all of its values in one key.
     QSet<QByteArray> mAddedCards;
-    StatementHandle mInsert;
+    Statement mInsert;
+    std::optional<keptcards::Writer> mKept;
     bool mCancelled = false;
 };
 
@@ -333,7 +359,7 @@ VCardImportResult importVCardFile(Connection& connection, const QString& path, c
     struct Cancelled {};
     try {
         inWriteTransaction(connection, [&] {
-            if (!Importer(connection.handle(), progress, result).run(data))
+            if (!Importer(connection, progress, result).run(data))
                 throw Cancelled();
             return true;
         });
@@ -374,9 +400,6 @@ QString summaryLine(const VCardImportResult& result)
         parts << QStringLiteral("%1 with characters that could not be read").arg(result.textReplaced);
     if (result.nulRemoved > 0)
         parts << QStringLiteral("%1 with NUL characters taken out").arg(result.nulRemoved);
-    if (result.photosNotKept > 0)
-        parts << (result.photosNotKept == 1 ? QStringLiteral("1 photo not kept")
-                                            : QStringLiteral("%1 photos not kept").arg(result.photosNotKept));
     if (result.agentsNotKept > 0)
         parts << (result.agentsNotKept == 1
                       ? QStringLiteral("1 embedded agent card not kept")

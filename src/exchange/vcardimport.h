@@ -27,8 +27,6 @@ struct VCardImportResult {
     static constexpr qsizetype kSkippedNamesKept = 3;
     // Added contacts that have something kept as lines in their remarks.
     int keptInRemarks = 0;
-    // Added contacts whose photo (or other embedded binary data) was left out.
-    int photosNotKept = 0;
     // Added contacts whose embedded card (2.1's AGENT) was left out.
     int agentsNotKept = 0;
     // Added contacts with text that could not be read as written (an unknown
@@ -56,6 +54,6 @@ using ImportProgress = std::function<bool(int done, int total)>;
 VCardImportResult importVCardFile(Connection& connection, const QString& path, const ImportProgress& progress = {});
 
 // One line for the summary, e.g. "friends.vcf: 12 added, 3 skipped as
-// already there, 2 kept partly in the remarks, 1 photo not kept" or
+// already there, 2 kept partly in the remarks" or
 // "friends.vcf: nothing imported: line 12: card not ended".
 QString summaryLine(const VCardImportResult& result);

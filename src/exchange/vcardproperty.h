@@ -16,7 +16,8 @@ struct VCardProperty {
     QString name;
     QList<VCardParameter> parameters;
     QString value;
-    // Embedded binary data (a photo) that was skipped, not copied.
+    // Embedded binary data (a photo): its value is the base64 text or data:
+    // URI as written, or empty when the reader skipped it.
     bool binary = false;
 
     // The first value of that parameter; empty when it has none.

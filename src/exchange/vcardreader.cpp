@@ -24,7 +24,9 @@ using vcardsyntax::equalsIgnoreCase;
 using vcardsyntax::isSpaceOrTab;
 using vcardsyntax::trimmed;
 
-bool isBlank(QByteArrayView line)
+// A vCard's white space is the space and the tab alone: a line of them
+// holds nothing, while a name of other white space is another question.
+bool onlySpacesAndTabs(QByteArrayView line)
 {
     for (const char c : line) {
         if (!isSpaceOrTab(c))
@@ -167,7 +169,10 @@ bool isPaddingOnly(QByteArrayView line)
 
 class Parser {
 public:
-    Parser(QByteArrayView data, const std::function<bool(const RawCard&)>& onCard) : mData(data), mOnCard(onCard) {}
+    Parser(QByteArrayView data, const std::function<bool(const RawCard&)>& onCard, VCardReader::Binary binary)
+        : mData(data), mOnCard(onCard), mKeepBinary(binary == VCardReader::Binary::Keep)
+    {
+    }
 
     VCardReadResult run();
 
@@ -187,6 +192,12 @@ private:
 
     QByteArrayView mData;
     const std::function<bool(const RawCard&)>& mOnCard;
+    const bool mKeepBinary;
+    // Where the logical line being read begins and its last physical line
+    // ends, in the file.
+    const char* mPendingStart = nullptr;
+    const char* mPendingEnd = nullptr;
+    const char* mCardStart = nullptr;
     VCardReadResult mResult;
     // The logical line being read; its value grows while folded lines follow.
     RawProperty mPending;
@@ -222,7 +233,7 @@ VCardReadResult Parser::run()
         qsizetype end = vcardsyntax::findLineEnd(mData, position);
         const QByteArrayView line = mData.sliced(position, end - position);
         ++lineNumber;
-        sawContent = sawContent || !isBlank(line);
+        sawContent = sawContent || !onlySpacesAndTabs(line);
         physicalLine(lineNumber, line);
         if (end < size && mData[end] == '\r' && end + 1 < size && mData[end + 1] == '\n')
             ++end;
@@ -265,23 +276,26 @@ void Parser::physicalLine(int number, QByteArrayView line)
         const bool binaryish = mPending.base64;
         if (mPending.quotedPrintable && !binaryish && pendingValue().endsWith('=')) {
             // A soft line break: the next physical line continues the value as it is.
-            if (isBlank(line)) {
+            if (onlySpacesAndTabs(line)) {
                 chopValue();
                 finishLogical();
                 return;
             }
             if (!looksLikePropertyStart(line)) {
+                mPendingEnd = line.end();
                 chopValue();
                 appendToValue(line);
                 return;
             }
         }
         if (!line.isEmpty() && isSpaceOrTab(line[0])) {
+            mPendingEnd = line.end();
             if (!mSkipValue)
                 appendToValue(line.sliced(1));
             return;
         }
         if (binaryish && isBase64Only(line)) {
+            mPendingEnd = line.end();
             if (!mSkipValue)
                 appendToValue(line);
             return;
@@ -290,7 +304,7 @@ void Parser::physicalLine(int number, QByteArrayView line)
         if (mFailed || mStopped)
             return;
     }
-    if (isBlank(line) || (!mInCard && isPaddingOnly(line)))
+    if (onlySpacesAndTabs(line) || (!mInCard && isPaddingOnly(line)))
         return;
     startLogical(number, line);
 }
@@ -301,6 +315,8 @@ void Parser::startLogical(int number, QByteArrayView line)
     mPending.line = number;
     mJoined = nullptr;
     mHavePending = true;
+    mPendingStart = line.data();
+    mPendingEnd = line.end();
     readLine(line);
 }
 
@@ -320,8 +336,8 @@ void Parser::readLine(QByteArrayView line)
     const bool media = isMediaProperty(mPending.name);
     const bool extension = mPending.name.size() > 2 && equalsIgnoreCase(mPending.name.first(2), "X-");
     const bool dataUri = media && value.size() >= 5 && equalsIgnoreCase(value.first(5), "data:");
-    mSkipValue = (media || extension) && (mPending.base64 || dataUri);
-    mPending.binary = mSkipValue;
+    mPending.binary = (media || extension) && (mPending.base64 || dataUri);
+    mSkipValue = mPending.binary && !mKeepBinary;
     if (!mSkipValue)
         mPending.value = value;
 }
@@ -368,12 +384,17 @@ void Parser::finishLogical()
     if (isEnd) {
         mInCard = false;
         ++mCardsRead;
+        mCard.text = QByteArrayView(mCardStart, mPendingEnd);
         mStopped = !mOnCard(mCard);
         return;
     }
-    // Every version is read alike.
-    if (structural && equalsIgnoreCase(pending.name, "VERSION"))
+    // Every version is read alike; what it says decides how a kept card is
+    // written again.
+    if (structural && equalsIgnoreCase(pending.name, "VERSION")) {
+        if (mCard.version.isNull())
+            mCard.version = trimmed(pending.value);
         return;
+    }
     mCardParts += 1 + pending.parameters;
     if (mCardParts > kMostPartsPerCard) {
         fail(mCard.line,
@@ -391,7 +412,9 @@ void Parser::outsideCard(bool isBegin, bool isEnd)
         // next card, and the buffers their memory.
         mCard.properties.clear();
         mCard.embeddedCardSkipped = false;
+        mCard.version = QByteArrayView();
         mCard.line = mPending.line;
+        mCardStart = mPendingStart;
         mCardParts = 0;
         mBuffersUsed = 0;
         return;
@@ -435,24 +458,28 @@ bool isUtf16(QByteArrayView data)
 
 } // namespace
 
-VCardReadResult VCardReader::read(QByteArrayView data, const std::function<bool(const RawCard&)>& onCard)
+VCardReadResult VCardReader::read(QByteArrayView data, const std::function<bool(const RawCard&)>& onCard,
+                                  Binary binary)
 {
     // Windows tools sometimes save as UTF-16 with a byte order mark.
     if (isUtf16(data)) {
         const QByteArray converted = utf8FromUtf16(data);
-        return Parser(converted, onCard).run();
+        return Parser(converted, onCard, binary).run();
     }
-    return Parser(data, onCard).run();
+    return Parser(data, onCard, binary).run();
 }
 
-VCardReadResult VCardReader::read(const QByteArray& data)
+VCardReadResult VCardReader::read(const QByteArray& data, Binary binary)
 {
     CardDecoder decoder;
     QList<VCardCard> cards;
-    VCardReadResult result = read(QByteArrayView(data), [&](const RawCard& raw) {
-        cards.append(decoder.decode(raw));
-        return true;
-    });
+    VCardReadResult result = read(
+        QByteArrayView(data),
+        [&](const RawCard& raw) {
+            cards.append(decoder.decode(raw));
+            return true;
+        },
+        binary);
     if (result.ok())
         result.cards = std::move(cards);
     return result;

@@ -103,19 +103,6 @@ inline QByteArrayView nextPiece(QByteArrayView& text, char separator)
     return piece;
 }
 
-// N as export writes it for a simplified name: the last word as the family
-// name, the words before it as the given name.
-struct NameParts {
-    QByteArrayView family;
-    QByteArrayView given;
-};
-
-inline NameParts nameParts(QByteArrayView simplifiedName)
-{
-    const qsizetype lastSpace = lastIndexOf(simplifiedName, ' ');
-    return {simplifiedName.sliced(lastSpace + 1), lastSpace > 0 ? simplifiedName.first(lastSpace) : QByteArrayView()};
-}
-
 // A parameter value without the blanks and double quotes around it.
 QByteArrayView unquoted(QByteArrayView value);
 // The first line end (LF or CR) at or after from; the size when there is none.

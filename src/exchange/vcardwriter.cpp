@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <vector>
 
 #include <QByteArrayList>
 #include <QList>
@@ -9,12 +11,16 @@
 
 #include "base/apperror.h"
 #include "exchange/contactmapper.h"
+#include "exchange/keptcardmerge.h"
+#include "exchange/personname.h"
+#include "exchange/propertywriter.h"
 #include "exchange/remarkconverter.h"
 #include "exchange/storeddateform.h"
 #include "exchange/vcardproperty.h"
 #include "exchange/vcardreader.h"
 #include "exchange/vcardsyntax.h"
 #include "model/storedtext.h"
+#include "store/keptcards.h"
 
 namespace {
 
@@ -29,57 +35,11 @@ struct RemarkSplit {
     QList<VCardProperty> properties;
 };
 
-bool needsQuoting(const QString& value)
-{
-    for (const QChar c : value) {
-        if (c == u',' || c == u';' || c == u':')
-            return true;
-    }
-    return false;
-}
-
-void writeProperty(FoldingWriter& out, const VCardProperty& property)
-{
-    if (!property.group.isEmpty()) {
-        out.text(property.group, false);
-        out.ascii(".");
-    }
-    out.text(property.name, false);
-    for (qsizetype i = 0; i < property.parameters.size(); ++i) {
-        const VCardParameter& parameter = property.parameters[i];
-        // Values of one parameter in a row go out as one list.
-        const bool sameAsBefore = i > 0 && property.parameters[i - 1].name == parameter.name;
-        if (sameAsBefore) {
-            out.ascii(",");
-        } else {
-            out.ascii(";");
-            out.text(parameter.name, false);
-            out.ascii("=");
-        }
-        if (needsQuoting(parameter.value)) {
-            out.ascii("\"");
-            out.text(parameter.value, false);
-            out.ascii("\"");
-        } else {
-            out.text(parameter.value, false);
-        }
-    }
-    out.ascii(":");
-    out.text(property.value, false);
-    out.endLine();
-}
-
-// N, best effort, from the name with its white space collapsed.
 void writeStructuredName(FoldingWriter& out, QByteArrayView name)
 {
-    const bool simplified = vcardsyntax::isSimplified(name);
-    const QByteArray simple = simplified ? QByteArray() : textFromUtf8(name).simplified().toUtf8();
-    const vcardsyntax::NameParts parts = vcardsyntax::nameParts(simplified ? name : QByteArrayView(simple));
+    const QByteArray value = PersonName::of(name).structuredValue();
     out.ascii("N:");
-    out.utf8(parts.family, true);
-    out.ascii(";");
-    out.utf8(parts.given, true);
-    out.ascii(";;;");
+    out.utf8(value, false);
     out.endLine();
 }
 
@@ -194,7 +154,7 @@ void writeNoteBreaks(FoldingWriter& out, QByteArrayView remark)
 // True when a carriage return outside the remark went out as a plain line
 // break: the note alone names its breaks.
 bool writeCard(FoldingWriter& out, const Utf8Values& values, VCardVersion version, const StoredDateForm& dates,
-               const RemarkSplit& split)
+               const RemarkSplit& split, QByteArrayView uid)
 {
     const bool v4 = version == VCardVersion::V40;
     qsizetype carriedReturns = 0;
@@ -216,7 +176,7 @@ bool writeCard(FoldingWriter& out, const Utf8Values& values, VCardVersion versio
             writeStructuredName(out, value);
         } else if (field.field == Field::Remark) {
             for (const VCardProperty& property : split.properties)
-                writeProperty(out, property);
+                writeProperty(out, property, version);
             const qsizetype returnsBeforeNote = out.carriageReturns();
             if (split.converted ? !split.note.isEmpty() : !value.isEmpty()) {
                 out.ascii("NOTE");
@@ -246,9 +206,64 @@ bool writeCard(FoldingWriter& out, const Utf8Values& values, VCardVersion versio
             out.endLine();
         }
     }
+    if (!uid.isEmpty()) {
+        out.ascii("UID:");
+        out.utf8(uid, false);
+        out.endLine();
+    }
     out.ascii("END:VCARD");
     out.endLine();
     return out.carriageReturns() - returnsBefore > carriedReturns;
+}
+
+// The name of the property a line of a card begins, in any letter case.
+bool startsProperty(QByteArrayView line, const char* name)
+{
+    const auto length = static_cast<qsizetype>(std::strlen(name));
+    if (line.size() <= length || !vcardsyntax::equalsIgnoreCase(line.first(length), QByteArrayView(name, length)))
+        return false;
+    return line[length] == ':' || line[length] == ';';
+}
+
+// A kept card as it came, when it came in the version being written: its
+// lines as they stand (with CRLF ends), but for its own PRODID and REV, and
+// with the UID when it has none. False, with nothing written, for a card of
+// another version.
+bool copyAsItCame(FoldingWriter& out, QByteArrayView card, VCardVersion version, QByteArrayView uid)
+{
+    const QByteArrayView wanted = version == VCardVersion::V40 ? QByteArrayView("4.0") : QByteArrayView("3.0");
+    bool sameVersion = false;
+    bool hasUid = false;
+    std::vector<QByteArrayView> lines;
+    bool skipping = false;
+    for (qsizetype at = 0; at < card.size();) {
+        const qsizetype end = vcardsyntax::findLineEnd(card, at);
+        const QByteArrayView line = card.sliced(at, end - at);
+        at = end + (end < card.size() && card[end] == '\r' && end + 1 < card.size() && card[end + 1] == '\n' ? 2 : 1);
+        const bool continued = !line.isEmpty() && vcardsyntax::isSpaceOrTab(line[0]);
+        if (!continued) {
+            skipping = startsProperty(line, "PRODID") || startsProperty(line, "REV");
+            if (startsProperty(line, "VERSION"))
+                sameVersion = vcardsyntax::trimmed(line.sliced(8)) == wanted;
+            hasUid = hasUid || startsProperty(line, "UID");
+        }
+        if (!skipping && !line.isEmpty())
+            lines.push_back(line);
+    }
+    if (!sameVersion || lines.size() < 2)
+        return false;
+    for (size_t i = 0; i + 1 < lines.size(); ++i) {
+        out.raw(lines[i]);
+        out.endLine();
+    }
+    if (!hasUid && !uid.isEmpty()) {
+        out.ascii("UID:");
+        out.utf8(uid, false);
+        out.endLine();
+    }
+    out.raw(lines.back());
+    out.endLine();
+    return true;
 }
 
 Contact contactOf(const Utf8Values& values)
@@ -288,7 +303,7 @@ RemarkSplit splitRemark(const Utf8Values& values, VCardVersion version, const Co
         split.properties.append(RemarkConverter::propertiesFor(lines[i], version, &groupCounter));
 
     FoldingWriter card;
-    writeCard(card, values, version, mapper.dates(), split);
+    writeCard(card, values, version, mapper.dates(), split, QByteArrayView());
     const VCardReadResult again = VCardReader::read(card.takeBytes());
     try {
         if (!again.ok() || again.cards.size() != 1 || mapper.fromCard(again.cards.front()).contact != fields)
@@ -304,13 +319,13 @@ RemarkSplit splitRemark(const Utf8Values& values, VCardVersion version, const Co
 
 VCardWriter::VCardWriter(VCardVersion version, const ContactMapper& mapper) : mVersion(version), mMapper(mapper) {}
 
-void VCardWriter::write(const Contact& contact)
+void VCardWriter::write(const Contact& contact, QByteArrayView uid)
 {
     const ContactUtf8 utf8(contact);
-    write(utf8.values);
+    write(utf8.values, uid);
 }
 
-void VCardWriter::write(const Utf8Values& values)
+void VCardWriter::write(const Utf8Values& values, QByteArrayView uid)
 {
     // A row read from the file lies in one piece: one check of all of it
     // costs less than one for each short value.
@@ -333,8 +348,86 @@ void VCardWriter::write(const Utf8Values& values)
     const RemarkSplit split = RemarkConverter::looksLikeExtraLine(lastLine) && !vcardsyntax::contains(remark, '\r')
                                   ? splitRemark(values, mVersion, mMapper)
                                   : RemarkSplit();
-    mLineBreaksChanged += writeCard(mOut, values, mVersion, mMapper.dates(), split) ? 1 : 0;
+    mLineBreaksChanged += writeCard(mOut, values, mVersion, mMapper.dates(), split, uid) ? 1 : 0;
     mOut.setCheckedUtf8({});
+}
+
+void VCardWriter::writeKept(const Utf8Values& values, QByteArrayView uid, QByteArrayView kept, quint64 fingerprint)
+{
+    if (kept.isEmpty()) {
+        write(values, uid);
+        return;
+    }
+    // Another program may have written text that is not UTF-8 into a field.
+    const bool valid = std::all_of(values.begin(), values.end(), vcardsyntax::isValidUtf8);
+    const auto written = [&](const QByteArray& card) {
+        mOut.raw(card);
+        mTextReplaced += valid ? 0 : 1;
+    };
+    // Unchanged since the card came: it goes out as it came.
+    if (fingerprint == keptcards::fingerprintOf(values) && copyAsItCame(mOut, kept, mVersion, uid))
+        return;
+    const VCardReadResult read = VCardReader::read(kept.toByteArray(), VCardReader::Binary::Keep);
+    if (!read.ok() || read.cards.size() != 1) {
+        write(values, uid);
+        return;
+    }
+    const VCardCard& card = read.cards.front();
+    const bool hasUid = std::any_of(card.properties.cbegin(), card.properties.cend(),
+                                    [](const VCardProperty& property) { return property.name == u"UID"; });
+    const auto render = [&](const QList<VCardProperty>& properties) {
+        FoldingWriter out;
+        out.ascii("BEGIN:VCARD");
+        out.endLine();
+        if (mVersion == VCardVersion::V40)
+            out.ascii("VERSION:4.0");
+        else
+            out.ascii("VERSION:3.0");
+        out.endLine();
+        for (const VCardProperty& property : properties) {
+            // What a writer says of itself and of the moment it wrote.
+            if (property.name != u"PRODID" && property.name != u"REV")
+                writeProperty(out, property, mVersion, card.version);
+        }
+        if (!hasUid && !uid.isEmpty()) {
+            out.ascii("UID:");
+            out.utf8(uid, false);
+            out.endLine();
+        }
+        out.ascii("END:VCARD");
+        out.endLine();
+        return out.takeBytes();
+    };
+    // Whatever goes out must import as these very fields.
+    const Contact current = contactOf(values);
+    const auto importsAsCurrent = [&](const QByteArray& text) {
+        const VCardReadResult again = VCardReader::read(text);
+        try {
+            return again.ok() && again.cards.size() == 1 && mMapper.fromCard(again.cards.front()).contact == current;
+        } catch (const AppError&) {
+            // More lines than an import takes from one card.
+            return false;
+        }
+    };
+    // Unchanged, in another version: the card converted.
+    if (fingerprint == keptcards::fingerprintOf(values)) {
+        const QByteArray text = render(card.properties);
+        if (importsAsCurrent(text)) {
+            written(text);
+            return;
+        }
+    }
+    // Changed since: the fields go in. A remark whose lines would not come
+    // back then goes whole into NOTE, and a card that would not at all is
+    // written from the fields alone.
+    for (const KeptCardMerge::Lines lines : {KeptCardMerge::Lines::Follow, KeptCardMerge::Lines::AsNote}) {
+        const QByteArray text = render(KeptCardMerge::merge(card, current, mMapper, mVersion, lines));
+        if (importsAsCurrent(text)) {
+            written(text);
+            return;
+        }
+    }
+    write(values, uid);
 }
 
 QByteArray VCardWriter::takeBytes()

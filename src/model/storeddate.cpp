@@ -39,7 +39,8 @@ QString formatStoredDate(const QDate& date, const QLocale& locale)
 QDate readStoredDate(const QString& text)
 {
     const auto fail = [&text]() {
-        return AppError(QStringLiteral("\"%1\" is not a date of the form month/day/year").arg(text.left(64)), 13);
+        return AppError(QStringLiteral("\"%1\" is not a date of the form month/day/year").arg(text.left(64)),
+                        AppError::kTypeMismatch);
     };
     // Digits, one separator, digits, the same separator, four digits.
     int parts[3] = {0, 0, 0};

@@ -55,6 +55,31 @@ QString oneLine(QString text)
     return text;
 }
 
+// A control as it prints in any band; a text box shows nothing until a row
+// fills it in, and outside the detail band there is no row.
+ReportRenderer::Item itemOf(const ReportDesign::Control& control, const QString& band, const QRect& rect)
+{
+    ReportRenderer::Item item;
+    item.name = control.name;
+    item.band = band;
+    item.rect = rect;
+    switch (control.kind) {
+    case ReportDesign::ControlKind::Label:
+        item.kind = ReportRenderer::Item::Kind::Label;
+        item.text = control.caption;
+        item.lines = QStringList{oneLine(control.caption)};
+        break;
+    case ReportDesign::ControlKind::TextBox:
+        item.kind = ReportRenderer::Item::Kind::Field;
+        item.lines = QStringList{QString()};
+        break;
+    case ReportDesign::ControlKind::Line:
+        item.kind = ReportRenderer::Item::Kind::Line;
+        break;
+    }
+    return item;
+}
+
 // Where a letter-size paper is what the printers hold by default.
 bool usesLetterPaper(QLocale::Territory territory)
 {
@@ -327,28 +352,10 @@ std::vector<ReportRenderer::Item> ReportRenderer::layoutPage(int index)
 
 void ReportRenderer::addBand(std::vector<Item>& items, const ReportDesign::Band& band, int top) const
 {
-    for (const ReportDesign::Control& control : band.controls) {
-        Item item;
-        item.name = control.name;
-        item.band = band.name;
-        item.rect = QRect(mDesign.leftMargin + control.left, top + control.top, control.width, control.height);
-        switch (control.kind) {
-        case ReportDesign::ControlKind::Label:
-            item.kind = Item::Kind::Label;
-            item.text = control.caption;
-            item.lines = QStringList{oneLine(control.caption)};
-            break;
-        case ReportDesign::ControlKind::TextBox:
-            // Outside the detail band there is no current row to show.
-            item.kind = Item::Kind::Field;
-            item.lines = QStringList{QString()};
-            break;
-        case ReportDesign::ControlKind::Line:
-            item.kind = Item::Kind::Line;
-            break;
-        }
-        items.push_back(std::move(item));
-    }
+    for (const ReportDesign::Control& control : band.controls)
+        items.push_back(itemOf(control, band.name,
+                               QRect(mDesign.leftMargin + control.left, top + control.top, control.width,
+                                     control.height)));
 }
 
 void ReportRenderer::addSlice(std::vector<Item>& items, const Slice& slice) const
@@ -367,25 +374,12 @@ void ReportRenderer::addSlice(std::vector<Item>& items, const Slice& slice) cons
         const bool growing = &control == mGrowing;
         if (!slice.whole && !growing)
             continue;
-        Item item;
-        item.name = control.name;
-        item.band = mDetail.name;
         int top = slice.top + control.top;
         if (mGrowing && !growing && control.top >= mGrowing->top + mGrowing->height)
             top += growth;
-        item.rect = QRect(left + control.left, top, control.width, control.height);
+        Item item = itemOf(control, mDetail.name, QRect(left + control.left, top, control.width, control.height));
         item.room = mRooms[i].translated(left, top - control.top);
-        switch (control.kind) {
-        case ReportDesign::ControlKind::Label:
-            item.kind = Item::Kind::Label;
-            item.text = control.caption;
-            item.lines = QStringList{oneLine(control.caption)};
-            break;
-        case ReportDesign::ControlKind::Line:
-            item.kind = Item::Kind::Line;
-            break;
-        case ReportDesign::ControlKind::TextBox:
-            item.kind = Item::Kind::Field;
+        if (control.kind == ReportDesign::ControlKind::TextBox) {
             item.row = slice.row;
             item.text = mFieldOf[i] >= 0 ? mRows.text(slice.row, mFieldOf[i]) : QString();
             if (growing) {
@@ -398,7 +392,6 @@ void ReportRenderer::addSlice(std::vector<Item>& items, const Slice& slice) cons
             } else {
                 item.lines = fittedLines(item.text, item.room);
             }
-            break;
         }
         items.push_back(std::move(item));
     }

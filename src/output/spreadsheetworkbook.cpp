@@ -55,12 +55,12 @@ SpreadsheetWorkbook::SpreadsheetWorkbook(const QString& path, const QString& tem
     options.use_zip64 = LXW_FALSE;
     mWorkbook = workbook_new_opt(QFile::encodeName(path).constData(), &options);
     if (!mWorkbook)
-        throw AppError(QStringLiteral("Cannot create a workbook: out of memory"), 7);
+        throw AppError(QStringLiteral("Cannot create a workbook: out of memory"), AppError::kOutOfMemory);
     mSheet = workbook_add_worksheet(mWorkbook, nullptr);
     if (!mSheet) {
         lxw_workbook_free(mWorkbook);
         mWorkbook = nullptr;
-        throw AppError(QStringLiteral("Cannot add a sheet to the workbook"), 7);
+        throw AppError(QStringLiteral("Cannot add a sheet to the workbook"), AppError::kOutOfMemory);
     }
 }
 

@@ -2,7 +2,7 @@
 
 namespace {
 
-bool isBlank(QChar c)
+bool separatesWords(QChar c)
 {
     return c == u' ' || c == u'\t' || c == u'\n';
 }
@@ -53,7 +53,7 @@ SplitCommandLine splitCommandLine(const QString& commandLine)
 
     while (i < size) {
         const QChar c = commandLine[i];
-        if (isBlank(c)) {
+        if (separatesWords(c)) {
             endWord();
             ++i;
         } else if (c == u'#' && !inWord) {

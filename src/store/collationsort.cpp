@@ -10,6 +10,7 @@
 #include <unicode/uiter.h>
 
 #include "base/apperror.h"
+#include "store/asciicase.h"
 #include "store/textrules.h"
 
 namespace {
@@ -21,24 +22,7 @@ struct CollatorCloser {
     void operator()(UCollator* c) const { ucol_close(c); }
 };
 
-// The same rules as the store's NOCASE: the root collation at secondary
-// strength, so letter case is ignored, accents count and every script sorts
-// by its own alphabet.
-UCollator* listCollator()
-{
-    static const std::unique_ptr<UCollator, CollatorCloser> collator = [] {
-        UErrorCode status = U_ZERO_ERROR;
-        std::unique_ptr<UCollator, CollatorCloser> c(ucol_open("", &status));
-        if (U_FAILURE(status))
-            throw AppError(QStringLiteral("The text collation is not available: %1")
-                               .arg(QString::fromLatin1(u_errorName(status))));
-        ucol_setStrength(c.get(), UCOL_SECONDARY);
-        return c;
-    }();
-    return collator.get();
-}
-
-CollationPrefix prefixOf(UCollator* collator, QByteArrayView utf8)
+CollationPrefix prefixOf(const UCollator* collator, QByteArrayView utf8)
 {
     UCharIterator text;
     uiter_setUTF8(&text, utf8.data(), static_cast<int32_t>(utf8.size()));
@@ -63,7 +47,7 @@ struct CollationPrefixMaker::Collator {
 CollationPrefixMaker::CollationPrefixMaker() : mCollator(new Collator)
 {
     UErrorCode status = U_ZERO_ERROR;
-    mCollator->own.reset(ucol_clone(listCollator(), &status));
+    mCollator->own.reset(ucol_clone(&nameOrderCollator(), &status));
     if (U_FAILURE(status) || !mCollator->own) {
         delete mCollator;
         throw AppError(
@@ -92,13 +76,13 @@ void collationSort(std::vector<uint32_t>& order, const std::function<QByteArrayV
 {
     const size_t rows = order.size();
     std::vector<CollationPrefix> prefixes(rows);
-    const auto makePrefixes = [&](UCollator* own, size_t from, size_t to) {
+    const auto makePrefixes = [&](const UCollator* own, size_t from, size_t to) {
         for (size_t i = from; i < to; ++i)
             prefixes[i] = prefixOf(own, textOf(i));
     };
     // A long list shares the work with a second thread, on a collator of
     // its own.
-    UCollator* collator = listCollator();
+    const UCollator* collator = &nameOrderCollator();
     UErrorCode cloned = U_ZERO_ERROR;
     const std::unique_ptr<UCollator, CollatorCloser> helperCollator(
         rows >= kRowsForHelper && std::thread::hardware_concurrency() > 1 ? ucol_clone(collator, &cloned) : nullptr);
@@ -195,10 +179,8 @@ int asciiNoCase(QByteArrayView a, QByteArrayView b)
 {
     const qsizetype shorter = std::min(a.size(), b.size());
     for (qsizetype i = 0; i < shorter; ++i) {
-        auto ca = static_cast<unsigned char>(a[i]);
-        auto cb = static_cast<unsigned char>(b[i]);
-        ca = ca >= 'A' && ca <= 'Z' ? ca + ('a' - 'A') : ca;
-        cb = cb >= 'A' && cb <= 'Z' ? cb + ('a' - 'A') : cb;
+        const auto ca = asciiLower(static_cast<unsigned char>(a[i]));
+        const auto cb = asciiLower(static_cast<unsigned char>(b[i]));
         if (ca != cb)
             return ca < cb ? -1 : 1;
     }

@@ -8,9 +8,8 @@
 
 #include <QByteArrayView>
 
-// The order the list shows texts in: the root collation at secondary
-// strength, so letter case is ignored, accents count and every script sorts
-// by its own alphabet.
+// Sorting by the list's name order (compareNoCase, store/textrules.h) with
+// sort keys made by its collator.
 
 // Sorts row numbers (order holds each of 0..order.size()-1) stably by the
 // collation of textOf(row), UTF-8. tieBreak, when given, orders rows whose texts the

@@ -7,10 +7,8 @@
 #include <QFile>
 
 #include "base/apperror.h"
-#include "store/casefolding.h"
 #include "store/contacttable.h"
 #include "store/paths.h"
-#include "store/textrules.h"
 
 namespace {
 
@@ -189,7 +187,6 @@ void Connection::open(const QString& connectionString, Check checking)
             return wholeFileVerdict(reader.get());
         });
     }
-    registerTextRules(db.get(), CaseFolding::forUserLocale());
     mPath = path;
     mDb = std::move(db);
 }
@@ -228,9 +225,7 @@ void Connection::openMemory()
 {
     if (mDb)
         throw AppError(QStringLiteral("Operation is not allowed when the object is open."));
-    DatabaseHandle db = openHandle(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_MEMORY);
-    registerTextRules(db.get(), CaseFolding::forUserLocale());
-    mDb = std::move(db);
+    mDb = openHandle(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_MEMORY);
 }
 
 void Connection::close()

@@ -16,8 +16,10 @@ public:
     Connection(Connection&&) = default;
     Connection& operator=(Connection&&) = default;
 
-    // 0 closed, 1 open.
-    int state() const { return mDb ? 1 : 0; }
+    bool isOpen() const { return mDb != nullptr; }
+    // 0 closed, 1 open, as the window's start, its list fill and its closing
+    // ask it in their numbered steps.
+    int state() const { return isOpen() ? 1 : 0; }
 
     // The whole-file check takes time in proportion to the file; it may run
     // beside the first reads instead of before them.
@@ -32,7 +34,7 @@ public:
     // Waits for a check still running; a damaged file is closed and the
     // reason thrown, as open() would have.
     void awaitCheck();
-    // Opens an in-memory database with the same text rules.
+    // Opens an empty in-memory database.
     void openMemory();
     void close();
     void execute(const QString& sql);

@@ -141,6 +141,11 @@ bool isDataFileOrCompanion(const QString& path, const QString& dataFile)
     return false;
 }
 
+QString missingTemplateText(const DataPaths& paths)
+{
+    return paths.templateFile + QStringLiteral(" not found");
+}
+
 QString realLocation(const QString& path)
 {
     return QFile::decodeName(landingPlace(QFile::encodeName(path), true));

@@ -1,5 +1,7 @@
 #include "store/keptcards.h"
 
+#include <algorithm>
+
 #include "base/apperror.h"
 #include "store/connection.h"
 #include "store/writetransaction.h"
@@ -35,7 +37,7 @@ void prepare(Connection& connection)
     // programs know it, and a delete there leaves an orphan here that
     // nobody reads.
     connection.execute(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (ContactID INTEGER PRIMARY KEY, Uid TEXT, "
-                                      "Card TEXT)")
+                                      "Card TEXT, Fields INTEGER)")
                            .arg(QLatin1String(kCardTable)));
     connection.execute(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Name TEXT PRIMARY KEY, Value TEXT)")
                            .arg(QLatin1String(kInfoTable)));
@@ -52,27 +54,29 @@ std::optional<KeptCard> read(Connection& connection, qint64 id)
 {
     if (!exists(connection))
         return std::nullopt;
-    Statement query(connection, QStringLiteral("SELECT Uid, Card FROM %1 WHERE ContactID = ?1 AND ContactID IN "
-                                               "(SELECT ContactID FROM tblContact)")
+    Statement query(connection, QStringLiteral("SELECT Uid, Card, Fields FROM %1 WHERE ContactID = ?1 AND ContactID "
+                                               "IN (SELECT ContactID FROM tblContact)")
                                     .arg(QLatin1String(kCardTable)));
     query.bindInt64(1, id);
     if (!query.step())
         return std::nullopt;
-    return KeptCard{id, query.text(0).toByteArray(), query.text(1).toByteArray()};
+    return KeptCard{id, query.text(0).toByteArray(), query.text(1).toByteArray(),
+                    static_cast<quint64>(query.int64(2))};
 }
 
 void forEach(Connection& connection, const std::function<void(const KeptCard&)>& take)
 {
     if (!exists(connection))
         return;
-    Statement query(connection, QStringLiteral("SELECT k.ContactID, k.Uid, k.Card FROM %1 AS k JOIN tblContact AS c "
-                                               "ON c.ContactID = k.ContactID ORDER BY k.ContactID")
+    Statement query(connection, QStringLiteral("SELECT k.ContactID, k.Uid, k.Card, k.Fields FROM %1 AS k JOIN "
+                                               "tblContact AS c ON c.ContactID = k.ContactID ORDER BY k.ContactID")
                                     .arg(QLatin1String(kCardTable)));
     KeptCard card;
     while (query.step()) {
         card.id = query.int64(0);
         card.uid = query.text(1).toByteArray();
         card.card = query.text(2).toByteArray();
+        card.fingerprint = static_cast<quint64>(query.int64(3));
         take(card);
     }
 }
@@ -87,9 +91,47 @@ void remove(Connection& connection, qint64 id)
     statement.step();
 }
 
+quint64 fingerprintOf(const std::array<QByteArrayView, contact::kFieldCount>& fields)
+{
+    // FNV-1a, fixed here for good: stored fingerprints must still compare
+    // after any upgrade. A field's end is marked, so that moving text from
+    // one field to the next changes it.
+    quint64 hash = 14695981039346656037ull;
+    for (const QByteArrayView field : fields) {
+        for (const char c : field)
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        hash = (hash ^ 0x1Fu) * 1099511628211ull;
+    }
+    return hash;
+}
+
+UidMaker::UidMaker(const QUuid& fileNamespace) : mNamespace(fileNamespace)
+{
+    const QByteArray text = fileNamespace.toByteArray(QUuid::WithoutBraces);
+    std::copy_n(text.constData(), kLength, mText);
+}
+
+QByteArrayView UidMaker::of(qint64 id)
+{
+    // The file's random namespace with the key in its last 48 bits: unique
+    // in the file, unlike any other file's, and made without hashing, which
+    // an export of a hundred thousand contacts would notice. A key beyond
+    // 48 bits (another program's table) takes a name-based UUID instead.
+    if (id < 0 || id >= (qint64{1} << 48)) {
+        const QByteArray made = QUuid::createUuidV5(mNamespace, QString::number(id)).toByteArray(QUuid::WithoutBraces);
+        std::copy_n(made.constData(), kLength, mOther);
+        return QByteArrayView(mOther, kLength);
+    }
+    static const char kHex[] = "0123456789abcdef";
+    for (int digit = 0; digit < 12; ++digit)
+        mText[kLength - 1 - digit] = kHex[(id >> (4 * digit)) & 0xF];
+    return QByteArrayView(mText, kLength);
+}
+
 QString madeUid(const QUuid& fileNamespace, qint64 id)
 {
-    return QUuid::createUuidV5(fileNamespace, QString::number(id)).toString(QUuid::WithoutBraces);
+    UidMaker maker(fileNamespace);
+    return QString::fromLatin1(maker.of(id));
 }
 
 QUuid uidNamespace(Connection& connection)
@@ -124,12 +166,13 @@ QUuid uidNamespace(Connection& connection)
 }
 
 Writer::Writer(Connection& connection)
-    : mInsert(connection, QStringLiteral("INSERT OR REPLACE INTO %1 (ContactID, Uid, Card) VALUES (?1, ?2, ?3)")
-                              .arg(QLatin1String(kCardTable)))
+    : mInsert(connection,
+              QStringLiteral("INSERT OR REPLACE INTO %1 (ContactID, Uid, Card, Fields) VALUES (?1, ?2, ?3, ?4)")
+                  .arg(QLatin1String(kCardTable)))
 {
 }
 
-void Writer::keep(qint64 id, QByteArrayView uid, QByteArrayView card)
+void Writer::keep(qint64 id, QByteArrayView uid, QByteArrayView card, quint64 fingerprint)
 {
     mInsert.bindInt64(1, id);
     if (uid.isEmpty())
@@ -140,6 +183,7 @@ void Writer::keep(qint64 id, QByteArrayView uid, QByteArrayView card)
         mInsert.bindNull(3);
     else
         mInsert.bindText(3, card);
+    mInsert.bindInt64(4, static_cast<qint64>(fingerprint));
     mInsert.step();
     mInsert.reset();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <functional>
 #include <optional>
 
@@ -8,6 +9,7 @@
 #include <QString>
 #include <QUuid>
 
+#include "model/contact.h"
 #include "store/statement.h"
 
 class Connection;
@@ -15,9 +17,10 @@ class Connection;
 // The cards contacts came from, kept whole beside tblContact so that a card
 // goes out again with everything it had, and every contact's lasting UID.
 //
-// tblContactCard has a row for a contact that came from a card: its UID and
-// the card's text as it came (NULL when the card held nothing the contact's
-// fields do not carry). tblRondexaInfo holds what belongs to the file as a
+// tblContactCard has a row for a contact that came from a card: its UID, the
+// card's text as it came (NULL when the card held nothing the contact's
+// fields do not carry), and a fingerprint of the contact's fields as the card
+// gave them, which tells an export whether the user has changed any since. tblRondexaInfo holds what belongs to the file as a
 // whole, such as the namespace of the UIDs made here. Both tables are made
 // when first needed and leave tblContact exactly as it is, so an older copy
 // of the program and the stock sqlite3 tool go on working on the file.
@@ -33,7 +36,11 @@ struct KeptCard {
     QByteArray uid;
     // Empty when the contact's fields carry all of its card.
     QByteArray card;
+    quint64 fingerprint = 0;
 };
+
+// The fingerprint of a contact's fields, as UTF-8 in field order.
+quint64 fingerprintOf(const std::array<QByteArrayView, contact::kFieldCount>& fields);
 
 // Whether the file has the table of kept cards.
 bool exists(Connection& connection);
@@ -54,6 +61,20 @@ void remove(Connection& connection, qint64 id);
 // namespace and the contact's key, so it stays the same for as long as the
 // contact lives, with nothing stored per contact.
 QString madeUid(const QUuid& fileNamespace, qint64 id);
+
+// The same for many contacts in a row, without an allocation for each.
+class UidMaker {
+public:
+    explicit UidMaker(const QUuid& fileNamespace);
+    // Valid until the next call.
+    QByteArrayView of(qint64 id);
+
+private:
+    static constexpr int kLength = 36;
+    QUuid mNamespace;
+    char mText[kLength];
+    char mOther[kLength];
+};
 // The file's namespace for the UIDs it makes; made and stored (in a write
 // transaction of its own) the first time it is asked for. A file that cannot
 // be written gets one for this run only.
@@ -65,7 +86,7 @@ class Writer {
 public:
     explicit Writer(Connection& connection);
     // An empty card keeps only the UID.
-    void keep(qint64 id, QByteArrayView uid, QByteArrayView card);
+    void keep(qint64 id, QByteArrayView uid, QByteArrayView card, quint64 fingerprint);
 
 private:
     Statement mInsert;

@@ -4,6 +4,7 @@
 
 #include <unicode/utf8.h>
 
+#include "store/asciicase.h"
 #include "store/casefolding.h"
 
 namespace {
@@ -61,7 +62,6 @@ LikePattern::LikePattern(const char* pattern, int size, char32_t escape, const C
     // Turkic folding turns the ASCII "I" into a dotless i: no byte shortcut.
     mAsciiPattern = !mFolding.isTurkic() && !mSegments.empty() &&
                     std::all_of(mSegments.begin(), mSegments.end(), [](const Segment& s) { return s.asciiOnly; });
-    mPrefixOnly = mAsciiPattern && !mLeadingPercent && mTrailingPercent && mSegments.size() == 1;
     if (mAsciiPattern) {
         for (Segment& segment : mSegments) {
             for (int b = 0x80; b < 256; ++b)
@@ -111,7 +111,7 @@ void LikePattern::Segment::buildMasks()
         anyOne1 = anyOne[0];
         asciiOnly = anyOne1 == 0 && others.empty();
         for (size_t b = 0; b < 128; ++b)
-            byteMask[b] = ascii1[b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b];
+            byteMask[b] = ascii1[asciiLower(b)];
     }
 }
 
@@ -183,7 +183,7 @@ void LikePattern::foldText(const char* text, int size, size_t limit, std::vector
     while (i < size && out.size() < limit) {
         const auto byte = static_cast<unsigned char>(text[i]);
         if (byte < 0x80 && !mFolding.isTurkic()) {
-            out.push_back(byte >= 'A' && byte <= 'Z' ? byte + ('a' - 'A') : byte);
+            out.push_back(asciiLower(byte));
             ++i;
             continue;
         }
@@ -214,7 +214,7 @@ public:
         const auto byte = static_cast<unsigned char>(mText[mAt]);
         if (byte < 0x80 && mAsciiFast) {
             ++mAt;
-            c = byte >= 'A' && byte <= 'Z' ? byte + ('a' - 'A') : byte;
+            c = asciiLower(byte);
             return true;
         }
         mPending = mFolding.fold(nextChar(mText, mAt, mSize), mFolded);
@@ -260,7 +260,7 @@ std::optional<bool> LikePattern::matchesBytes(const char* text, int size) const
                     return std::nullopt;
                 return false;
             }
-            if (static_cast<UChar32>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b) != item)
+            if (asciiLower(static_cast<UChar32>(b)) != item)
                 return false;
             ++at;
         }
@@ -292,10 +292,6 @@ std::optional<bool> LikePattern::matchesBytes(const char* text, int size) const
 
 bool LikePattern::matchesStreaming(const char* text, int size) const
 {
-    if (mAsciiPattern) {
-        if (const std::optional<bool> quick = matchesBytes(text, size))
-            return *quick;
-    }
     FoldedReader reader(text, size, mFolding);
     size_t first = 0;
     UChar32 c;
@@ -340,26 +336,8 @@ bool LikePattern::matchesStreaming(const char* text, int size) const
     return true;
 }
 
-bool LikePattern::matches(const char* text, int size) const
+bool LikePattern::matchesFolded(const char* text, int size) const
 {
-    // "T%" over ASCII: most texts are told apart by their first bytes.
-    if (mPrefixOnly) {
-        const std::vector<UChar32>& items = mSegments.front().items;
-        const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-        const size_t count = items.size();
-        size_t i = 0;
-        for (; i < count && static_cast<int>(i) < size && bytes[i] < 0x80; ++i) {
-            const unsigned char b = bytes[i];
-            if (static_cast<UChar32>(b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b) != items[i])
-                return false;
-        }
-        if (i == count)
-            return true;
-        if (static_cast<int>(i) == size)
-            return false;
-    }
-    if (mAnyPercent && mTrailingPercent)
-        return matchesStreaming(text, size);
     // Rows are matched one after another on one thread; the buffer is reused.
     thread_local std::vector<UChar32> folded;
     // One huge remark must not keep its folded copy for the rest of the run.
@@ -397,4 +375,22 @@ bool LikePattern::matches(const char* text, int size) const
         from = static_cast<size_t>(found);
     }
     return true;
+}
+
+bool LikePattern::matches(const char* text, int size) const
+{
+    return matchesFrom(Way::Bytes, text, size);
+}
+
+bool LikePattern::matchesFrom(Way first, const char* text, int size) const
+{
+    if (mAnyPercent && mTrailingPercent) {
+        if (first <= Way::Bytes && mAsciiPattern) {
+            if (const std::optional<bool> quick = matchesBytes(text, size))
+                return *quick;
+        }
+        if (first <= Way::Streaming)
+            return matchesStreaming(text, size);
+    }
+    return matchesFolded(text, size);
 }

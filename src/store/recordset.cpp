@@ -5,7 +5,6 @@
 #include "base/apperror.h"
 #include "model/storedtext.h"
 #include "store/connection.h"
-#include "store/textrules.h"
 
 void Recordset::open(const QString& sql, Connection& connection, int cursorType, int lockType)
 {
@@ -13,6 +12,13 @@ void Recordset::open(const QString& sql, Connection& connection, int cursorType,
         throw AppError(QStringLiteral("Operation is not allowed when the object is open."));
     if (cursorType != 3 || lockType != 1)
         throw AppError(QStringLiteral("Only static, read-only recordsets are supported."));
+    open(sql, connection);
+}
+
+void Recordset::open(const QString& sql, Connection& connection)
+{
+    if (mStatement)
+        throw AppError(QStringLiteral("Operation is not allowed when the object is open."));
     sqlite3* db = connection.handle();
     StatementHandle statement = prepareOne(db, sql);
     if (!sqlite3_stmt_readonly(statement.get()))

@@ -18,8 +18,10 @@ public:
     Recordset(Recordset&&) = default;
     Recordset& operator=(Recordset&&) = default;
 
-    // cursorType 3 (static) and lockType 1 (read-only) are the only kinds asked for.
-    void open(const QString& sql, Connection& connection, int cursorType = 3, int lockType = 1);
+    void open(const QString& sql, Connection& connection);
+    // The form the list's fill and the report's numbered steps open it in:
+    // cursorType 3 (static) and lockType 1 (read-only), the only kinds there are.
+    void open(const QString& sql, Connection& connection, int cursorType, int lockType);
     bool eof() const;
     int fieldCount() const;
     // A null value reads as empty text.
@@ -27,7 +29,7 @@ public:
     // The same value as UTF-8, valid until the next moveNext or close.
     QByteArrayView fieldUtf8(int position) const;
     void moveNext();
-    // 0 closed, 1 open.
+    // 0 closed, 1 open, as the list's fill asks it.
     int state() const { return mStatement ? 1 : 0; }
     void close();
 

@@ -3,23 +3,11 @@
 #include <sqlite3.h>
 
 #include "model/storedtext.h"
+#include "store/asciicase.h"
 #include "store/casefolding.h"
 #include "store/connection.h"
 #include "store/contacttable.h"
 #include "store/sqlitehandles.h"
-
-namespace {
-
-bool isAscii(QByteArrayView text)
-{
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    }
-    return true;
-}
-
-} // namespace
 
 SameName::SameName(const QString& name, const CaseFolding& folding)
     : mFolding(folding), mFolded(folding.fold(name)), mFoldedUtf8(mFolded.toUtf8()),
@@ -37,10 +25,7 @@ bool SameName::matches(QByteArrayView name) const
         if (!mFoldedAscii || name.size() != mFoldedUtf8.size())
             return false;
         for (qsizetype i = 0; i < name.size(); ++i) {
-            char c = name[i];
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c + ('a' - 'A'));
-            if (c != mFoldedUtf8[i])
+            if (asciiLower(name[i]) != mFoldedUtf8[i])
                 return false;
         }
         return true;

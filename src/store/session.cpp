@@ -1,16 +1,34 @@
 #include "store/session.h"
 
+#include <cstring>
+
 #include <sqlite3.h>
 
 #include "base/apperror.h"
+#include "store/casefolding.h"
 #include "store/connection.h"
+#include "store/likepattern.h"
 #include "store/textrules.h"
 
 namespace {
 
-// The search's LIKE at work: it only holds when letter case is folded outside
-// ASCII too, and fully ("ß" against "SS").
-const char kTextRulesProbe[] = "SELECT 'Борис' LIKE 'бор%' AND 'Straße' LIKE 'STRASSE'";
+// Texts as the data file hands them out, for the text rules to be tried on:
+// the search's matching only finds "Борис" and "Straße" when letter case is
+// folded outside ASCII too, and fully ("ß" against "SS"); the list's name
+// order takes "ÉMILE" and "émile" for the same name.
+const char kTextRulesProbe[] = "SELECT 'Борис', 'Straße', 'ÉMILE', 'émile'";
+
+QByteArrayView columnText(sqlite3_stmt* statement, int column)
+{
+    return QByteArrayView(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
+                          sqlite3_column_bytes(statement, column));
+}
+
+bool patternMatches(const char* pattern, QByteArrayView text)
+{
+    return LikePattern(pattern, static_cast<int>(std::strlen(pattern)), 0, CaseFolding::forUserLocale())
+        .matches(text.data(), static_cast<int>(text.size()));
+}
 
 } // namespace
 
@@ -26,16 +44,16 @@ StoreObjects makeStoreObjects()
     objects.connection->openMemory();
     sqlite3* db = objects.connection->handle();
     objects.statement = prepareOne(db, QString::fromUtf8(kTextRulesProbe));
-    if (check(sqlite3_step(objects.statement.get()), db) != SQLITE_ROW ||
-        sqlite3_column_int(objects.statement.get(), 0) != 1)
+    sqlite3_stmt* texts = objects.statement.get();
+    if (check(sqlite3_step(texts), db) != SQLITE_ROW || !patternMatches("бор%", columnText(texts, 0)) ||
+        !patternMatches("STRASSE", columnText(texts, 1)))
         throw AppError(QStringLiteral("The store's case-insensitive text rules are not in place"));
-    sqlite3_reset(objects.statement.get());
-    // The list's name order comes from the same ICU data.
-    const QByteArray upper = QStringLiteral("ÉMILE").toUtf8();
-    const QByteArray lower = QStringLiteral("émile").toUtf8();
-    if (compareNoCase(upper.constData(), static_cast<int>(upper.size()), lower.constData(),
-                      static_cast<int>(lower.size())) != 0)
+    const QByteArrayView upper = columnText(texts, 2);
+    const QByteArrayView lower = columnText(texts, 3);
+    if (compareNoCase(upper.data(), static_cast<int>(upper.size()), lower.data(), static_cast<int>(lower.size())) !=
+        0)
         throw AppError(QStringLiteral("The list's name order is not available"));
+    sqlite3_reset(texts);
     return objects;
 }
 

@@ -12,9 +12,9 @@ class Connection;
 class Messages;
 class ProgramEnd;
 
-// The store's objects the start-up check creates: a connection (in memory,
-// with the program's text rules) and a prepared statement standing for the
-// recordset. Either may be missing.
+// The store's objects the start-up check creates: a connection (in memory)
+// and a prepared statement standing for the recordset, whose texts the
+// program's text rules are tried on. Either may be missing.
 struct StoreObjects {
     std::unique_ptr<Connection> connection;
     StatementHandle statement;

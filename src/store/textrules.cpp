@@ -4,21 +4,16 @@
 #include <array>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <vector>
 
-#include <sqlite3.h>
+#include <QString>
 
-#include <QStringDecoder>
-#include <unicode/uchar.h>
 #include <unicode/ucol.h>
 #include <unicode/ucoleitr.h>
 #include <unicode/uset.h>
-#include <unicode/ustring.h>
-#include <unicode/utf8.h>
+#include <unicode/utf16.h>
 
-#include "store/casefolding.h"
-#include "store/likepattern.h"
+#include "base/apperror.h"
 
 namespace {
 
@@ -26,21 +21,31 @@ struct CollatorCloser {
     void operator()(UCollator* c) const { ucol_close(c); }
 };
 
-// The root collation with secondary strength: accents count, letter case does
-// not, and every script sorts by its own alphabet.
+} // namespace
+
+const UCollator& nameOrderCollator()
+{
+    // ICU collators answer compare calls from several threads at once; only
+    // changing their attributes is not thread-safe, and that happens here once.
+    static const std::unique_ptr<UCollator, CollatorCloser> collator = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<UCollator, CollatorCloser> c(ucol_open("", &status));
+        if (U_FAILURE(status) || !c)
+            throw AppError(QStringLiteral("The text collation is not available: %1")
+                               .arg(QString::fromLatin1(u_errorName(status))));
+        ucol_setStrength(c.get(), UCOL_SECONDARY);
+        return c;
+    }();
+    return *collator;
+}
+
+namespace {
+
+// The name order's collator, with a shortcut for the letters names are mostly
+// made of.
 class NoCaseCollator {
 public:
-    NoCaseCollator()
-    {
-        UErrorCode status = U_ZERO_ERROR;
-        mCollator.reset(ucol_open("", &status));
-        if (U_FAILURE(status) || !mCollator)
-            return;
-        ucol_setStrength(mCollator.get(), UCOL_SECONDARY);
-        buildPrimaryTable();
-    }
-
-    bool valid() const { return mCollator != nullptr; }
+    NoCaseCollator() : mCollator(nameOrderCollator()) { buildPrimaryTable(); }
 
     int compare(const char* a, int aSize, const char* b, int bSize) const
     {
@@ -48,7 +53,7 @@ public:
         if (fast != kUndecided)
             return fast;
         UErrorCode status = U_ZERO_ERROR;
-        const UCollationResult r = ucol_strcollUTF8(mCollator.get(), a, aSize, b, bSize, &status);
+        const UCollationResult r = ucol_strcollUTF8(&mCollator, a, aSize, b, bSize, &status);
         if (U_FAILURE(status)) {
             const int bytes = std::memcmp(a, b, static_cast<size_t>(std::min(aSize, bSize)));
             return bytes != 0 ? bytes : (aSize < bSize ? -1 : (aSize > bSize ? 1 : 0));
@@ -73,7 +78,7 @@ private:
     {
         UErrorCode status = U_ZERO_ERROR;
         USet* contractions = uset_openEmpty();
-        ucol_getContractionsAndExpansions(mCollator.get(), contractions, nullptr, true, &status);
+        ucol_getContractionsAndExpansions(&mCollator, contractions, nullptr, true, &status);
         // Characters that continue a contraction are never plain; those that
         // start one are plain unless a non-plain character follows them.
         std::vector<bool> inContraction(kTableEnd, false);
@@ -111,7 +116,7 @@ private:
             int32_t length = 0;
             U16_APPEND_UNSAFE(text, length, c);
             UErrorCode s = U_ZERO_ERROR;
-            UCollationElements* iterator = ucol_openElements(mCollator.get(), text, length, &s);
+            UCollationElements* iterator = ucol_openElements(&mCollator, text, length, &s);
             for (int32_t e = ucol_next(iterator, &s); U_SUCCESS(s) && e != UCOL_NULLORDER; e = ucol_next(iterator, &s))
                 found.push_back(e);
             ucol_closeElements(iterator);
@@ -219,7 +224,7 @@ private:
         }
     }
 
-    std::unique_ptr<UCollator, CollatorCloser> mCollator;
+    const UCollator& mCollator;
     std::array<uint16_t, kTableEnd> mPrimary{};
     std::array<bool, kTableEnd> mStartsContraction{};
     std::array<bool, kTableEnd> mAccented{};
@@ -227,116 +232,13 @@ private:
 
 const NoCaseCollator& sharedCollator()
 {
-    // ICU collators answer compare calls from several threads at once; only
-    // changing their attributes is not thread-safe, and that happens here once.
     static const NoCaseCollator collator;
     return collator;
 }
 
-// What one connection's LIKE keeps: the case folding, and the patterns it
-// compiled last. A query asks with the same few patterns row after row (the
-// search with "T%" and "%T%" thirteen times a row): a look in a short list
-// costs less than SQLite's own per-call store for compiled arguments.
-struct LikeState {
-    const CaseFolding* folding = nullptr;
-    struct Compiled {
-        QByteArray text;
-        char32_t escape = 0;
-        std::unique_ptr<LikePattern> pattern;
-    };
-    std::vector<Compiled> recent;
-
-    const LikePattern& compiled(const char* text, int size, char32_t escape)
-    {
-        for (const Compiled& entry : recent) {
-            if (entry.escape == escape && entry.text.size() == size &&
-                std::memcmp(entry.text.constData(), text, static_cast<size_t>(size)) == 0)
-                return *entry.pattern;
-        }
-        if (recent.size() >= 8)
-            recent.erase(recent.begin());
-        recent.push_back({QByteArray(text, size), escape, std::make_unique<LikePattern>(text, size, escape, *folding)});
-        return *recent.back().pattern;
-    }
-};
-
-void deleteLikeState(void* p)
-{
-    delete static_cast<LikeState*>(p);
-}
-
-// LIKE with the same two or three arguments as SQLite's own.
-void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv)
-{
-    char32_t escape = 0;
-    if (argc == 3) {
-        const char* e = reinterpret_cast<const char*>(sqlite3_value_text(argv[2]));
-        const int eSize = sqlite3_value_bytes(argv[2]);
-        int i = 0;
-        if (e && eSize > 0) {
-            UChar32 c;
-            U8_NEXT(e, i, eSize, c);
-            escape = c < 0 ? 0xfffd : static_cast<char32_t>(c);
-        }
-        if (!e || eSize == 0 || i != eSize) {
-            sqlite3_result_error(context, "ESCAPE expression must be a single character", -1);
-            return;
-        }
-    }
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
-        return;
-    const char* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
-    const int textSize = sqlite3_value_bytes(argv[1]);
-    const char* patternText = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
-    const int patternSize = sqlite3_value_bytes(argv[0]);
-    // The same limit, and the same message, as SQLite's own LIKE.
-    if (patternSize > sqlite3_limit(sqlite3_context_db_handle(context), SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1)) {
-        sqlite3_result_error(context, "LIKE or GLOB pattern too complex", -1);
-        return;
-    }
-    auto* state = static_cast<LikeState*>(sqlite3_user_data(context));
-    sqlite3_result_int(context, state->compiled(patternText, patternSize, escape).matches(text, textSize) ? 1 : 0);
-}
-
 } // namespace
-
-void registerTextRules(sqlite3* db, const CaseFolding& folding)
-{
-    // Only LIKE is replaced, and only in what this program asks: collations
-    // stay SQLite's own, so every index and every other tool agrees with the
-    // file. A schema that uses LIKE itself (a CHECK, a partial index) keeps
-    // SQLite's LIKE too, or its rows and the other tools would disagree.
-    if (schemaUsesLike(db))
-        return;
-    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY;
-    for (const int arguments : {2, 3}) {
-        auto* state = new LikeState;
-        state->folding = &folding;
-        sqlite3_create_function_v2(db, "like", arguments, flags, state, likeFunction, nullptr, nullptr,
-                                   deleteLikeState);
-    }
-}
-
-bool schemaUsesLike(sqlite3* db)
-{
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db, "select 1 from sqlite_master where sql like '%like%' limit 1", -1, &raw, nullptr) !=
-        SQLITE_OK) {
-        sqlite3_finalize(raw);
-        return true;
-    }
-    const bool uses = sqlite3_step(raw) == SQLITE_ROW;
-    sqlite3_finalize(raw);
-    return uses;
-}
 
 int compareNoCase(const char* a, int aSize, const char* b, int bSize)
 {
     return sharedCollator().compare(a, aSize, b, bSize);
-}
-
-bool likeMatches(const char* pattern, int patternSize, const char* text, int textSize, char32_t escape,
-                 const CaseFolding& folding)
-{
-    return LikePattern(pattern, patternSize, escape, folding).matches(text, textSize);
 }

@@ -26,12 +26,12 @@ const int kFarthestTwips = 10'000'000;
 // report reads as the user would know it.
 AppError typeMismatch()
 {
-    return AppError(QStringLiteral("Type mismatch"), 13);
+    return AppError(QStringLiteral("Type mismatch"), AppError::kTypeMismatch);
 }
 
 AppError overflow()
 {
-    return AppError(QStringLiteral("Overflow"), 6);
+    return AppError(QStringLiteral("Overflow"), AppError::kOverflow);
 }
 
 // Digits of any script as ASCII ones, and the Arabic decimal sign as the
@@ -221,7 +221,7 @@ AppError ViewSettings::unusableFile() const
 {
     return AppError(mPath.isEmpty() ? QStringLiteral("There is no home folder to keep the view settings in")
                                     : QStringLiteral("The settings file %1 is not a plain file").arg(mPath),
-                    75);
+                    AppError::kFileAccess);
 }
 
 QString ViewSettings::readText(const QString& key, const QString& fallback) const

@@ -32,7 +32,26 @@ bool takesButtonFace(const QWidget* widget)
            qobject_cast<const QCheckBox*>(widget) || qobject_cast<const QRadioButton*>(widget);
 }
 
+// Skinning nothing is the runtime's "invalid procedure call".
+AppError noWindow()
+{
+    return AppError(QStringLiteral("Invalid procedure call or argument"), AppError::kInvalidCall);
+}
+
 } // namespace
+
+QFont arial(int points, bool bold)
+{
+    QFont font(QStringLiteral("Arial"), points);
+    font.setBold(bold);
+    return font;
+}
+
+void applyDesignedLook(QWidget* window)
+{
+    window->setFont(arial(9, true));
+    paint(window, Qt::white);
+}
 
 void SkinFramework::loadSkin(const QString& path, const QString& iniFileName)
 {
@@ -43,7 +62,7 @@ void SkinFramework::loadSkin(const QString& path, const QString& iniFileName)
 void SkinFramework::applyWindow(QWidget* window) const
 {
     if (!window)
-        throw AppError(QStringLiteral("Invalid procedure call or argument"), 5);
+        throw noWindow();
     window->setStyleSheet(mStyleSheet);
 }
 
@@ -69,7 +88,7 @@ void ApplySkin(QWidget* mainWindow, SkinFramework& skin, const QString& applicat
 void SetFormColors(QWidget* window)
 {
     if (!window)
-        throw AppError(QStringLiteral("Invalid procedure call or argument"), 5);
+        throw noWindow();
     const QColor buttonFace = QApplication::palette().color(QPalette::Active, QPalette::Button);
     paint(window, buttonFace);
     const QList<QWidget*> controls = window->findChildren<QWidget*>();

@@ -1,8 +1,15 @@
 #pragma once
 
+#include <QFont>
 #include <QString>
 
 class QWidget;
+
+// Arial at a size in points, the font the windows are designed in.
+QFont arial(int points, bool bold);
+
+// A window as designed, before any skin: Arial 9 bold on white.
+void applyDesignedLook(QWidget* window);
 
 // Stands in for the outside skin control of the main window: the skin file is
 // a Qt style sheet, and applying the skin to a window restyles that window

@@ -37,8 +37,7 @@ std::vector<SampleFile> sampleFiles()
     return {
         {"android-2.1-cardme.vcf",
          4,
-         "4 added, 2 without a name skipped, 4 kept partly in the remarks, 1 with characters that could not be read, "
-         "1 photo not kept",
+         "4 added, 2 without a name skipped, 4 kept partly in the remarks, 1 with characters that could not be read",
          {{0, "Ñ Ñ Ñ Ñ Ñ ", {}, "123456789|||||||", "", "", "Category: My Contacts"},
           {1,
            "Ñ Ñ Ñ Ñ Ñ Ñ Ñ Ñ Ñ Ñ Ñ",
@@ -90,7 +89,7 @@ std::vector<SampleFile> sampleFiles()
            "\nRelated (CustomRelationCategory): Name16"}}},
         {"apple-addressbook-3.0.vcf",
          1,
-         "1 added, 1 kept partly in the remarks, 1 photo not kept",
+         "1 added, 1 kept partly in the remarks",
          {{0,
            "Martin Smith",
            {},

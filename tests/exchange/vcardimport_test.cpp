@@ -161,7 +161,7 @@ TEST(VCardImport, SkipsWhatIsAlreadyThereAndCountsWhatWasKept)
     EXPECT_EQ(summaryLine(result),
               QStringLiteral("dups.vcf: 5 added, 3 skipped as already there (ANNA BERG, élodie ünal, Carl Dahl), "
                              "1 without a name skipped, 1 kept partly in the remarks, "
-                             "1 with characters that could not be read, 1 photo not kept"));
+                             "1 with characters that could not be read"));
     const std::vector<Contact> stored = data.contacts();
     ASSERT_EQ(stored.size(), 7u);
     expectSameFields(stored[2], contactWith({{Field::Name, "Carl Dahl"}, {Field::Email, "c@x"}}), "Carl");

@@ -63,17 +63,15 @@ private:
     std::unique_ptr<QProgressDialog> mDialog;
 };
 
-// The selected rows' values as they are stored: what the list shows has
-// replacement characters for text that is not UTF-8, and the export counts
-// those.
-Utf8Rows storedSelectedRows(const MainList& list)
+// The selected contacts' keys, in the list's order. An export reads them from
+// the file, not the list: what the list shows has replacement characters for
+// text that is not UTF-8, and no card the contact came from.
+std::vector<qint64> selectedIds(const MainList& list)
 {
-    Utf8Rows rows;
-    for (const int row : list.selectedRows()) {
-        for (const contact::FieldInfo& field : contact::fields())
-            rows.addValue(list.textUtf8(row, field.field));
-    }
-    return rows;
+    std::vector<qint64> ids;
+    for (const int row : list.selectedRows())
+        ids.push_back(list.id(row).toLongLong());
+    return ids;
 }
 
 void exportTo(MainList& list, const char* procedure, const ExportTargetChooser& choose,
@@ -194,12 +192,14 @@ void chooseAndImportVCardsCommand(MainList& list, const ImportFileChooser& choos
 
 void exportSelectedVCardsCommand(MainList& list, const ExportTargetChooser& choose)
 {
-    // Read before the dialog: the list may change while it is open.
-    const Utf8Rows rows = storedSelectedRows(list);
-    if (rows.size() == 0)
+    // The keys are taken before the dialog: the list may change while it is
+    // open. The contacts are read as they are when written.
+    const std::vector<qint64> ids = selectedIds(list);
+    if (ids.empty())
         return;
     exportTo(list, "ExportSelectedVCards", choose, [&](const ExportTarget& target) {
-        return writeVCardFile(list.session().connection(), target.path, rows, target.version);
+        Connection& connection = list.session().connection();
+        return writeVCardFile(connection, target.path, readForExport(connection, ids), target.version);
     });
 }
 
@@ -212,10 +212,16 @@ void exportAllVCardsCommand(MainList& list, const ExportTargetChooser& choose)
 
 QMimeData* selectedContactsDragData(MainList& list)
 {
-    const Utf8Rows rows = storedSelectedRows(list);
-    if (rows.size() == 0)
+    const std::vector<qint64> ids = selectedIds(list);
+    if (ids.empty())
         return nullptr;
-    const QByteArray text = vcardText(rows, VCardVersion::V40);
+    QByteArray text;
+    try {
+        text = vcardText(readForExport(list.session().connection(), ids), VCardVersion::V40);
+    } catch (const AppError&) {
+        // A file that cannot be read now gives nothing to drag.
+        return nullptr;
+    }
     auto* data = new QMimeData;
     data->setData(QStringLiteral("text/vcard"), text);
     data->setData(QStringLiteral("text/x-vcard"), text);
@@ -226,7 +232,7 @@ QMimeData* selectedContactsDragData(MainList& list)
         const PrivateFolder folder =
             PrivateFolder::make(xdgBaseFolder("XDG_CACHE_HOME", ".cache"), QStringLiteral("Marrowind/Rondexa/dragged"));
         folder.removeFiles([](const char*, const struct stat&) { return true; });
-        const QString name = rows.size() == 1
+        const QString name = ids.size() == 1
                                  ? fileNameFor(list.text(list.selectedRows().front(), contact::Field::Name))
                                  : QStringLiteral("Contacts.vcf");
         const QString path = folder.path() + QLatin1Char('/') + name;

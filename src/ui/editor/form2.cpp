@@ -71,13 +71,6 @@ const Place kPlaces[] = {
 };
 // clang-format on
 
-QFont arial(int points, bool bold)
-{
-    QFont font(QStringLiteral("Arial"), points);
-    font.setBold(bold);
-    return font;
-}
-
 // Longer texts are not put into an edit box: laying out a line of millions
 // of characters keeps the window busy for minutes. Such a field shows its
 // start, cannot be edited here, and is saved as it is.
@@ -130,11 +123,7 @@ void Form2::buildControls()
 {
     setWindowTitle(QStringLiteral("Add New Contact"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFont(arial(9, true));
-    setAutoFillBackground(true);
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
+    applyDesignedLook(this);
     setFixedSize(twipsToPixels(8040), twipsToPixels(7260));
 
     auto* phones = new QGroupBox(QStringLiteral("Phone Numbers"), this);

@@ -38,13 +38,6 @@ namespace {
 const char kProductName[] = "Rondexa";
 const int kMaxTitleLength = 40;
 
-QFont arial(int points, bool bold)
-{
-    QFont font(QStringLiteral("Arial"), points);
-    font.setBold(bold);
-    return font;
-}
-
 // Qt describes a plain top-level widget as a "filler", which screen readers
 // do not announce as a window; the main window is the application's frame.
 QAccessibleInterface* mainWindowAccessible(const QString& className, QObject* object)
@@ -89,11 +82,7 @@ Form1::~Form1() = default;
 
 void Form1::buildControls()
 {
-    setFont(arial(9, true));
-    setAutoFillBackground(true);
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
+    applyDesignedLook(this);
     resize(twipsToPixels(8040), twipsToPixels(8970));
 
     mRows = new ContactRows(this);

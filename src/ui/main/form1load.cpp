@@ -36,17 +36,10 @@ bool Form1::Form_Load()
     Messages& messages = mSession.messages;
     const DataPaths paths = dataPaths(mSession.applicationFolder);
 
-    if (trap.test(100, [&] { return !fileOrFolderExists(paths.makerFolder); }))
-        trap.step(102, [&] { makeFolder(paths.makerFolder); });
-    if (trap.test(104, [&] { return !fileOrFolderExists(paths.dataFolder); }))
-        trap.step(106, [&] { makeFolder(paths.dataFolder); });
-    if (trap.test(108, [&] { return !FileExists(paths.dataFile); })) {
-        if (trap.test(110, [&] { return !plainFileExists(paths.templateFile); })) {
-            trap.step(112, [&] { messages.msgBox(paths.templateFile + QStringLiteral(" not found")); });
-            mSession.programEnd.endProgram(0);
-            return false;
-        }
-        trap.step(116, [&] { copyTemplate(paths.templateFile, paths.dataFile); });
+    if (!prepareDataFile(paths, trap)) {
+        trap.step(112, [&] { messages.msgBox(missingTemplateText(paths)); });
+        mSession.programEnd.endProgram(0);
+        return false;
     }
 
     trap.step(118, [&] { ApplySkin(this, SkinFramework1, mSession.applicationFolder); });
@@ -114,7 +107,7 @@ void Form1::loadRondexa()
     // Placing rows one by one costs a pass over the list each: past a few
     // dozen a refill is quicker.
     const size_t kMostPlaced = 64;
-    if (mShowsAll && !mChanged.empty() && mChanged.size() <= kMostPlaced && connection.state() != 0 &&
+    if (mShowsAll && !mChanged.empty() && mChanged.size() <= kMostPlaced && connection.isOpen() &&
         connection.dataVersion() == mFilledVersion) {
         // Should a contact fail to load, the list no longer shows the whole
         // table as it is, and the next fill reads all of it again.
@@ -137,7 +130,7 @@ void Form1::loadRondexa()
     std::optional<std::vector<ListRow>> early = std::exchange(mEarly, std::nullopt);
     // Rows read while the file's check ran are shown only if no other copy
     // has committed since.
-    if (early && connection.state() != 0 && connection.dataVersion() == mEarlyVersion) {
+    if (early && connection.isOpen() && connection.dataVersion() == mEarlyVersion) {
         mRows->setRowsInNameOrder(std::move(*early));
         mFilledVersion = mEarlyVersion;
     } else {
@@ -175,12 +168,12 @@ void readNames(Recordset& recordset, std::vector<ListRow>& rows)
 void Form1::readEarly()
 {
     mEarly.reset();
-    if (!mSession.gConn || mSession.gConn->state() == 0)
+    if (!mSession.gConn || !mSession.gConn->isOpen())
         return;
     try {
         const ReadSnapshot snapshot(*mSession.gConn);
         Recordset recordset;
-        recordset.open(contact::namesQuery(), *mSession.gConn, 3, 1);
+        recordset.open(contact::namesQuery(), *mSession.gConn);
         std::vector<ListRow> rows;
         readNames(recordset, rows);
         mEarly = std::move(rows);

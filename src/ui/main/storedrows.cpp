@@ -10,7 +10,7 @@
 std::optional<ListRow> StoredRows::row(QByteArrayView id)
 {
     Recordset recordset;
-    recordset.open(contact::rowQuery(QString::fromLatin1(id)), mSession.connection(), 3, 1);
+    recordset.open(contact::rowQuery(QString::fromLatin1(id)), mSession.connection());
     if (recordset.eof())
         return std::nullopt;
     ListRow::Builder row;
@@ -31,7 +31,7 @@ std::vector<ListRow> StoredRows::whole(std::vector<ListRow> rows)
     // The table comes in key order: matched by key in one pass.
     std::sort(wanted.begin(), wanted.end());
     Recordset recordset;
-    recordset.open(contact::allContactsQuery(), mSession.connection(), 3, 1);
+    recordset.open(contact::allContactsQuery(), mSession.connection());
     size_t next = 0;
     for (; !recordset.eof() && next < wanted.size(); recordset.moveNext()) {
         const qint64 id = recordset.fieldUtf8(0).toLongLong();
@@ -52,7 +52,7 @@ std::vector<ListRow> StoredRows::whole(std::vector<ListRow> rows)
 void StoredRows::column(size_t column, const std::function<void(qint64 id, QByteArrayView text)>& take)
 {
     Recordset recordset;
-    recordset.open(contact::fieldQuery(contact::fields()[column - 1].field), mSession.connection(), 3, 1);
+    recordset.open(contact::fieldQuery(contact::fields()[column - 1].field), mSession.connection());
     for (; !recordset.eof(); recordset.moveNext())
         take(recordset.fieldUtf8(0).toLongLong(), recordset.fieldUtf8(1));
 }

@@ -70,8 +70,8 @@ TEST_F(Undo, EachKindOfChangeGoesBackAndComesAgain)
     inWriteTransaction(connection, [&] {
         keptcards::prepare(connection);
         keptcards::Writer cards(connection);
-        cards.keep(1, "uid-anna", "BEGIN:VCARD\r\nNICKNAME:Annie\r\nEND:VCARD\r\n");
-        cards.keep(2, "uid-bob", "");
+        cards.keep(1, "uid-anna", "BEGIN:VCARD\r\nNICKNAME:Annie\r\nEND:VCARD\r\n", 0);
+        cards.keep(2, "uid-bob", "", 0);
         return 0;
     });
     const QString seeded = file();
@@ -91,7 +91,7 @@ TEST_F(Undo, EachKindOfChangeGoesBackAndComesAgain)
         editor.PushButton1_Click();
     });
     const QString changed = file();
-    EXPECT_EQ(changed, "1 Anna 9; 2 Bob 2; 3 Dora 4; 4 Carl 3 | cards 2");
+    EXPECT_EQ(changed, "1 Anna 9; 2 Bob 2; 3 Dora 4; 4 Carl 3 | cards 3");
     selectAll();
     messages->answer(MsgAnswer::Yes);
     form->PushButton2_Click();
@@ -104,7 +104,7 @@ TEST_F(Undo, EachKindOfChangeGoesBackAndComesAgain)
     EXPECT_EQ(listedNames(), QStringList({"Anna", "Bob", "Carl", "Dora"}));
     EXPECT_EQ(undoEntry(), "Undo Update of Anna");
     key(Qt::ControlModifier);
-    EXPECT_EQ(file(), "1 Anna 1; 2 Bob 2; 3 Dora 4; 4 Carl 3 | cards 2");
+    EXPECT_EQ(file(), "1 Anna 1; 2 Bob 2; 3 Dora 4; 4 Carl 3 | cards 3");
     key(Qt::ControlModifier);
     EXPECT_EQ(undoEntry(), "Undo Import of dora.vcf");
     key(Qt::ControlModifier);

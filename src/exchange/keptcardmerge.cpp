@@ -1,0 +1,376 @@
+#include "exchange/keptcardmerge.h"
+
+#include <optional>
+
+#include <QHash>
+#include <QSet>
+
+#include "exchange/contactmapper.h"
+#include "exchange/importedcontact.h"
+#include "exchange/personname.h"
+#include "exchange/remarkconverter.h"
+#include "model/storeddate.h"
+
+namespace {
+
+using contact::Field;
+using contact::FieldInfo;
+
+VCardProperty newProperty(const QString& name, const QString& escapedValue)
+{
+    VCardProperty made;
+    made.name = name;
+    made.value = escapedValue;
+    return made;
+}
+
+void removeParameters(VCardProperty& property, std::initializer_list<QStringView> names)
+{
+    property.parameters.removeIf([&](const VCardParameter& parameter) {
+        for (const QStringView name : names) {
+            if (parameter.name.compare(name, Qt::CaseInsensitive) == 0)
+                return true;
+        }
+        return false;
+    });
+}
+
+bool hasParameter(const VCardProperty& property, QStringView name, QStringView value)
+{
+    for (const VCardParameter& parameter : property.parameters) {
+        if (parameter.name.compare(name, Qt::CaseInsensitive) == 0 &&
+            parameter.value.compare(value, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+// A date of birth as export writes it, in the place of the property it came
+// from (its group and other parameters kept), or new.
+VCardProperty birthdayProperty(const QString& birth, const VCardProperty* old, VCardVersion version,
+                               const ContactMapper& mapper)
+{
+    const bool v4 = version == VCardVersion::V40;
+    VCardProperty made = old ? *old : VCardProperty();
+    removeParameters(made, {u"VALUE", u"X-FIELD"});
+    const QDate date = mapper.dates().dateOf(birth.toUtf8());
+    if (date.isValid()) {
+        made.name = QStringLiteral("BDAY");
+        made.value = date.toString(v4 ? QStringLiteral("yyyyMMdd") : QStringLiteral("yyyy-MM-dd"));
+    } else if (v4) {
+        // Any other text comes back verbatim through a form of the
+        // program's own, as the plain export writes it.
+        made.name = QStringLiteral("BDAY");
+        made.parameters.append({QStringLiteral("VALUE"), QStringLiteral("text")});
+        made.parameters.append({QString::fromLatin1(ContactMapper::kFieldHint), QStringLiteral("birthday")});
+        made.value = VCardProperty::escape(birth);
+    } else {
+        made.name = QStringLiteral("X-BIRTHDAY-TEXT");
+        made.value = VCardProperty::escape(birth);
+    }
+    return made;
+}
+
+VCardProperty phoneProperty(const FieldInfo& slot, const QString& number, const VCardProperty* old)
+{
+    VCardProperty made = old ? *old : newProperty(QStringLiteral("TEL"), QString());
+    if (!old) {
+        for (const QString& type : QString::fromLatin1(slot.vcardPhoneType).split(u','))
+            made.parameters.append({QStringLiteral("TYPE"), type});
+    }
+    const bool uri = old && old->value.startsWith(u"tel:", Qt::CaseInsensitive) &&
+                     !hasParameter(*old, u"VALUE", u"text") && !number.startsWith(u"tel:", Qt::CaseInsensitive);
+    made.value = (uri ? QStringLiteral("tel:") : QString()) + VCardProperty::escape(number);
+    if (!uri && number.startsWith(u"tel:", Qt::CaseInsensitive) && !hasParameter(made, u"VALUE", u"text")) {
+        removeParameters(made, {u"VALUE"});
+        made.parameters.append({QStringLiteral("VALUE"), QStringLiteral("text")});
+    }
+    return made;
+}
+
+// A field's property with the field's value, in place of the one it came from.
+VCardProperty fieldProperty(const FieldInfo& field, const QString& value, const VCardProperty* old,
+                            VCardVersion version, const ContactMapper& mapper)
+{
+    if (field.field == Field::DateOfBirth)
+        return birthdayProperty(value, old, version, mapper);
+    if (field.phoneKind)
+        return phoneProperty(field, value, old);
+    VCardProperty made = old ? *old : newProperty(QString::fromLatin1(field.vcardProperty), QString());
+    if (!old && field.field == Field::Email && version == VCardVersion::V30)
+        made.parameters.append({QStringLiteral("TYPE"), QStringLiteral("internet")});
+    made.value = VCardProperty::escape(value);
+    return made;
+}
+
+VCardProperty personStructuredName(const QString& name, const VCardProperty* old)
+{
+    VCardProperty made = old ? *old : newProperty(QStringLiteral("N"), QString());
+    made.value = QString::fromUtf8(PersonName::of(name.toUtf8()).structuredValue());
+    return made;
+}
+
+// The property of a remark line the user edited in place, with the line's
+// new value: its group, parameters and the shape of its value kept. An
+// address or an organization shows its filled components joined by ", ";
+// nothing when the new value has another number of them.
+std::optional<VCardProperty> withEditedValue(const VCardProperty& property, const QString& value)
+{
+    VCardProperty edited = property;
+    if (property.name != u"ADR" && property.name != u"ORG") {
+        edited.value = VCardProperty::escape(value);
+        return edited;
+    }
+    const QStringList values = value.split(QStringLiteral(", "));
+    QStringList components;
+    qsizetype next = 0;
+    for (const QStringView part : VCardProperty::splitEscaped(property.value, u';')) {
+        if (VCardProperty::unescape(part).trimmed().isEmpty()) {
+            components.append(part.toString());
+            continue;
+        }
+        if (next == values.size())
+            return std::nullopt;
+        components.append(VCardProperty::escape(values[next++]));
+    }
+    if (next != values.size())
+        return std::nullopt;
+    edited.value = components.join(u';');
+    return edited;
+}
+
+// The number of the highest "itemN" group, so that groups made for new lines
+// go after it.
+int highestItemGroup(const VCardCard& card)
+{
+    int highest = 0;
+    for (const VCardProperty& property : card.properties) {
+        if (property.group.startsWith(u"item", Qt::CaseInsensitive))
+            highest = std::max(highest, QStringView(property.group).mid(4).toInt());
+    }
+    return highest;
+}
+
+bool isLabelOfGroup(const VCardProperty& property)
+{
+    return !property.group.isEmpty() && property.name.startsWith(u"X-AB");
+}
+
+} // namespace
+
+bool KeptCardMerge::isCompany(const VCardCard& card)
+{
+    bool organization = false;
+    bool personName = false;
+    for (const VCardProperty& property : card.properties) {
+        if (property.name == u"KIND" && property.text().trimmed().compare(u"org", Qt::CaseInsensitive) == 0)
+            return true;
+        if (property.name == u"X-ABSHOWAS" && property.text().trimmed().compare(u"COMPANY", Qt::CaseInsensitive) == 0)
+            return true;
+        organization = organization || property.name == u"ORG";
+        if (property.name == u"N") {
+            for (const QString& component : property.components())
+                personName = personName || !component.trimmed().isEmpty();
+        }
+    }
+    return organization && !personName;
+}
+
+QList<VCardProperty> KeptCardMerge::merge(const VCardCard& kept, const Contact& current, const ContactMapper& mapper,
+                                          VCardVersion version, Lines lines)
+{
+    const ImportedContact base = mapper.fromCard(kept);
+    const CardSources& sources = base.sources;
+    const auto changed = [&](Field field) { return current[field] != base.contact[field]; };
+    const bool company = isCompany(kept);
+
+    // What the remark keeps of the card's lines, and its note.
+    const QString& baseRemark = base.contact[Field::Remark];
+    const QString& remark = current[Field::Remark];
+    const qsizetype lineCount = sources.lines.size();
+    const QStringList baseLines = lineCount > 0 ? baseRemark.split(u'\n').mid(baseRemark.count(u'\n') + 1 - lineCount)
+                                                : QStringList();
+    QSet<int> keptLineProperties;
+    QHash<int, VCardProperty> editedLines;
+    QStringList newLines;
+    QString note = base.note;
+    if (remark == baseRemark) {
+        for (const int source : sources.lines)
+            keptLineProperties.insert(source);
+    } else if (lines == Lines::AsNote) {
+        note = remark;
+    } else {
+        const QSet<QString> known(baseLines.begin(), baseLines.end());
+        const QStringList remarkLines = remark.split(u'\n');
+        qsizetype first = remarkLines.size();
+        int probe = 0;
+        while (first > 0 && (known.contains(remarkLines[first - 1]) ||
+                             !RemarkConverter::propertiesFor(remarkLines[first - 1], version, &probe).isEmpty()))
+            --first;
+        // The import puts an empty line between the note and its lines.
+        if (first > 0 && (first < 2 || !remarkLines[first - 1].isEmpty()))
+            first = remarkLines.size();
+        note = first > 0 ? remarkLines.mid(0, first == remarkLines.size() ? first : first - 1).join(u'\n')
+                         : QString();
+        QHash<QString, int> present;
+        for (qsizetype i = first; i < remarkLines.size(); ++i)
+            ++present[remarkLines[i]];
+        // A property stays as it came while every line it gave is there.
+        QHash<int, bool> whole;
+        for (qsizetype i = 0; i < lineCount; ++i) {
+            const int source = sources.lines[i];
+            whole.insert(source, whole.value(source, true) && present.value(baseLines[i]) > 0);
+        }
+        for (auto it = whole.cbegin(); it != whole.cend(); ++it) {
+            if (!it.value())
+                continue;
+            keptLineProperties.insert(it.key());
+            for (qsizetype i = 0; i < lineCount; ++i) {
+                if (sources.lines[i] == it.key())
+                    --present[baseLines[i]];
+            }
+        }
+        // A line edited in place (its label as it was, its value changed)
+        // changes its property's value only.
+        for (auto it = whole.cbegin(); it != whole.cend(); ++it) {
+            if (it.value() || sources.lines.count(it.key()) != 1)
+                continue;
+            const QString& was = baseLines[sources.lines.indexOf(it.key())];
+            const qsizetype colon = was.indexOf(QStringLiteral(": "));
+            if (colon < 0)
+                continue;
+            const QStringView label = QStringView(was).left(colon + 2);
+            for (qsizetype i = first; i < remarkLines.size(); ++i) {
+                const QString& line = remarkLines[i];
+                if (!line.startsWith(label) || present.value(line) <= 0 || known.contains(line))
+                    continue;
+                if (std::optional<VCardProperty> edited =
+                        withEditedValue(kept.properties[it.key()], line.mid(label.size()))) {
+                    editedLines.insert(it.key(), *edited);
+                    --present[line];
+                }
+                break;
+            }
+        }
+        for (qsizetype i = first; i < remarkLines.size(); ++i) {
+            int& left = present[remarkLines[i]];
+            if (left > 0) {
+                newLines.append(remarkLines[i]);
+                --left;
+            }
+        }
+    }
+    const bool noteChanged = note != base.note;
+
+    QList<VCardProperty> merged;
+    QHash<int, Field> fieldOf;
+    for (const FieldInfo& field : contact::fields()) {
+        const int source = sources.field[static_cast<size_t>(contact::indexOf(field.field))];
+        if (source >= 0 && field.field != Field::Remark)
+            fieldOf.insert(source, field.field);
+    }
+    const bool nameChanged = changed(Field::Name);
+    bool wroteName = false;
+    bool wroteStructuredName = false;
+    bool wroteNote = false;
+    QSet<QString> groupsLeft;
+    QSet<QString> groupsDropped;
+    for (qsizetype i = 0; i < kept.properties.size(); ++i) {
+        const VCardProperty& property = kept.properties[i];
+        const auto index = static_cast<int>(i);
+        const auto drop = [&] {
+            if (!property.group.isEmpty())
+                groupsDropped.insert(property.group.toLower());
+        };
+        if (property.name == u"PRODID" || property.name == u"REV" || property.name.isEmpty())
+            continue;
+        if (isLabelOfGroup(property)) {
+            merged.append(property);
+            continue;
+        }
+        if (fieldOf.contains(index)) {
+            const Field field = fieldOf.value(index);
+            if (field == Field::Name && property.name == u"N") {
+                // The name came from N alone: FN says it from now on.
+                if (nameChanged) {
+                    merged.append(newProperty(QStringLiteral("FN"), VCardProperty::escape(current[Field::Name])));
+                    merged.append(company ? property : personStructuredName(current[Field::Name], &property));
+                } else {
+                    merged.append(property);
+                }
+                wroteName = wroteStructuredName = true;
+            } else if (!changed(field)) {
+                merged.append(property);
+                wroteName = wroteName || field == Field::Name;
+            } else if (current[field].isEmpty()) {
+                drop();
+            } else {
+                merged.append(fieldProperty(contact::info(field), current[field], &property, version, mapper));
+                wroteName = wroteName || field == Field::Name;
+            }
+            continue;
+        }
+        if (index == sources.structuredName) {
+            merged.append(nameChanged && !company ? personStructuredName(current[Field::Name], &property) : property);
+            wroteStructuredName = true;
+            continue;
+        }
+        if (sources.notes.contains(index)) {
+            if (!noteChanged) {
+                merged.append(property);
+            } else if (!wroteNote && !note.isEmpty()) {
+                VCardProperty replaced = property;
+                removeParameters(replaced, {QString::fromLatin1(ContactMapper::kLineBreaks)});
+                replaced.value = VCardProperty::escape(note);
+                merged.append(replaced);
+            } else {
+                drop();
+            }
+            wroteNote = true;
+            continue;
+        }
+        if (sources.lines.contains(index)) {
+            if (keptLineProperties.contains(index))
+                merged.append(property);
+            else if (editedLines.contains(index))
+                merged.append(editedLines.value(index));
+            else
+                drop();
+            continue;
+        }
+        if (property.name == u"N")
+            wroteStructuredName = true;
+        merged.append(property);
+    }
+
+    // What the card had no property for.
+    const QString& name = current[Field::Name];
+    if (!wroteName && !name.isEmpty())
+        merged.prepend(newProperty(QStringLiteral("FN"), VCardProperty::escape(name)));
+    // 3.0 wants an N on every card; a company's is empty.
+    if (!wroteStructuredName && (version == VCardVersion::V30 || (!company && !name.isEmpty())))
+        merged.append(company ? newProperty(QStringLiteral("N"), QStringLiteral(";;;;"))
+                              : personStructuredName(name, nullptr));
+    for (const FieldInfo& field : contact::fields()) {
+        const int source = sources.field[static_cast<size_t>(contact::indexOf(field.field))];
+        if (source < 0 && field.field != Field::Name && field.field != Field::Remark &&
+            !current[field.field].isEmpty())
+            merged.append(fieldProperty(field, current[field.field], nullptr, version, mapper));
+    }
+    int groupCounter = highestItemGroup(kept);
+    for (const QString& line : newLines)
+        merged.append(RemarkConverter::propertiesFor(line, version, &groupCounter));
+    if (!wroteNote && !note.isEmpty())
+        merged.append(newProperty(QStringLiteral("NOTE"), VCardProperty::escape(note)));
+
+    // A group's label goes with the last property of its group.
+    for (const VCardProperty& property : merged) {
+        if (!property.group.isEmpty() && !isLabelOfGroup(property))
+            groupsLeft.insert(property.group.toLower());
+    }
+    merged.removeIf([&](const VCardProperty& property) {
+        const QString group = property.group.toLower();
+        return isLabelOfGroup(property) && groupsDropped.contains(group) && !groupsLeft.contains(group);
+    });
+    return merged;
+}
