@@ -104,6 +104,11 @@ TEST(Snapshots, CopiesAndRestoresAreWholeWhileAnotherProgramWrites)
             std::this_thread::yield();
         for (int i = 0; i < 5; ++i)
             taken << takeSnapshot(connection, SnapshotReason::Sync);
+        // At least one pair more than any snapshot so far holds, however
+        // the threads were scheduled.
+        const int copied = writer.pairs();
+        while (writer.pairs() <= copied)
+            std::this_thread::yield();
         const QString saved = restoreSnapshot(connection, taken[1]);
         taken << saved;
         EXPECT_GT(writer.pairs(), 20);
