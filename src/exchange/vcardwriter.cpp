@@ -358,11 +358,11 @@ void VCardWriter::writeKept(const Utf8Values& values, QByteArrayView uid, QByteA
         write(values, uid);
         return;
     }
-    // Another program may have written text that is not UTF-8 into a field.
-    const bool valid = std::all_of(values.begin(), values.end(), vcardsyntax::isValidUtf8);
+    // Another program may have written text that is not UTF-8 into a field;
+    // asked only of a card made anew, not of one copied as it came.
     const auto written = [&](const QByteArray& card) {
         mOut.raw(card);
-        mTextReplaced += valid ? 0 : 1;
+        mTextReplaced += std::all_of(values.begin(), values.end(), vcardsyntax::isValidUtf8) ? 0 : 1;
     };
     // Unchanged since the card came: it goes out as it came.
     if (fingerprint == keptcards::fingerprintOf(values) && copyAsItCame(mOut, kept, mVersion, uid))
