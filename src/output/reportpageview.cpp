@@ -5,12 +5,6 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-namespace {
-
-const double kTwipsPerPixel = 15.0;
-
-} // namespace
-
 ReportPageView::ReportPageView(ReportRenderer& renderer, QWidget* parent) : QWidget(parent), mRenderer(renderer)
 {
     setObjectName(QStringLiteral("ReportPage"));
@@ -36,8 +30,8 @@ void ReportPageView::setZoom(double zoom)
 QSize ReportPageView::sizeHint() const
 {
     const QSize paper = mRenderer.paperSize();
-    return QSize(static_cast<int>(std::lround(paper.width() * mZoom / kTwipsPerPixel)),
-                 static_cast<int>(std::lround(paper.height() * mZoom / kTwipsPerPixel)));
+    return QSize(static_cast<int>(std::lround(paper.width() * mZoom / kReportTwipsPerPixel)),
+                 static_cast<int>(std::lround(paper.height() * mZoom / kReportTwipsPerPixel)));
 }
 
 void ReportPageView::paintEvent(QPaintEvent* event)
@@ -51,7 +45,7 @@ void ReportPageView::paintEvent(QPaintEvent* event)
     if (mItemsPage != mPage)
         return;
     painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.scale(mZoom / kTwipsPerPixel, mZoom / kTwipsPerPixel);
+    painter.scale(mZoom / kReportTwipsPerPixel, mZoom / kReportTwipsPerPixel);
     mRenderer.drawItems(painter, mItems);
     ++mPaintCount;
     emit pagePainted(mPage);

@@ -6,6 +6,9 @@
 
 #include "output/reportrenderer.h"
 
+// The report was designed on a 96-dpi screen, where a pixel is 15 twips.
+inline constexpr double kReportTwipsPerPixel = 15.0;
+
 // One page of a report on screen, drawn only when the window system asks for
 // it: a report of a thousand pages costs the preview one page at a time.
 class ReportPageView : public QWidget {

@@ -25,7 +25,6 @@
 
 namespace {
 
-const double kTwipsPerPixel = 15.0;
 // The preview's client area as the report was designed.
 const int kClientWidthTwips = 20370;
 const int kClientHeightTwips = 11115;
@@ -125,8 +124,8 @@ void ReportPreview::buildControls()
     shortcut(QKeySequence(Qt::Key_PageUp), [this] { goToPage(mView->page() - 1); });
     shortcut(QKeySequence::Print, [this] { printReport(); });
 
-    QSize size(static_cast<int>(kClientWidthTwips / kTwipsPerPixel),
-               static_cast<int>(kClientHeightTwips / kTwipsPerPixel));
+    QSize size(static_cast<int>(kClientWidthTwips / kReportTwipsPerPixel),
+               static_cast<int>(kClientHeightTwips / kReportTwipsPerPixel));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         size = size.boundedTo(screen->availableSize());
     resize(size);
@@ -171,11 +170,11 @@ void ReportPreview::setZoomChoice(int choice)
     double zoom = mZoom->itemData(choice).toDouble();
     const QSize viewport = mScroll->viewport()->size();
     const QSize paper = mRenderer->paperSize();
-    const double widthZoom = viewport.width() * kTwipsPerPixel / paper.width();
+    const double widthZoom = viewport.width() * kReportTwipsPerPixel / paper.width();
     if (zoom == kFitWidth)
         zoom = widthZoom;
     else if (zoom == kWholePage)
-        zoom = std::min(widthZoom, viewport.height() * kTwipsPerPixel / paper.height());
+        zoom = std::min(widthZoom, viewport.height() * kReportTwipsPerPixel / paper.height());
     mView->setZoom(std::max(0.1, zoom));
 }
 

@@ -103,8 +103,3 @@ std::uint64_t testSeed()
     const qulonglong chosen = qEnvironmentVariable("RELIABILITY_SEED").toULongLong(&ok);
     return ok ? chosen : 20240607u;
 }
-
-void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "support/fakes.h"
+
 class Connection;
 struct sqlite3;
 
@@ -31,8 +33,6 @@ QString connectionStringFor(const QString& path);
 // The journal, WAL and shared-memory files that exist beside a data file.
 QStringList sideFiles(const QString& dataFile);
 
-// Failure messages show texts as text, not as arrays of code units.
-void PrintTo(const QString& text, std::ostream* out);
 
 // The seed of a test's randomness: RELIABILITY_SEED when set, else a fixed
 // one, so that a run in CI repeats and a failure can be replayed.
