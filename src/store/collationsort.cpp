@@ -18,10 +18,6 @@ namespace {
 // From this many rows on, a sort shares its work with a second thread.
 constexpr size_t kRowsForHelper = 20000;
 
-struct CollatorCloser {
-    void operator()(UCollator* c) const { ucol_close(c); }
-};
-
 CollationPrefix prefixOf(const UCollator* collator, QByteArrayView utf8)
 {
     UCharIterator text;

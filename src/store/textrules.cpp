@@ -15,13 +15,10 @@
 
 #include "base/apperror.h"
 
-namespace {
-
-struct CollatorCloser {
-    void operator()(UCollator* c) const { ucol_close(c); }
-};
-
-} // namespace
+void CollatorCloser::operator()(UCollator* c) const
+{
+    ucol_close(c);
+}
 
 const UCollator& nameOrderCollator()
 {
