@@ -22,7 +22,6 @@
 #include "exchange/carddecoder.h"
 #include "exchange/contactmapper.h"
 #include "exchange/plaincardmapper.h"
-#include "exchange/takennames.h"
 #include "exchange/vcardreader.h"
 #include "exchange/vcardsyntax.h"
 #include "model/storedtext.h"
@@ -31,6 +30,7 @@
 #include "store/contacttable.h"
 #include "store/keptcards.h"
 #include "store/statement.h"
+#include "store/takennames.h"
 #include "store/writetransaction.h"
 
 namespace {
@@ -65,7 +65,7 @@ bool trimsToNothing(QByteArrayView text)
     for (qsizetype i = 0; i < text.size(); ++i) {
         char32_t c = static_cast<unsigned char>(text[i]);
         if (c >= 0x80) {
-            const int length = vcardsyntax::utf8SequenceAt(text, i, &c);
+            const int length = utf8SequenceAt(text, i, &c);
             if (length == 0)
                 return false;
             i += length - 1;

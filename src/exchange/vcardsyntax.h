@@ -107,10 +107,6 @@ inline QByteArrayView nextPiece(QByteArrayView& text, char separator)
 QByteArrayView unquoted(QByteArrayView value);
 // The first line end (LF or CR) at or after from; the size when there is none.
 qsizetype findLineEnd(QByteArrayView data, qsizetype from);
-// The length of the valid UTF-8 sequence at text[at] (a lead byte at 0x80 or
-// above) and its code point; 0 when it is not valid UTF-8 as QString reads it
-// (overlong, a surrogate, past U+10FFFF, cut short).
-int utf8SequenceAt(QByteArrayView text, qsizetype at, char32_t* codePoint);
 bool isValidUtf8(QByteArrayView text);
 // Valid UTF-8 that QString::simplified() would leave as it is: no blanks at
 // either end, none but single plain spaces inside.

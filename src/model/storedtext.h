@@ -7,3 +7,8 @@
 // zero-width no-break space (it reads it as a byte order mark), which would
 // change a contact behind the user's back.
 QString textFromUtf8(QByteArrayView text);
+
+// The length of the valid UTF-8 sequence at text[at] (a lead byte at 0x80 or
+// above) and its code point; 0 when it is not valid UTF-8 as QString reads it
+// (overlong, a surrogate, past U+10FFFF, cut short).
+int utf8SequenceAt(QByteArrayView text, qsizetype at, char32_t* codePoint);

@@ -9,6 +9,7 @@
 #include "base/apperror.h"
 #include "store/contacttable.h"
 #include "store/paths.h"
+#include "store/samename.h"
 
 namespace {
 
@@ -147,6 +148,18 @@ bool verifyContactTable(sqlite3* db)
 
 } // namespace
 
+Connection::Connection() = default;
+Connection::~Connection() = default;
+Connection::Connection(Connection&&) noexcept = default;
+Connection& Connection::operator=(Connection&&) noexcept = default;
+
+StoredNames& Connection::storedNames()
+{
+    if (!mNames)
+        mNames = std::make_unique<StoredNames>();
+    return *mNames;
+}
+
 void Connection::open(const QString& connectionString, Check checking)
 {
     if (mDb)
@@ -237,6 +250,7 @@ void Connection::close()
     mVerdict = {};
     mDb.reset();
     mPath.clear();
+    mNames.reset();
 }
 
 void Connection::execute(const QString& sql)

@@ -7,14 +7,17 @@
 
 #include "store/sqlitehandles.h"
 
+class StoredNames;
+
 // The program's one connection to its data file.
 class Connection {
 public:
-    Connection() = default;
+    Connection();
+    ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
-    Connection(Connection&&) = default;
-    Connection& operator=(Connection&&) = default;
+    Connection(Connection&&) noexcept;
+    Connection& operator=(Connection&&) noexcept;
 
     bool isOpen() const { return mDb != nullptr; }
     // 0 closed, 1 open, as the window's start, its list fill and its closing
@@ -50,9 +53,13 @@ public:
     qint64 dataVersion() const;
     // The key of the row this connection inserted last.
     qint64 lastInsertId() const;
+    // The names the file holds as this connection last read them, for the
+    // editor's duplicate check; forgotten when the connection closes.
+    StoredNames& storedNames();
 
 private:
     DatabaseHandle mDb;
     QString mPath;
     std::future<QString> mVerdict;
+    std::unique_ptr<StoredNames> mNames;
 };

@@ -28,44 +28,66 @@ std::optional<StoredTexts> readStoredTexts(Connection& connection, const QString
 WriteOutcome updateIfUnchanged(Connection& connection, const QString& id, const StoredTexts& expected,
                                const QString& statement, std::optional<StoredTexts>& current, ChangeCapture* capture)
 {
-    return inWriteTransaction(connection, [&] {
-        current = readStoredTexts(connection, id);
-        if (!current)
-            return WriteOutcome::Gone;
-        if (*current != expected)
-            return WriteOutcome::ChangedElsewhere;
-        if (statement.isEmpty())
+    const size_t name = static_cast<size_t>(contact::indexOf(contact::Field::Name));
+    StoredNames& names = connection.storedNames();
+    try {
+        return inWriteTransaction(connection, [&] {
+            current = readStoredTexts(connection, id);
+            if (!current)
+                return WriteOutcome::Gone;
+            if (*current != expected)
+                return WriteOutcome::ChangedElsewhere;
+            if (statement.isEmpty())
+                return WriteOutcome::Written;
+            const QByteArray nameBefore = (*current)[name];
+            const qint64 changesBefore = StoredNames::changesSoFar(connection);
+            const QStringList tables = capture ? contactTables(connection) : QStringList();
+            if (capture)
+                capture->before.push_back(captureContact(connection, id.toLongLong(), tables));
+            connection.execute(statement);
+            if (sqlite3_changes(connection.handle()) != 1)
+                return WriteOutcome::Gone;
+            current = readStoredTexts(connection, id);
+            if (capture)
+                capture->after.push_back(captureContact(connection, id.toLongLong(), tables));
+            names.renamed(connection, nameBefore, current ? (*current)[name] : QByteArray(), changesBefore);
             return WriteOutcome::Written;
-        const QStringList tables = capture ? contactTables(connection) : QStringList();
-        if (capture)
-            capture->before.push_back(captureContact(connection, id.toLongLong(), tables));
-        connection.execute(statement);
-        if (sqlite3_changes(connection.handle()) != 1)
-            return WriteOutcome::Gone;
-        current = readStoredTexts(connection, id);
-        if (capture)
-            capture->after.push_back(captureContact(connection, id.toLongLong(), tables));
-        return WriteOutcome::Written;
-    });
+        });
+    } catch (...) {
+        names.forget();
+        throw;
+    }
 }
 
 WriteOutcome insertIfNameFree(Connection& connection, const Contact& contact, const SameName& name, qint64& id,
                               ChangeCapture* capture)
 {
-    return inWriteTransaction(connection, [&] {
-        if (isNameStored(connection, name))
-            return WriteOutcome::NameTaken;
-        connection.execute(contact::insertStatement(contact));
-        id = connection.lastInsertId();
-        // A key another program's table gave out again must not inherit the
-        // card of the contact it once belonged to.
-        keptcards::remove(connection, id);
-        if (capture) {
-            capture->before.push_back(ContactImage{id, {}});
-            capture->after.push_back(captureContact(connection, id, contactTables(connection)));
-        }
-        return WriteOutcome::Written;
-    });
+    StoredNames& names = connection.storedNames();
+    try {
+        return inWriteTransaction(connection, [&] {
+            if (names.contains(connection, name))
+                return WriteOutcome::NameTaken;
+            const qint64 changesBefore = StoredNames::changesSoFar(connection);
+            connection.execute(contact::insertStatement(contact));
+            id = connection.lastInsertId();
+            // A key another program's table gave out again must not inherit the
+            // card of the contact it once belonged to.
+            keptcards::remove(connection, id);
+            if (capture) {
+                capture->before.push_back(ContactImage{id, {}});
+                capture->after.push_back(captureContact(connection, id, contactTables(connection)));
+            }
+            if (const std::optional<StoredTexts> stored = readStoredTexts(connection, QString::number(id)))
+                names.added(connection, (*stored)[static_cast<size_t>(contact::indexOf(contact::Field::Name))], changesBefore);
+            else
+                names.forget();
+            return WriteOutcome::Written;
+        });
+    } catch (...) {
+        // The names may hold one that the rollback took back.
+        names.forget();
+        throw;
+    }
 }
 
 namespace {

@@ -210,6 +210,42 @@ TEST_F(ForeignWrites, AContactSavedWhileTheListIsFilledIsShownAfterTheNextSave)
     EXPECT_EQ(listedNames(), QStringList({"Anna", "Bob", "Zed"}));
 }
 
+// The names a save checks against are read once and then kept: each write
+// since, whoever made it, must reach them, or a taken name is let through or
+// a free one refused.
+TEST_F(ForeignWrites, TheNameCheckSeesEveryWriteSinceItLastReadTheNames)
+{
+    const auto add = [this](const QString& name) {
+        messages->clear();
+        addContactCommand(*form, [&](Form2& editor) {
+            editor.setField(contact::Field::Name, name);
+            editor.PushButton1_Click();
+        });
+        return !messages->texts().contains(QStringLiteral("Contact name already exists in the database."));
+    };
+    const auto rename = [this](const QString& from, const QString& to) {
+        select(rowOf(from));
+        updateContactCommand(*form, [&](Form2& editor) {
+            editor.setField(contact::Field::Name, to);
+            editor.PushButton1_Click();
+        });
+    };
+    ASSERT_TRUE(add(QStringLiteral("Anna")));
+    EXPECT_FALSE(add(QStringLiteral("ANNA")));
+    other.execute(contact::insertStatement(named(QStringLiteral("Bea"))));
+    EXPECT_FALSE(add(QStringLiteral("bea"))) << "a name another program stored";
+    other.execute(QStringLiteral("delete from tblContact where ContactName = 'Bea'"));
+    EXPECT_TRUE(add(QStringLiteral("bea"))) << "a name another program deleted";
+    rename(QStringLiteral("bea"), QStringLiteral("Cleo"));
+    EXPECT_FALSE(add(QStringLiteral("CLEO"))) << "a name this window gave in an update";
+    EXPECT_TRUE(add(QStringLiteral("Bea"))) << "a name this window renamed away";
+    select(rowOf(QStringLiteral("Cleo")));
+    messages->answer(MsgAnswer::Yes);
+    deleteContactCommand(*form);
+    EXPECT_TRUE(add(QStringLiteral("cleo"))) << "a name this window deleted";
+    EXPECT_EQ(listedNames(), QStringList({"Anna", "Bea", "cleo"}));
+}
+
 // Rows another program wrote, with values the editor cannot show as they are
 // stored: an update that changes one phone number leaves every other column
 // byte for byte, type included. The IDs are ones SQLite can hold but the

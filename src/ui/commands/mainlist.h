@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include <QByteArrayView>
@@ -38,6 +39,10 @@ public:
     virtual QString text(int row, contact::Field field) const = 0;
     // The same text as stored, as UTF-8, valid until the list changes.
     virtual QByteArrayView textUtf8(int row, contact::Field field) const = 0;
+    // The data version as of which the rows are every contact of the file
+    // (no search on, every change of this list taken in); nothing while a
+    // search shows some.
+    virtual std::optional<qint64> wholeFileVersion() const = 0;
 
     // Empties the list and refills it with every contact in name order.
     virtual void loadRondexa() = 0;

@@ -88,9 +88,18 @@ QString notesAsTyped(const QPlainTextEdit* box)
 
 } // namespace
 
-bool DoesNameExist(const MainList& list, const QString& name)
+bool DoesNameExist(MainList& list, const QString& name)
 {
     const SameName same(name, CaseFolding::forUserLocale());
+    // A list of the whole file holds the names the file held then; when the
+    // connection kept those folded, they answer without a pass over every
+    // row, and without touching the file, which another copy may have locked.
+    if (const std::optional<qint64> version = list.wholeFileVersion()) {
+        if (const Session& session = list.session(); session.gConn) {
+            if (const std::optional<bool> stored = session.gConn->storedNames().containsAsOf(*session.gConn, *version, same))
+                return *stored;
+        }
+    }
     bool found = false;
     const int rows = list.rowCount();
     for (int row = 0; row < rows; ++row)
@@ -295,8 +304,8 @@ void Form2::PushButton1_Click()
         trap.step(126, [&] { messages.msgBox(QStringLiteral("You forgot to input contact name.")); });
         return;
     }
-    // Computed in both modes; an update may keep its name or take another's.
-    if (trap.test(102, [&] { return DoesNameExist(mList, name) && mMode != Mode::Update; })) {
+    // An update may keep its name or take another's: only an add asks.
+    if (trap.test(102, [&] { return mMode != Mode::Update && DoesNameExist(mList, name); })) {
         trap.step(124, [&] { messages.msgBox(QStringLiteral("Contact name already exists in the database.")); });
         return;
     }

@@ -100,4 +100,4 @@ private:
 
 // True when a row of the list shows the name, letter case folded; every row
 // is looked at, the rows a search hides are not.
-bool DoesNameExist(const MainList& list, const QString& name);
+bool DoesNameExist(MainList& list, const QString& name);

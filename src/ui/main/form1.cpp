@@ -368,6 +368,13 @@ QByteArrayView Form1::textUtf8(int row, contact::Field field) const
     return mRows->cellUtf8(mShown->sourceRow(row), ListRow::column(field));
 }
 
+std::optional<qint64> Form1::wholeFileVersion() const
+{
+    if (!mShowsAll || !mChanged.empty())
+        return std::nullopt;
+    return mFilledVersion;
+}
+
 void Form1::clearRows()
 {
     mShowsAll = false;

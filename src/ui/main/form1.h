@@ -83,6 +83,7 @@ public:
     QString id(int row) const override;
     QString text(int row, contact::Field field) const override;
     QByteArrayView textUtf8(int row, contact::Field field) const override;
+    std::optional<qint64> wholeFileVersion() const override;
     void clearRows() override;
     void showRows(std::vector<ListRow> rows) override;
     QWidget* ownerWidget() override { return this; }

@@ -1,6 +1,5 @@
-#include "exchange/takennames.h"
+#include "store/takennames.h"
 
-#include "exchange/vcardsyntax.h"
 #include "model/storedtext.h"
 #include "store/asciicase.h"
 #include "store/casefolding.h"
@@ -32,7 +31,14 @@ char* appendUtf8(char* out, char32_t c)
 void TakenNames::add(QByteArrayView name)
 {
     const QByteArray folded = fold(name);
-    mNames.insert(QByteArray(folded.constData(), folded.size()));
+    ++mNames[QByteArray(folded.constData(), folded.size())];
+}
+
+void TakenNames::remove(QByteArrayView name)
+{
+    const auto found = mNames.find(fold(name));
+    if (found != mNames.end() && --*found == 0)
+        mNames.erase(found);
 }
 
 bool TakenNames::contains(QByteArrayView name)
@@ -55,7 +61,7 @@ QByteArray TakenNames::fold(QByteArrayView name)
         }
         char32_t c = static_cast<unsigned char>(name[i]);
         if (c >= 0x80) {
-            const int length = vcardsyntax::utf8SequenceAt(name, i, &c);
+            const int length = utf8SequenceAt(name, i, &c);
             if (length == 0) {
                 // As the editor reads it, replacement characters and all.
                 mFolded = mFolding.fold(textFromUtf8(name)).toUtf8();

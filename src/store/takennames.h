@@ -2,25 +2,27 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QSet>
+#include <QHash>
 
 class CaseFolding;
 
 // The names the editor would refuse as already there, folded as it compares
-// them (DoesNameExist), kept as UTF-8: a name is folded straight from the
-// file's bytes, without a QString of it.
+// them (SameName), kept as UTF-8: a name is folded straight from the file's
+// bytes, without a QString of it. A name held twice goes when both have gone.
 class TakenNames {
 public:
     explicit TakenNames(const CaseFolding& folding) : mFolding(folding) {}
 
     void add(QByteArrayView name);
+    void remove(QByteArrayView name);
     bool contains(QByteArrayView name);
+    void clear() { mNames.clear(); }
 
 private:
     // Valid until the next call.
     QByteArray fold(QByteArrayView name);
 
     const CaseFolding& mFolding;
-    QSet<QByteArray> mNames;
+    QHash<QByteArray, int> mNames;
     QByteArray mFolded;
 };
