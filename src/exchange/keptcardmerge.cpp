@@ -10,6 +10,7 @@
 #include "exchange/personname.h"
 #include "exchange/remarkconverter.h"
 #include "model/storeddate.h"
+#include "model/storedtext.h"
 
 namespace {
 
@@ -125,7 +126,7 @@ std::optional<VCardProperty> withEditedValue(const VCardProperty& property, cons
     QStringList components;
     qsizetype next = 0;
     for (const QStringView part : VCardProperty::splitEscaped(property.value, u';')) {
-        if (VCardProperty::unescape(part).trimmed().isEmpty()) {
+        if (isBlank(VCardProperty::unescape(part))) {
             components.append(part.toString());
             continue;
         }
@@ -170,7 +171,7 @@ bool KeptCardMerge::isCompany(const VCardCard& card)
         organization = organization || property.name == u"ORG";
         if (property.name == u"N") {
             for (const QString& component : property.components())
-                personName = personName || !component.trimmed().isEmpty();
+                personName = personName || !isBlank(component);
         }
     }
     return organization && !personName;

@@ -7,16 +7,50 @@
 
 namespace {
 
-bool isCapability(const QString& type)
+enum class Says {
+    // Where it rings: the slot kind of the field table that takes it.
+    Slot,
+    // A line the program has no slot for: its word goes to the remarks and
+    // back out as TYPE.
+    NoSlot,
+    // What the line can do, not where it rings: no word of its own.
+    Capability,
+};
+
+struct TypeWord {
+    const char16_t* type;
+    Says says;
+    // The field table's phoneKind, for a slot.
+    const char* slotKind;
+};
+
+// Every TYPE value of a TEL the program knows, in lower case. A value not
+// here is a kind of its own ("Phone (boat): ..."), kept as a label.
+const TypeWord kTypeWords[] = {
+    {u"cell", Says::Slot, "mobile"},     {u"mobile", Says::Slot, "mobile"},   {u"iphone", Says::Slot, "mobile"},
+    {u"pcs", Says::Slot, "mobile"},      {u"fax", Says::Slot, "fax"},         {u"work", Says::Slot, "work"},
+    {u"home", Says::Slot, "home"},       {u"pager", Says::NoSlot, nullptr},   {u"car", Says::NoSlot, nullptr},
+    {u"isdn", Says::NoSlot, nullptr},    {u"bbs", Says::NoSlot, nullptr},     {u"modem", Says::NoSlot, nullptr},
+    {u"main", Says::NoSlot, nullptr},    {u"textphone", Says::NoSlot, nullptr}, {u"callback", Says::NoSlot, nullptr},
+    {u"voice", Says::Capability, nullptr}, {u"pref", Says::Capability, nullptr}, {u"text", Says::Capability, nullptr},
+    {u"msg", Says::Capability, nullptr}, {u"video", Says::Capability, nullptr}, {u"other", Says::Capability, nullptr},
+    {u"internet", Says::Capability, nullptr},
+};
+
+const TypeWord* typeWord(QStringView type)
 {
-    // These describe what the line can do, not where it rings.
-    return type == u"voice" || type == u"pref" || type == u"text" || type == u"msg" || type == u"video" ||
-           type == u"other" || type == u"internet";
+    for (const TypeWord& word : kTypeWords) {
+        if (type == QStringView(word.type))
+            return &word;
+    }
+    return nullptr;
 }
 
-bool isMobile(const QString& type)
+// The slot kind a word names, or null.
+const char* slotKindOf(QStringView type)
 {
-    return type == u"cell" || type == u"mobile" || type == u"iphone" || type == u"pcs";
+    const TypeWord* word = typeWord(type);
+    return word && word->says == Says::Slot ? word->slotKind : nullptr;
 }
 
 PhoneClassifier::Kind slot(const char* word)
@@ -31,15 +65,12 @@ PhoneClassifier::Kind PhoneClassifier::classify(const VCardProperty& property, c
     if (!groupLabel.isEmpty()) {
         if (!ExtrasFormatter::isAppleMagicLabel(groupLabel))
             return {Place::NoSlot, groupLabel};
+        // Apple's own words: "mobile", "iphone", "work", "home", "home fax", "other", ...
         const QString word = ExtrasFormatter::readableLabel(groupLabel);
-        if (word == u"mobile" || word == u"iphone")
-            return slot("mobile");
         if (word.endsWith(u"fax"))
             return slot("fax");
-        if (word == u"work")
-            return slot("work");
-        if (word == u"home")
-            return slot("home");
+        if (const char* kind = slotKindOf(word))
+            return slot(kind);
         if (word != u"other")
             return {Place::NoSlot, word};
     }
@@ -50,15 +81,19 @@ PhoneClassifier::Kind PhoneClassifier::classify(const VCardProperty& property, c
     QStringList rest;
     QSet<QString> seen;
     for (const QString& type : property.types()) {
-        if (type == u"fax")
+        const TypeWord* word = typeWord(type);
+        if (word && word->says == Says::Capability)
+            continue;
+        const QLatin1String kind(word && word->says == Says::Slot ? word->slotKind : "");
+        if (kind == "fax")
             fax = true;
-        else if (isMobile(type))
+        else if (kind == "mobile")
             mobile = true;
-        else if (type == u"work")
+        else if (kind == "work")
             work = true;
-        else if (type == u"home")
+        else if (kind == "home")
             home = true;
-        else if (!isCapability(type) && !seen.contains(type)) {
+        else if (!seen.contains(type)) {
             seen.insert(type);
             rest.append(type);
         }
@@ -79,6 +114,14 @@ PhoneClassifier::Kind PhoneClassifier::classify(const VCardProperty& property, c
     if (home)
         return slot("home");
     return {};
+}
+
+bool PhoneClassifier::isTypeWord(QStringView word)
+{
+    // A word that names a slot never reaches a remark line's qualifier but
+    // beside a word of its own: work and home do ("work, pager").
+    const TypeWord* known = typeWord(word);
+    return known && (known->says == Says::NoSlot || word == u"work" || word == u"home");
 }
 
 QString PhoneClassifier::number(const VCardProperty& property)

@@ -7,6 +7,7 @@
 
 #include "exchange/birthdayparser.h"
 #include "exchange/extrasformatter.h"
+#include "exchange/phoneclassifier.h"
 #include "model/contact.h"
 
 namespace {
@@ -70,25 +71,31 @@ void addParameter(VCardProperty* property, const QString& name, const QStringLis
 
 // The qualifier can go back into TYPE only when each word is a type the import would
 // print unchanged; otherwise it travels as an Apple-style group label.
-bool typesFromQualifier(const QString& qualifier, const QStringList& allowed, QStringList* types)
+// The words of a list, as a test of a word.
+auto anyOf(QStringList words)
+{
+    return [words = std::move(words)](const QString& word) { return words.contains(word); };
+}
+
+template <typename IsType> bool typesFromQualifier(const QString& qualifier, IsType isType, QStringList* types)
 {
     types->clear();
     for (const QString& word : qualifier.split(QStringLiteral(", "))) {
-        if (!allowed.contains(word))
+        if (!isType(word))
             return false;
         types->append(word);
     }
     return true;
 }
 
-void attachQualifier(QList<VCardProperty>* properties, const QString& qualifier, const QStringList& allowedTypes,
-                     int* groupCounter)
+template <typename IsType>
+void attachQualifier(QList<VCardProperty>* properties, const QString& qualifier, IsType isType, int* groupCounter)
 {
     VCardProperty& main = properties->first();
     if (qualifier.isEmpty())
         return;
     QStringList types;
-    if (typesFromQualifier(qualifier, allowedTypes, &types)) {
+    if (typesFromQualifier(qualifier, isType, &types)) {
         addParameter(&main, QStringLiteral("TYPE"), types);
         return;
     }
@@ -113,11 +120,7 @@ QList<VCardProperty> phoneProperties(const ParsedLine& parsed, int* groupCounter
         addParameter(&properties.first(), QStringLiteral("TYPE"),
                      QString::fromLatin1(slot->vcardPhoneType).split(QLatin1Char(',')));
     else
-        attachQualifier(&properties, parsed.qualifier,
-                        {QStringLiteral("work"), QStringLiteral("home"), QStringLiteral("pager"), QStringLiteral("car"),
-                         QStringLiteral("isdn"), QStringLiteral("bbs"), QStringLiteral("modem"), QStringLiteral("main"),
-                         QStringLiteral("textphone"), QStringLiteral("callback")},
-                        groupCounter);
+        attachQualifier(&properties, parsed.qualifier, PhoneClassifier::isTypeWord, groupCounter);
     if (parsed.value.startsWith(u"tel:", Qt::CaseInsensitive))
         addParameter(&properties.first(), QStringLiteral("VALUE"), {QStringLiteral("text")});
     return properties;
@@ -146,7 +149,7 @@ QList<VCardProperty> convert(const ParsedLine& parsed, VCardVersion version, int
 {
     const QString& kind = parsed.kind;
     const QString& q = parsed.qualifier;
-    const QStringList noTypes;
+    const auto noTypes = [](const QString&) { return false; };
     QList<VCardProperty> properties;
     if (kind == u"Phone")
         return phoneProperties(parsed, groupCounter);
@@ -175,23 +178,23 @@ QList<VCardProperty> convert(const ParsedLine& parsed, VCardVersion version, int
         properties.append(makeProperty(QStringLiteral("ADR"), QString()));
         properties.first().value = QStringLiteral(";;") + VCardProperty::escape(parsed.value) + QStringLiteral(";;;;");
         attachQualifier(&properties, q,
-                        {QStringLiteral("work"), QStringLiteral("home"), QStringLiteral("postal"),
-                         QStringLiteral("parcel"), QStringLiteral("dom"), QStringLiteral("intl")},
+                        anyOf({QStringLiteral("work"), QStringLiteral("home"), QStringLiteral("postal"),
+                               QStringLiteral("parcel"), QStringLiteral("dom"), QStringLiteral("intl")}),
                         groupCounter);
     } else if (kind == u"E-mail") {
         properties.append(makeProperty(QStringLiteral("EMAIL"), parsed.value));
-        attachQualifier(&properties, q, {QStringLiteral("work"), QStringLiteral("home"), QStringLiteral("other")},
+        attachQualifier(&properties, q, anyOf({QStringLiteral("work"), QStringLiteral("home"), QStringLiteral("other")}),
                         groupCounter);
     } else if (kind == u"Website") {
         properties.append(makeProperty(QStringLiteral("URL"), parsed.value));
-        attachQualifier(&properties, q, {QStringLiteral("work"), QStringLiteral("home")}, groupCounter);
+        attachQualifier(&properties, q, anyOf({QStringLiteral("work"), QStringLiteral("home")}), groupCounter);
     } else if (kind == u"Instant messaging") {
         const QString service = ExtrasFormatter::propertyForService(q);
         if (!service.isEmpty()) {
             properties.append(makeProperty(service, parsed.value));
         } else {
             properties.append(makeProperty(QStringLiteral("IMPP"), parsed.value));
-            attachQualifier(&properties, q, {QStringLiteral("work"), QStringLiteral("home")}, groupCounter);
+            attachQualifier(&properties, q, anyOf({QStringLiteral("work"), QStringLiteral("home")}), groupCounter);
         }
     }
     return properties;

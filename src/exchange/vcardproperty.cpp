@@ -1,5 +1,7 @@
 #include "exchange/vcardproperty.h"
 
+#include "exchange/vcardsyntax.h"
+
 QString VCardProperty::parameter(QStringView parameterName) const
 {
     for (const VCardParameter& p : parameters) {
@@ -89,38 +91,7 @@ QString VCardProperty::unescape(QStringView text)
 {
     QString result;
     result.reserve(text.size());
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const QChar c = text[i];
-        if (c == u'\\' && i + 1 < size) {
-            const QChar next = text[i + 1];
-            switch (next.unicode()) {
-            case u'n':
-            case u'N':
-                result += u'\n';
-                break;
-            case u'\\':
-            case u',':
-            case u';':
-            // Apple escapes ':' in URLs and quotes in notes; neither has another meaning.
-            case u':':
-            case u'"':
-                result += next;
-                break;
-            default:
-                result += c;
-                result += next;
-            }
-            ++i;
-        } else if (c == u'\r') {
-            // Quoted-printable values carry real line ends; the program stores "\n" only.
-            if (i + 1 < size && text[i + 1] == u'\n')
-                ++i;
-            result += u'\n';
-        } else {
-            result += c;
-        }
-    }
+    vcardsyntax::appendUnescaped(text.data(), text.size(), result);
     return result;
 }
 

@@ -103,6 +103,51 @@ inline QByteArrayView nextPiece(QByteArrayView& text, char separator)
     return piece;
 }
 
+inline char16_t unitOf(char c)
+{
+    return static_cast<unsigned char>(c);
+}
+
+inline char16_t unitOf(QChar c)
+{
+    return c.unicode();
+}
+
+// A value's escapes undone, onto out, from bytes or from UTF-16: \n and \N
+// are line breaks; \\, \, and \; stand for themselves, and so do \: and \",
+// which Apple writes in URLs and notes and which mean nothing else; any other
+// backslash stays as written. A CR, alone or before an LF, is one line break,
+// as quoted-printable values carry them: the program stores "\n" only.
+template <typename Char, typename Text> void appendUnescaped(const Char* text, qsizetype size, Text& out)
+{
+    // What lies between escapes is copied whole, not character by character.
+    qsizetype copied = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t unit = unitOf(text[i]);
+        if ((unit != u'\\' || i + 1 == size) && unit != u'\r')
+            continue;
+        out.append(text + copied, i - copied);
+        if (unit == u'\r') {
+            if (i + 1 < size && unitOf(text[i + 1]) == u'\n')
+                ++i;
+            out += Char(u'\n');
+        } else {
+            const Char next = text[++i];
+            const char16_t escaped = unitOf(next);
+            if (escaped == u'n' || escaped == u'N') {
+                out += Char(u'\n');
+            } else if (escaped == u'\\' || escaped == u',' || escaped == u';' || escaped == u':' || escaped == u'"') {
+                out += next;
+            } else {
+                out += text[i - 1];
+                out += next;
+            }
+        }
+        copied = i + 1;
+    }
+    out.append(text + copied, size - copied);
+}
+
 // A parameter value without the blanks and double quotes around it.
 QByteArrayView unquoted(QByteArrayView value);
 // The first line end (LF or CR) at or after from; the size when there is none.

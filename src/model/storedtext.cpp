@@ -49,3 +49,28 @@ int utf8SequenceAt(QByteArrayView text, qsizetype at, char32_t* codePoint)
     *codePoint = value;
     return length;
 }
+
+bool isBlank(QStringView text)
+{
+    for (const QChar c : text) {
+        if (!c.isSpace())
+            return false;
+    }
+    return true;
+}
+
+bool isBlankUtf8(QByteArrayView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x80) {
+            const int length = utf8SequenceAt(text, i, &c);
+            if (length == 0)
+                return false;
+            i += length - 1;
+        }
+        if (!QChar::isSpace(c))
+            return false;
+    }
+    return true;
+}

@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
 // A stored UTF-8 text as it was written. QString::fromUtf8 drops a leading
 // zero-width no-break space (it reads it as a byte order mark), which would
@@ -12,3 +13,11 @@ QString textFromUtf8(QByteArrayView text);
 // above) and its code point; 0 when it is not valid UTF-8 as QString reads it
 // (overlong, a surrogate, past U+10FFFF, cut short).
 int utf8SequenceAt(QByteArrayView text, qsizetype at, char32_t* codePoint);
+
+// The one rule for a text that says nothing: empty, or nothing but white
+// space as QString::trimmed() sees it. The editor refuses such a name, the
+// import skips a card that has one, and a blank part of a name or an address
+// counts as none.
+bool isBlank(QStringView text);
+// The same for stored UTF-8; text that is not valid UTF-8 is never blank.
+bool isBlankUtf8(QByteArrayView text);

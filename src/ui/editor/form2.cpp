@@ -300,7 +300,7 @@ void Form2::PushButton1_Click()
     ErrorTrap trap(mSession.messages, locationTag("Form2", "PushButton1_Click"));
     Messages& messages = mSession.messages;
     const QString name = fieldText(Field::Name);
-    if (trap.test(100, [&] { return name.trimmed().isEmpty(); })) {
+    if (trap.test(100, [&] { return isBlank(name); })) {
         trap.step(126, [&] { messages.msgBox(QStringLiteral("You forgot to input contact name.")); });
         return;
     }
