@@ -44,3 +44,25 @@ size_t BatchQueue::waiting()
     const std::lock_guard lock(mMutex);
     return mBatches.size();
 }
+
+void BatchQueue::giveBack(CardBatch&& batch)
+{
+    const std::lock_guard lock(mMutex);
+    // As many as can wait, and the one each side holds.
+    if (mGivenBack.size() < 2)
+        mGivenBack.push_back(std::move(batch));
+}
+
+CardBatch BatchQueue::emptyBatch()
+{
+    CardBatch batch;
+    {
+        const std::lock_guard lock(mMutex);
+        if (!mGivenBack.empty()) {
+            batch = std::move(mGivenBack.back());
+            mGivenBack.pop_back();
+        }
+    }
+    batch.clear();
+    return batch;
+}

@@ -4,6 +4,7 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <vector>
 
 #include "exchange/cardbatch.h"
 #include "exchange/vcardreadresult.h"
@@ -27,6 +28,12 @@ public:
     void stop();
     // How many batches wait for the writer now.
     size_t waiting();
+    // The writer is done with a batch: the reader fills it again, so that
+    // its memory is neither freed on one thread while the other allocates,
+    // nor allocated anew.
+    void giveBack(CardBatch&& batch);
+    // An empty batch: one given back, or a new one.
+    CardBatch emptyBatch();
 
     const VCardReadResult& read() const { return mRead; }
     std::exception_ptr error() const { return mError; }
@@ -36,6 +43,7 @@ private:
     std::mutex mMutex;
     std::condition_variable mChanged;
     std::deque<CardBatch> mBatches;
+    std::vector<CardBatch> mGivenBack;
     bool mFinished = false;
     bool mStopped = false;
     VCardReadResult mRead;

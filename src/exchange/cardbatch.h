@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "exchange/importedcontact.h"
@@ -8,31 +9,72 @@
 
 // What goes with a contact's fields between the data file and a card: its
 // UID, and the card it came from when its fields do not carry all of that.
+// Views into the batch that holds them.
 struct KeptPart {
-    // Null when the card had none or the contact came from no card.
-    QByteArray uid;
-    QByteArray card;
+    // Empty when the card had none or the contact came from no card.
+    QByteArrayView uid;
+    QByteArrayView card;
     // The fields' fingerprint when the card was kept.
     quint64 fingerprint = 0;
 };
 
 // Cards of a file, mapped, on their way from the thread that reads the file to
 // the one that writes them: the values, what the summary counts, and what is
-// kept of each card beside its fields.
+// kept of each card beside its fields. The cards' texts lie in one block, as
+// the values do: thousands of small copies made on one thread and freed on
+// another cost more than the cards' mapping.
 struct CardBatch {
     Utf8Rows rows;
     std::vector<CardMarks> marks;
-    std::vector<KeptPart> kept;
     // An export's: each row's key, which makes the UID of a contact without one.
     std::vector<qint64> ids;
     // An export's: the beginnings of the names' collation keys, when the
     // reading thread had the time to make them.
     std::vector<CollationPrefix> prefixes;
 
-    void add(const Utf8Values& values, CardMarks cardMarks, KeptPart part)
+    void add(const Utf8Values& values, CardMarks cardMarks, const KeptPart& part)
     {
         rows.add(values);
         marks.push_back(cardMarks);
-        kept.push_back(std::move(part));
+        addKept(part);
     }
+    // What is kept of the row whose values were just added.
+    void addKept(const KeptPart& part)
+    {
+        mKept.push_back({mKeptText.size(), part.uid.size(), part.card.size(), part.fingerprint});
+        mKeptText.append(part.uid.data(), static_cast<size_t>(part.uid.size()));
+        mKeptText.append(part.card.data(), static_cast<size_t>(part.card.size()));
+    }
+    KeptPart kept(size_t row) const
+    {
+        const KeptAt& at = mKept[row];
+        const char* start = mKeptText.data() + at.start;
+        return {QByteArrayView(start, at.uidSize), QByteArrayView(start + at.uidSize, at.cardSize), at.fingerprint};
+    }
+    size_t keptBytes() const { return mKeptText.size(); }
+    // Empty, with the room it had.
+    void clear()
+    {
+        rows.clear();
+        marks.clear();
+        ids.clear();
+        prefixes.clear();
+        mKeptText.clear();
+        mKept.clear();
+    }
+    void reserveKept(size_t bytes, size_t count)
+    {
+        mKeptText.reserve(bytes);
+        mKept.reserve(count);
+    }
+
+private:
+    struct KeptAt {
+        size_t start;
+        qsizetype uidSize;
+        qsizetype cardSize;
+        quint64 fingerprint;
+    };
+    std::string mKeptText;
+    std::vector<KeptAt> mKept;
 };

@@ -83,19 +83,19 @@ VCardCard CardDecoder::decode(const RawCard& raw)
     card.embeddedCardSkipped = raw.embeddedCardSkipped;
     card.properties.reserve(static_cast<qsizetype>(raw.properties.size()));
     for (const RawProperty& property : raw.properties)
-        decodeProperty(property, card);
+        card.properties.append(decodeProperty(property, card.textReplaced));
     return card;
 }
 
-void CardDecoder::decodeProperty(const RawProperty& raw, VCardCard& card)
+VCardProperty CardDecoder::decodeProperty(const RawProperty& raw, bool& textReplaced)
 {
-    VCardProperty& property = card.properties.emplace_back();
+    VCardProperty property;
     if (!raw.isProperty) {
         // Read as a value without a charset is, so its bytes are never lost.
         CharsetDecoder::Outcome outcome = CharsetDecoder::Outcome::None;
         property.value = VCardProperty::escape(mCharsets.decode(raw.value, QString(), &outcome));
-        card.textReplaced = card.textReplaced || outcome != CharsetDecoder::Outcome::None;
-        return;
+        textReplaced = textReplaced || outcome != CharsetDecoder::Outcome::None;
+        return property;
     }
     QString charset;
     property.group = QString::fromUtf8(raw.group);
@@ -105,7 +105,7 @@ void CardDecoder::decodeProperty(const RawProperty& raw, VCardCard& card)
         // Base64 or a data: URI, ASCII either way; empty when it was skipped.
         property.binary = true;
         property.value = QString::fromLatin1(raw.value);
-        return;
+        return property;
     }
     CharsetDecoder::Outcome outcome = CharsetDecoder::Outcome::None;
     QString text;
@@ -115,7 +115,8 @@ void CardDecoder::decodeProperty(const RawProperty& raw, VCardCard& card)
         text = mCharsets.decode(QByteArray::fromBase64(raw.value.toByteArray()), charset, &outcome);
     else
         text = mCharsets.decode(raw.value, charset, &outcome);
-    card.textReplaced = card.textReplaced || outcome != CharsetDecoder::Outcome::None;
+    textReplaced = textReplaced || outcome != CharsetDecoder::Outcome::None;
     // Base64 text carries no vCard escapes of its own, so it is kept escaped like the rest.
     property.value = raw.base64 ? VCardProperty::escape(text) : std::move(text);
+    return property;
 }

@@ -9,9 +9,11 @@
 class CardDecoder {
 public:
     VCardCard decode(const RawCard& raw);
+    // One property of a card; textReplaced is set when some of its text could
+    // not be read as written.
+    VCardProperty decodeProperty(const RawProperty& raw, bool& textReplaced);
 
 private:
-    void decodeProperty(const RawProperty& raw, VCardCard& card);
 
     CharsetDecoder mCharsets;
 };

@@ -11,16 +11,12 @@
 #include "exchange/phoneclassifier.h"
 #include "exchange/vcardsyntax.h"
 #include "model/storeddate.h"
+#include "model/storedtext.h"
 
 namespace {
 
 using contact::Field;
 using contact::FieldInfo;
-
-// What one card may add to the remarks. A line costs some dozens of bytes
-// however short its value is written ("a," in CATEGORIES): beyond this, a
-// file of a few megabytes could take gigabytes. Real cards add a few dozen.
-const qsizetype kMostRemarkLines = 10000;
 
 // More pieces than any name has: such an N or file-as text is kept in the
 // remarks instead, for each piece is looked for in the whole of FN.
@@ -250,7 +246,7 @@ void Importer::mapNames()
     const QString natural = structured ? ExtrasFormatter::naturalName(*structured) : QString();
     const QString fn = formatted ? formatted->text() : QString();
     // An FN of only blanks is a placeholder some phones write; N then knows better.
-    const bool useFn = formatted && (!fn.trimmed().isEmpty() || natural.isEmpty());
+    const bool useFn = formatted && (!isBlank(fn) || natural.isEmpty());
     mContact[Field::Name] = useFn ? fn : natural;
     if (useFn)
         setSource(Field::Name, *formatted);
@@ -260,7 +256,7 @@ void Importer::mapNames()
     for (const VCardProperty& property : mCard.properties) {
         if (property.name == u"FN" && &property != formatted) {
             const QString other = property.text();
-            if (!other.trimmed().isEmpty() && other != mContact[Field::Name])
+            if (!isBlank(other) && other != mContact[Field::Name])
                 addExtras(property);
         } else if (property.name == u"N") {
             const bool shown = &property == structured && (!useFn || nameAgrees(fn, property));
@@ -370,10 +366,10 @@ void Importer::addExtras(const VCardProperty& property)
     mExtras.append(lines);
     for (qsizetype i = 0; i < lines.size(); ++i)
         mResult.sources.lines.append(indexOf(property));
-    if (mExtras.size() > kMostRemarkLines)
+    if (mExtras.size() > ContactMapper::kMostRemarkLines)
         throw AppError(QStringLiteral("line %1: card too large to import: more than %2 lines for the remarks")
                            .arg(mCard.line)
-                           .arg(kMostRemarkLines));
+                           .arg(ContactMapper::kMostRemarkLines));
 }
 
 } // namespace

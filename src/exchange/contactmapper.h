@@ -28,6 +28,10 @@ public:
     // not all line feeds: one kind for all ("crlf") or one per break
     // ("crlf-cr-lf").
     static constexpr char kLineBreaks[] = "X-LINE-BREAKS";
+    // What one card may add to the remarks. A line costs some dozens of bytes
+    // however short its value is written ("a," in CATEGORIES): beyond this, a
+    // file of a few megabytes could take gigabytes. Real cards add a few dozen.
+    static constexpr qsizetype kMostRemarkLines = 10000;
 
 private:
     StoredDateForm mDates;

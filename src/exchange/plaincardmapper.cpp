@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "exchange/contactmapper.h"
+#include "exchange/extrasformatter.h"
 #include "exchange/personname.h"
 #include "exchange/vcardsyntax.h"
 #include "model/storeddate.h"
@@ -49,6 +50,18 @@ PlainDate plainDate(QByteArrayView text)
     if (!valid.isValid() || valid < earliest || valid > latest)
         return {};
     return date;
+}
+
+// A property that has no field and no rule of its own in ContactMapper, so
+// that its remark lines are all it gives. Names in another letter case go the
+// long way: "note" is a NOTE there.
+bool hasNoFieldRule(QByteArrayView name)
+{
+    for (const char c : name) {
+        if (c >= 'a' && c <= 'z')
+            return false;
+    }
+    return !is(name, "LABEL") && !is(name, "X-EVOLUTION-FILE-AS") && !is(name, "X-ABLABEL") && !is(name, "VERSION");
 }
 
 // N as export writes it for a name.
@@ -116,26 +129,10 @@ PlainCardMapper::PlainCardMapper(const StoredDateForm& dates) : mDates(dates)
 
 QByteArrayView PlainCardMapper::unescaped(QByteArrayView value)
 {
-    if (!vcardsyntax::contains(value, '\\'))
+    if (!vcardsyntax::contains(value, '\\') && !vcardsyntax::contains(value, '\r'))
         return value;
     const qsizetype start = mScratch.size();
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        const char c = value[i];
-        if (c != '\\' || i + 1 == value.size()) {
-            mScratch.append(c);
-            continue;
-        }
-        // As VCardProperty::unescape reads them.
-        const char next = value[++i];
-        if (next == 'n' || next == 'N') {
-            mScratch.append('\n');
-        } else if (next == '\\' || next == ',' || next == ';' || next == ':' || next == '"') {
-            mScratch.append(next);
-        } else {
-            mScratch.append(c);
-            mScratch.append(next);
-        }
-    }
+    vcardsyntax::appendUnescaped(value.data(), value.size(), mScratch);
     return QByteArrayView(mScratch.constData() + start, mScratch.size() - start);
 }
 
@@ -153,6 +150,7 @@ bool PlainCardMapper::map(const RawCard& card, Utf8Values& values, Rest& rest)
         room += property.value.size();
     mScratch.truncate(0);
     mScratch.reserve(room);
+    mExtras.clear();
 
     const RawProperty* formatted = nullptr;
     const RawProperty* structured = nullptr;
@@ -200,6 +198,9 @@ bool PlainCardMapper::map(const RawCard& card, Utf8Values& values, Rest& rest)
             if (!value.isEmpty())
                 return false;
             value = text;
+        } else if (hasNoFieldRule(name)) {
+            mExtras.push_back(&property);
+            exact = false;
         } else {
             return false;
         }
@@ -215,7 +216,38 @@ bool PlainCardMapper::map(const RawCard& card, Utf8Values& values, Rest& rest)
     valueOf(values, Field::Name) = name;
     // Export writes N for every name.
     rest.exact = exact && structured;
+    if (mExtras.empty())
+        return true;
+    QByteArrayView& remark = valueOf(values, Field::Remark);
+    const qsizetype lines = addExtraLines(remark, remark);
+    // Too many lines: the full mapping refuses the card and says why.
+    if (lines < 0 || lines > ContactMapper::kMostRemarkLines)
+        return false;
+    rest.keptInRemarks = lines > 0;
     return true;
+}
+
+// The note, a blank line and a line for each property that has no field, as
+// ContactMapper makes the remark: how many lines, or -1 when some text could
+// not be read.
+qsizetype PlainCardMapper::addExtraLines(QByteArrayView note, QByteArrayView& remark)
+{
+    QStringList& lines = mLines;
+    lines.clear();
+    bool textReplaced = false;
+    for (const RawProperty* property : mExtras)
+        lines += ExtrasFormatter::linesFor(mDecoder.decodeProperty(*property, textReplaced), QString());
+    if (textReplaced)
+        return -1;
+    if (lines.isEmpty())
+        return 0;
+    mRemark.truncate(0);
+    mRemark.append(note.data(), note.size());
+    if (!note.isEmpty())
+        mRemark.append("\n\n");
+    mRemark.append(lines.join(u'\n').toUtf8());
+    remark = mRemark;
+    return lines.size();
 }
 
 bool PlainCardMapper::mapBirthday(const RawProperty& property, const Parameters& parameters, Utf8Values& values,

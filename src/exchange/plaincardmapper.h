@@ -3,16 +3,21 @@
 #include <vector>
 
 #include <QByteArray>
+#include <QStringList>
 
+#include "exchange/carddecoder.h"
 #include "exchange/rawcard.h"
 #include "exchange/storeddateform.h"
 #include "exchange/utf8values.h"
 
 // Maps cards of the plain shape this program writes (FN, N, BDAY, TEL, EMAIL,
-// URL and NOTE, nothing else, nothing that would end in the remarks) straight
-// from the file's bytes. Importing a whole export of the program is the case
-// that must be fast; every other card goes through the decoder and
-// ContactMapper, which give the same fields for a plain card, only slower.
+// URL and NOTE) straight from the file's bytes, and beside them the
+// properties phones and servers add that have no field (ADR, ORG, TITLE, ...),
+// when they carry no group, encoding or character set: those become the
+// remark's lines as ContactMapper writes them. Importing a whole export, of
+// the program or of a phone, is the case that must be fast; every other card
+// goes through the decoder and ContactMapper, which give the same fields for
+// a card this takes, only slower.
 class PlainCardMapper {
 public:
     explicit PlainCardMapper(const StoredDateForm& dates);
@@ -25,6 +30,8 @@ public:
         // version (its own PRODID and REV aside): the fields carry all of it,
         // and the card need not be kept.
         bool exact = false;
+        // Lines for what has no field were added to the remarks.
+        bool keptInRemarks = false;
     };
 
     // The card's fields, valid until the next call and while the card is; false
@@ -51,6 +58,7 @@ private:
                      bool& exact);
     bool mapPhone(const RawProperty& property, const Parameters& parameters, Utf8Values& values, bool& exact);
     const contact::Field* singleValueField(QByteArrayView name) const;
+    qsizetype addExtraLines(QByteArrayView note, QByteArrayView& remark);
 
     const StoredDateForm& mDates;
     std::vector<PhoneSlot> mPhones;
@@ -58,4 +66,9 @@ private:
     // Values that had escapes, and the date; reserved for the whole card
     // first, so that views into it stay put.
     QByteArray mScratch;
+    // The properties that have no field, and the remark with their lines.
+    std::vector<const RawProperty*> mExtras;
+    QStringList mLines;
+    QByteArray mRemark;
+    CardDecoder mDecoder;
 };

@@ -15,6 +15,12 @@ public:
     // Room for this many bytes of values in this many rows.
     void reserve(size_t bytes, size_t rows);
     size_t bytes() const { return mText.size(); }
+    // No rows, with the room there was.
+    void clear()
+    {
+        mText.clear();
+        mStarts.clear();
+    }
 
     size_t size() const { return mStarts.size() / contact::kFieldCount; }
     Utf8Values values(size_t row) const;

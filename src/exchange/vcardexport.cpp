@@ -161,13 +161,12 @@ QString contactsQuery(bool withKept, const QString& where)
 
 const int kUidColumn = 1 + contact::kFieldCount;
 
+// Views into the query's row, valid until its next step.
 KeptPart keptPartOf(const Statement& query)
 {
     KeptPart part;
-    if (!query.isNull(kUidColumn))
-        part.uid = query.text(kUidColumn).toByteArray();
-    if (!query.isNull(kUidColumn + 1))
-        part.card = query.text(kUidColumn + 1).toByteArray();
+    part.uid = query.text(kUidColumn);
+    part.card = query.text(kUidColumn + 1);
     part.fingerprint = static_cast<quint64>(query.int64(kUidColumn + 2));
     return part;
 }
@@ -177,8 +176,8 @@ KeptPart keptPartOf(const Statement& query)
 void writeRow(VCardWriter& writer, keptcards::UidMaker& uids, const CardBatch& batch, size_t row)
 {
     const Utf8Values values = batch.rows.values(row);
-    const KeptPart& kept = batch.kept[row];
-    const QByteArrayView uid = kept.uid.isEmpty() ? uids.of(batch.ids[row]) : QByteArrayView(kept.uid);
+    const KeptPart kept = batch.kept(row);
+    const QByteArrayView uid = kept.uid.isEmpty() ? uids.of(batch.ids[row]) : kept.uid;
     if (kept.card.isEmpty())
         writer.write(values, uid);
     else
@@ -264,16 +263,18 @@ void readContacts(Connection& connection, bool withKept, BatchQueue& queue, Name
             if (column == nameColumn)
                 names.add(value);
         }
-        batch.kept.push_back(keptPartOf(query));
+        batch.addKept(keptPartOf(query));
         if (batch.rows.size() == kRowsPerBatch) {
             // The next batch is sized like this one, so that it is not
             // copied as it grows.
             const size_t bytes = batch.rows.bytes();
+            const size_t keptBytes = batch.keptBytes();
             if (queue.waiting() >= 2)
                 batch.prefixes = namePrefixes(batch.rows, maker);
             if (!queue.push(std::exchange(batch, CardBatch())))
                 return;
             batch.rows.reserve(bytes + bytes / 4, kRowsPerBatch);
+            batch.reserveKept(keptBytes + keptBytes / 4, kRowsPerBatch);
         }
     }
     if (batch.rows.size() > 0)
@@ -381,7 +382,7 @@ ExportContacts readForExport(Connection& connection, const std::vector<qint64>& 
             contacts.batch.ids.push_back(id);
             for (int column = 1; column <= contact::kFieldCount; ++column)
                 contacts.batch.rows.addValue(query.text(column));
-            contacts.batch.kept.push_back(keptPartOf(query));
+            contacts.batch.addKept(keptPartOf(query));
         }
         query.reset();
     }

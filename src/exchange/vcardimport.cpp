@@ -59,23 +59,6 @@ QByteArrayView uidOf(const RawCard& card)
     return {};
 }
 
-// Nothing but white space, as QString::trimmed() sees it: such a name is none.
-bool trimsToNothing(QByteArrayView text)
-{
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        char32_t c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x80) {
-            const int length = utf8SequenceAt(text, i, &c);
-            if (length == 0)
-                return false;
-            i += length - 1;
-        }
-        if (!QChar::isSpace(c))
-            return false;
-    }
-    return true;
-}
-
 // What a path names when it is no regular file, as the summary says it.
 QString notAFile(mode_t mode)
 {
@@ -149,6 +132,14 @@ bool readFile(const QString& path, QByteArray& bytes, QString& error)
     return true;
 }
 
+// What is kept beside a card's fields, with their fingerprint when there is
+// something: made here, on the thread that has the time.
+KeptPart keptPart(const Utf8Values& values, QByteArrayView uid, QByteArrayView card)
+{
+    const bool keeps = !uid.isEmpty() || !card.isEmpty();
+    return {uid, card, keeps ? keptcards::fingerprintOf(values) : 0};
+}
+
 // The reading side, on a thread of its own: reads the cards and maps them,
 // plain cards straight from the file's bytes, the rest through the decoder
 // and the mapper.
@@ -165,14 +156,25 @@ void readCards(QByteArrayView data, const ContactMapper& mapper, BatchQueue& que
             if (plain.map(card, values, rest)) {
                 // A card just as an export writes it from its fields needs
                 // only its UID kept.
-                batch.add(values, CardMarks(),
-                          {rest.uid.toByteArray(), rest.exact ? QByteArray() : card.text.toByteArray(), 0});
+                CardMarks marks;
+                marks.keptInRemarks = rest.keptInRemarks;
+                batch.add(values, marks, keptPart(values, rest.uid, rest.exact ? QByteArrayView() : card.text));
             } else {
                 const ImportedContact imported = mapper.fromCard(decoder.decode(card));
                 const ContactUtf8 utf8(imported.contact);
-                batch.add(utf8.values, imported.marks, {uidOf(card).toByteArray(), card.text.toByteArray(), 0});
+                batch.add(utf8.values, imported.marks, keptPart(utf8.values, uidOf(card), card.text));
             }
-            return batch.rows.size() < kCardsPerBatch || queue.push(std::exchange(batch, CardBatch()));
+            if (batch.rows.size() < kCardsPerBatch)
+                return true;
+            // The next batch is sized like this one, so that it is not
+            // copied as it grows, unless it is one the writer gave back.
+            const size_t bytes = batch.rows.bytes();
+            const size_t keptBytes = batch.keptBytes();
+            if (!queue.push(std::exchange(batch, queue.emptyBatch())))
+                return false;
+            batch.rows.reserve(bytes + bytes / 4, kCardsPerBatch);
+            batch.reserveKept(keptBytes + keptBytes / 4, kCardsPerBatch);
+            return true;
         });
         if (read.ok() && batch.rows.size() > 0)
             queue.push(std::move(batch));
@@ -230,10 +232,11 @@ public:
             CardBatch batch;
             while (!mCancelled && queue.pop(batch)) {
                 for (size_t row = 0; row < batch.rows.size() && !mCancelled; ++row) {
-                    add(batch.rows.values(row), batch.marks[row], batch.kept[row]);
+                    add(batch.rows.values(row), batch.marks[row], batch.kept(row));
                     if (mResult.cards % kCardsPerProgress == 0)
                         report(expected);
                 }
+                queue.giveBack(std::exchange(batch, CardBatch()));
             }
         }
         if (queue.error())
@@ -256,7 +259,7 @@ private:
     {
         ++mResult.cards;
         const QByteArrayView name = valueOf(values, Field::Name);
-        if (trimsToNothing(name)) {
+        if (isBlankUtf8(name)) {
             ++mResult.withoutName;
             return;
         }
@@ -269,7 +272,7 @@ private:
             return;
         }
         insert(values);
-        keep(values, kept);
+        keep(kept);
         ++mResult.added;
         mResult.keptInRemarks += marks.keptInRemarks ? 1 : 0;
         mResult.agentsNotKept += marks.agentLeftOut ? 1 : 0;
@@ -321,7 +324,7 @@ private:
     // The card's UID and whatever of it the fields do not carry, beside the
     // contact just inserted. The tables are made by the first import that
     // has something to keep.
-    void keep(const Utf8Values& values, const KeptPart& kept)
+    void keep(const KeptPart& kept)
     {
         if (kept.uid.isEmpty() && kept.card.isEmpty())
             return;
@@ -329,7 +332,7 @@ private:
             keptcards::prepare(mConnection);
             mKept.emplace(mConnection);
         }
-        mKept->keep(mConnection.lastInsertId(), kept.uid, kept.card, keptcards::fingerprintOf(values));
+        mKept->keep(mConnection.lastInsertId(), kept.uid, kept.card, kept.fingerprint);
     }
 
     Connection& mConnection;

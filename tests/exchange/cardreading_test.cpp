@@ -104,6 +104,18 @@ std::vector<ReadingCase> readingCases()
         // Untyped numbers take only the slots the typed ones leave.
         {"typedNumberAfterUntypedOnes", card("3.0", {"FN:X", "TEL:1", "TEL:4", "TEL;TYPE=CELL:5"}),
          contactWith({{Field::Mobile1, "5"}, {Field::Mobile2, "1"}, {Field::Work1, "4"}})},
+        // What has no field, beside the fields, as phones and servers write it.
+        {"addressAndOrganizationAfterTheNote",
+         card("3.0", {"FN:X", "TEL;TYPE=cell:1", "NOTE:hi", "ADR;TYPE=home:;;5 Main St;Springfield;;12345;USA",
+                      "ORG:Acme\\, Inc.;Sales", "UID:u-1"}),
+         contactWith({{Field::Mobile1, "1"},
+                      {Field::Remark, "hi\n\nAddress (home): 5 Main St, Springfield, 12345, USA\n"
+                                      "Organization: Acme, Inc., Sales"}})},
+        {"linesForEachCategoryAndNoneForTheKind",
+         card("4.0", {"FN:X", "KIND:individual", "CATEGORIES:a,b", "X-ABSHOWAS:PERSON"}),
+         contactWith({{Field::Remark, "Category: a\nCategory: b"}})},
+        {"aLowerCaseNoteIsStillTheNote", card("3.0", {"FN:X", "note:n", "TITLE:Boss"}),
+         contactWith({{Field::Remark, "n\n\nTitle: Boss"}})},
         {"nineUntypedNumbers",
          card("3.0", {"FN:X", "TEL:1", "TEL:2", "TEL:3", "TEL:4", "TEL:5", "TEL:6", "TEL:7", "TEL:8", "TEL:9"}),
          Contact{"X", "", "1", "2", "3", "4", "5", "6", "7", "8", "", "", "Phone: 9"}},
