@@ -93,7 +93,10 @@ for program in "${programs[@]}"; do
     binary=build-bench/bench_$program
     [ -x "$binary" ] || { echo "bench.sh: no benchmark program '$program'" >&2; exit 2; }
     echo "== $program" >&2
+    # Repetitions of an operation and of its yardstick take turns, so that
+    # both see the same moods of a shared machine.
     "$binary" --benchmark_repetitions="$repetitions" --benchmark_report_aggregates_only=true \
+        --benchmark_enable_random_interleaving=true \
         --benchmark_out="$results/$program.json" --benchmark_out_format=json >&2
 done
 
