@@ -9,8 +9,7 @@
 
 #include "base/apperror.h"
 #include "exchange/carddecoder.h"
-#include "exchange/contactmapper.h"
-#include "exchange/plaincardmapper.h"
+#include "exchange/cardfields.h"
 #include "exchange/utf8rows.h"
 #include "exchange/vcardreader.h"
 #include "exchange/vcardwriter.h"

@@ -19,9 +19,8 @@
 #include <QSaveFile>
 
 #include "base/apperror.h"
-#include "exchange/batchqueue.h"
 #include "exchange/cardbatch.h"
-#include "exchange/contactmapper.h"
+#include "exchange/cardfields.h"
 #include "exchange/utf8rows.h"
 #include "exchange/vcardwriter.h"
 #include "store/collationsort.h"

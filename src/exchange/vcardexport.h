@@ -7,7 +7,7 @@
 #include <QUuid>
 
 #include "exchange/cardbatch.h"
-#include "exchange/vcardversion.h"
+#include "exchange/vcardcard.h"
 #include "model/contact.h"
 
 class Connection;

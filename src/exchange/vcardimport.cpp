@@ -18,10 +18,9 @@
 #include <QSet>
 
 #include "base/apperror.h"
-#include "exchange/batchqueue.h"
+#include "exchange/cardbatch.h"
 #include "exchange/carddecoder.h"
-#include "exchange/contactmapper.h"
-#include "exchange/plaincardmapper.h"
+#include "exchange/cardfields.h"
 #include "exchange/vcardreader.h"
 #include "exchange/vcardsyntax.h"
 #include "model/storedtext.h"

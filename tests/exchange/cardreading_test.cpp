@@ -3,7 +3,7 @@
 #include <random>
 
 #include "datafile.h"
-#include "exchange/contactmapper.h"
+#include "exchange/cardfields.h"
 #include "exchange/vcardreader.h"
 #include "exchange/vcardsyntax.h"
 #include "model/storeddate.h"

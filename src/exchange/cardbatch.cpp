@@ -1,4 +1,4 @@
-#include "exchange/batchqueue.h"
+#include "exchange/cardbatch.h"
 
 bool BatchQueue::push(CardBatch&& batch)
 {

@@ -1,4 +1,4 @@
-#include "exchange/vcardproperty.h"
+#include "exchange/vcardcard.h"
 
 #include "exchange/vcardsyntax.h"
 
