@@ -36,6 +36,8 @@ struct CardBatch {
     // An export's: the beginnings of the names' collation keys, when the
     // reading thread had the time to make them.
     std::vector<CollationPrefix> prefixes;
+    // An import's: the kept parts carry the fields' fingerprints.
+    bool fingerprinted = false;
 
     void add(const Utf8Values& values, CardMarks cardMarks, const KeptPart& part)
     {
@@ -64,6 +66,7 @@ struct CardBatch {
         marks.clear();
         ids.clear();
         prefixes.clear();
+        fingerprinted = false;
         mKeptText.clear();
         mKept.clear();
     }

@@ -131,12 +131,13 @@ bool readFile(const QString& path, QByteArray& bytes, QString& error)
     return true;
 }
 
-// What is kept beside a card's fields, with their fingerprint when there is
-// something: made here, on the thread that has the time.
-KeptPart keptPart(const Utf8Values& values, QByteArrayView uid, QByteArrayView card)
+// What is kept beside a card's fields. The fields' fingerprint costs a
+// little for every byte; it is made here only while the writing thread is
+// behind, and there otherwise.
+KeptPart keptPart(const Utf8Values& values, QByteArrayView uid, QByteArrayView card, bool fingerprinted)
 {
     const bool keeps = !uid.isEmpty() || !card.isEmpty();
-    return {uid, card, keeps ? keptcards::fingerprintOf(values) : 0};
+    return {uid, card, keeps && fingerprinted ? keptcards::fingerprintOf(values) : 0};
 }
 
 // The reading side, on a thread of its own: reads the cards and maps them,
@@ -157,11 +158,12 @@ void readCards(QByteArrayView data, const ContactMapper& mapper, BatchQueue& que
                 // only its UID kept.
                 CardMarks marks;
                 marks.keptInRemarks = rest.keptInRemarks;
-                batch.add(values, marks, keptPart(values, rest.uid, rest.exact ? QByteArrayView() : card.text));
+                batch.add(values, marks, keptPart(values, rest.uid, rest.exact ? QByteArrayView() : card.text,
+                                                   batch.fingerprinted));
             } else {
                 const ImportedContact imported = mapper.fromCard(decoder.decode(card));
                 const ContactUtf8 utf8(imported.contact);
-                batch.add(utf8.values, imported.marks, keptPart(utf8.values, uidOf(card), card.text));
+                batch.add(utf8.values, imported.marks, keptPart(utf8.values, uidOf(card), card.text, batch.fingerprinted));
             }
             if (batch.rows.size() < kCardsPerBatch)
                 return true;
@@ -173,6 +175,7 @@ void readCards(QByteArrayView data, const ContactMapper& mapper, BatchQueue& que
                 return false;
             batch.rows.reserve(bytes + bytes / 4, kCardsPerBatch);
             batch.reserveKept(keptBytes + keptBytes / 4, kCardsPerBatch);
+            batch.fingerprinted = queue.waiting() >= 2;
             return true;
         });
         if (read.ok() && batch.rows.size() > 0)
@@ -231,7 +234,7 @@ public:
             CardBatch batch;
             while (!mCancelled && queue.pop(batch)) {
                 for (size_t row = 0; row < batch.rows.size() && !mCancelled; ++row) {
-                    add(batch.rows.values(row), batch.marks[row], batch.kept(row));
+                    add(batch.rows.values(row), batch.marks[row], batch.kept(row), batch.fingerprinted);
                     if (mResult.cards % kCardsPerProgress == 0)
                         report(expected);
                 }
@@ -254,7 +257,7 @@ private:
         mCancelled = mCancelled || (mProgress && !mProgress(mResult.cards, std::max(expected, mResult.cards)));
     }
 
-    void add(const Utf8Values& values, const CardMarks& marks, const KeptPart& kept)
+    void add(const Utf8Values& values, const CardMarks& marks, const KeptPart& kept, bool fingerprinted)
     {
         ++mResult.cards;
         const QByteArrayView name = valueOf(values, Field::Name);
@@ -271,7 +274,7 @@ private:
             return;
         }
         insert(values);
-        keep(kept);
+        keep(values, kept, fingerprinted);
         ++mResult.added;
         mResult.keptInRemarks += marks.keptInRemarks ? 1 : 0;
         mResult.agentsNotKept += marks.agentLeftOut ? 1 : 0;
@@ -323,7 +326,7 @@ private:
     // The card's UID and whatever of it the fields do not carry, beside the
     // contact just inserted. The tables are made by the first import that
     // has something to keep.
-    void keep(const KeptPart& kept)
+    void keep(const Utf8Values& values, const KeptPart& kept, bool fingerprinted)
     {
         if (kept.uid.isEmpty() && kept.card.isEmpty())
             return;
@@ -331,7 +334,8 @@ private:
             keptcards::prepare(mConnection);
             mKept.emplace(mConnection);
         }
-        mKept->keep(mConnection.lastInsertId(), kept.uid, kept.card, kept.fingerprint);
+        mKept->keep(mConnection.lastInsertId(), kept.uid, kept.card,
+                    fingerprinted ? kept.fingerprint : keptcards::fingerprintOf(values));
     }
 
     Connection& mConnection;
