@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <unordered_map>
 #include <thread>
 #include <utility>
 
@@ -15,7 +16,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
 
 #include "base/apperror.h"
 #include "exchange/cardbatch.h"
@@ -129,6 +129,16 @@ bool readFile(const QString& path, QByteArray& bytes, QString& error)
         done += got;
     }
     return true;
+}
+
+// All of a contact's values in one hash; moving text from one field to the
+// next changes it.
+size_t hashOf(const Utf8Values& values)
+{
+    size_t hash = 0;
+    for (const QByteArrayView value : values)
+        hash = qHash(value, hash * 31 + static_cast<size_t>(value.size()));
+    return hash;
 }
 
 // What is kept beside a card's fields. The fields' fingerprint costs a
@@ -269,11 +279,13 @@ private:
         // Update can make two contacts of one name, though, and an export of
         // them has to come back whole: within the file only the very same
         // contact again is left out.
-        if (mStoredNames.contains(name) || !addCard(values)) {
+        const size_t hash = hashOf(values);
+        if (mStoredNames.contains(name) || isRepeat(values, hash)) {
             skipAsAlreadyThere(textFromUtf8(name));
             return;
         }
         insert(values);
+        mAddedCards.emplace(hash, mConnection.lastInsertId());
         keep(values, kept, fingerprinted);
         ++mResult.added;
         mResult.keptInRemarks += marks.keptInRemarks ? 1 : 0;
@@ -293,25 +305,35 @@ private:
             ++mResult.skippedNamed;
     }
 
-    // False when the file had the very same contact before.
-    bool addCard(const Utf8Values& values)
+    // True when the file had the very same contact before. Contacts are told
+    // apart by a hash of all their values; only one whose hash an earlier
+    // contact of the file had is read back from the table and compared.
+    bool isRepeat(const Utf8Values& values, size_t hash)
     {
-        qsizetype size = 0;
-        for (const QByteArrayView value : values)
-            size += value.size() + qsizetype(sizeof size);
-        QByteArray key(size, Qt::Uninitialized);
-        char* out = key.data();
-        for (const QByteArrayView value : values) {
-            // Each value after its length, so that no two rows run together alike.
-            const qsizetype length = value.size();
-            std::memcpy(out, &length, sizeof length);
-            if (length > 0)
-                std::memcpy(out + sizeof length, value.data(), static_cast<size_t>(length));
-            out += sizeof length + static_cast<size_t>(length);
+        const auto [first, last] = mAddedCards.equal_range(hash);
+        for (auto added = first; added != last; ++added) {
+            if (storedValuesAre(added->second, values))
+                return true;
         }
-        const qsizetype before = mAddedCards.size();
-        mAddedCards.insert(key);
-        return mAddedCards.size() > before;
+        return false;
+    }
+
+    bool storedValuesAre(qint64 id, const Utf8Values& values)
+    {
+        if (!mRowQuery) {
+            // The key first, then the fields in table order.
+            const QStringList columns = contact::columnNames();
+            mRowQuery.emplace(mConnection, QStringLiteral("select ") + columns.join(QLatin1Char(',')) +
+                                               QStringLiteral(" from tblContact where ") + columns.first() +
+                                               QStringLiteral(" = ?1"));
+        }
+        Statement& query = *mRowQuery;
+        query.bindInt64(1, id);
+        bool same = query.step();
+        for (int column = 1; same && column <= contact::kFieldCount; ++column)
+            same = query.text(column) == values[static_cast<size_t>(column - 1)];
+        query.reset();
+        return same;
     }
 
     void insert(const Utf8Values& values)
@@ -343,8 +365,9 @@ private:
     VCardImportResult& mResult;
     // The names the table held before the file, folded as the editor compares them.
     TakenNames mStoredNames;
-    // Every contact the file added, all of its values in one key.
-    QSet<QByteArray> mAddedCards;
+    // Every contact the file added: the hash of its values, and its key.
+    std::unordered_multimap<size_t, qint64> mAddedCards;
+    std::optional<Statement> mRowQuery;
     Statement mInsert;
     std::optional<keptcards::Writer> mKept;
     bool mCancelled = false;
