@@ -75,6 +75,24 @@ QFileInfoList snapshotFiles(const QString& dataFile)
     return folder.entryInfoList({QStringLiteral("snapshot-*") + QLatin1String(kSuffix)}, QDir::Files, QDir::Name);
 }
 
+// The time a new snapshot is named with: now, or just after the newest one
+// there, so that the names' order stays the order they were taken in when
+// two come within one millisecond or the clock was set back. Otherwise
+// "delete" would sort before "import" of the same moment, and the newest
+// could be the one dropped.
+QDateTime nameTime(const QString& dataFile)
+{
+    QDateTime now = QDateTime::currentDateTime();
+    const QFileInfoList files = snapshotFiles(dataFile);
+    if (!files.isEmpty()) {
+        const QDateTime newest =
+            QDateTime::fromString(files.last().fileName().mid(9, 19), QLatin1String(kTimeFormat));
+        if (newest.isValid() && newest >= now)
+            now = newest.addMSecs(1);
+    }
+    return now;
+}
+
 void dropOldest(const QString& dataFile)
 {
     QFileInfoList files = snapshotFiles(dataFile);
@@ -100,7 +118,7 @@ QString takeSnapshot(sqlite3* source, const QString& dataFile, SnapshotReason re
     if (!QFileInfo::exists(folder))
         makeFolder(folder);
     const QString stem = folder + QStringLiteral("/snapshot-") +
-                         QDateTime::currentDateTime().toString(QLatin1String(kTimeFormat)) + QLatin1Char('-') +
+                         nameTime(dataFile).toString(QLatin1String(kTimeFormat)) + QLatin1Char('-') +
                          QLatin1String(reasonWord(reason));
     QString path = stem + QLatin1String(kSuffix);
     for (int n = 2; QFileInfo::exists(path); ++n)
