@@ -3,6 +3,7 @@
 #include <optional>
 
 #include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 
 #include "exchange/cardfields.h"
@@ -90,6 +91,30 @@ QString escaped21(const QString& value)
     return result;
 }
 
+// A date or date and time of 3.0 or 2.1 as 4.0 writes it: 4.0 knows only
+// ISO 8601's basic form for a whole date (19850314, 19850314T103000Z),
+// where the older versions also write the extended one (1985-03-14,
+// 1985-03-14T10:30:00Z). Anything else stays as it is.
+QString basicDate(const QString& value)
+{
+    static const QRegularExpression extended(QStringLiteral(
+        "^(\\d{4})-(\\d{2})-(\\d{2})(?:T(\\d{2}):(\\d{2})(?::(\\d{2}))?(Z|[+-]\\d{2}(?::?\\d{2})?)?)?$"));
+    const QRegularExpressionMatch match = extended.match(value);
+    if (!match.hasMatch())
+        return value;
+    QString basic = match.captured(1) + match.captured(2) + match.captured(3);
+    if (match.capturedLength(4) > 0)
+        basic += u'T' + match.captured(4) + match.captured(5) + match.captured(6) +
+                 match.captured(7).remove(u':');
+    return basic;
+}
+
+bool holdsDate(const VCardProperty& property)
+{
+    return (property.name == u"BDAY" || property.name == u"ANNIVERSARY" || property.name == u"DEATHDATE") &&
+           property.parameter(u"VALUE").compare(u"text", Qt::CaseInsensitive) != 0;
+}
+
 } // namespace
 
 void writeProperty(FoldingWriter& out, const VCardProperty& property, VCardVersion version, QStringView fromVersion)
@@ -141,6 +166,8 @@ void writeProperty(FoldingWriter& out, const VCardProperty& property, VCardVersi
             parameters.append(VCardParameter{QStringLiteral("ENCODING"), QStringLiteral("b")});
             value = withoutWhiteSpace(value);
         }
+    } else if (v4 && fromVersion != u"4.0" && holdsDate(property)) {
+        value = basicDate(value);
     } else if (fromVersion == u"2.1") {
         value = escaped21(value);
     } else if (value.contains(u'\n') || value.contains(u'\r')) {

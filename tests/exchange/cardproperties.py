@@ -2,15 +2,30 @@
 # per file a list of cards, each a sorted list of "NAME;PARAMETERS:VALUE"
 # strings. What the vCard versions write differently for the same thing is
 # written one way here (encodings, TYPE=pref and PREF=1, 2.1's bare types,
-# embedded binary data as base64 or as a data: URI), and VERSION, PRODID and
+# embedded binary data as base64 or as a data: URI, a date in ISO 8601's
+# extended form, which 4.0 writes in the basic one), and VERSION, PRODID and
 # REV, which a writer sets itself, are left out.
 import base64
 import json
+import re
 import sys
 
 import vobject
 
 ENCODINGS = {'QUOTED-PRINTABLE', 'BASE64', 'B', '8BIT', '7BIT'}
+DATES = {'BDAY', 'ANNIVERSARY', 'DEATHDATE'}
+EXTENDED_DATE = re.compile(r'^(\d{4})-(\d{2})-(\d{2})(?:T(\d{2}):(\d{2})(?::(\d{2}))?(Z|[+-]\d{2}(?::?\d{2})?)?)?$')
+
+
+def basic_date(text):
+    match = EXTENDED_DATE.match(text)
+    if not match:
+        return text
+    year, month, day, hour, minute, second, zone = match.groups()
+    basic = year + month + day
+    if hour:
+        basic += 'T' + hour + minute + (second or '') + (zone or '').replace(':', '')
+    return basic
 
 
 def parameters(line):
@@ -59,6 +74,8 @@ def card_properties(card):
             continue
         found = parameters(line)
         text = value(line, found)
+        if name in DATES and [v.lower() for v in found.get('VALUE', [])] != ['text']:
+            text = basic_date(text)
         group = (line.group.lower() + '.') if line.group else ''
         written = ';'.join('%s=%s' % (k, ','.join(sorted(vs))) for k, vs in sorted(found.items()) if vs)
         properties.append('%s%s%s:%s' % (group, name, ';' + written if written else '', text))
