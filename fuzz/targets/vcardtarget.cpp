@@ -30,7 +30,8 @@ bool anyMark(const CardMarks& marks)
 // Maps cards as the import does, both ways wherever the plain way takes one.
 class BothMappings {
 public:
-    explicit BothMappings(const ContactMapper& mapper) : mMapper(mapper), mPlain(mapper.dates()) {}
+    // file is the text the cards are read from, as the import gives it.
+    BothMappings(const ContactMapper& mapper, QByteArrayView file) : mMapper(mapper), mPlain(mapper.dates(), file) {}
 
     // Nothing for a card the import refuses for its size.
     std::optional<ImportedContact> map(const RawCard& card, const std::string& where)
@@ -104,7 +105,7 @@ void requireRoundTrip(const Contact& imported, VCardVersion version, const Conta
     require(writer.lineBreaksChanged() == (changed ? 1 : 0), "the export line miscounts changed line breaks", where);
     require(writer.textReplaced() == 0, "the export line counts replaced text in an imported contact", where);
 
-    BothMappings again(mapper);
+    BothMappings again(mapper, text);
     int cards = 0;
     const VCardReadResult read = VCardReader::read(text, [&](const RawCard& card) {
         ++cards;
@@ -127,7 +128,7 @@ void vcard(const uint8_t* data, size_t size)
     // The first bytes choose the regional format dates of birth are stored in.
     const DefaultLocale regional(pickLocale(size > 0 ? data[0] : 0, size > 1 ? data[1] : 0));
     const ContactMapper mapper;
-    BothMappings mappings(mapper);
+    BothMappings mappings(mapper, bytes);
     VCardReader::read(QByteArrayView(bytes), [&](const RawCard& card) {
         const std::string where = "card at line " + std::to_string(card.line) + " of " + shown(bytes);
         const std::optional<ImportedContact> imported = mappings.map(card, where);

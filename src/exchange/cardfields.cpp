@@ -490,7 +490,8 @@ bool PlainCardMapper::readParameters(QByteArrayView header, Parameters& paramete
     return true;
 }
 
-PlainCardMapper::PlainCardMapper(const StoredDateForm& dates) : mDates(dates)
+PlainCardMapper::PlainCardMapper(const StoredDateForm& dates, QByteArrayView file)
+    : mDates(dates), mFileIsUtf8(vcardsyntax::isValidUtf8(file))
 {
     for (const FieldInfo& field : contact::fields()) {
         if (field.phoneKind)
@@ -532,7 +533,7 @@ bool PlainCardMapper::map(const RawCard& card, Utf8Values& values, Rest& rest)
         Parameters parameters;
         if (!property.isProperty || property.binary || property.quotedPrintable || property.base64 ||
             !property.group.isEmpty() || !readParameters(property.header, parameters) ||
-            !vcardsyntax::isValidUtf8(property.value) || vcardsyntax::contains(property.value, '\0'))
+            !(mFileIsUtf8 || vcardsyntax::isValidUtf8(property.value)) || vcardsyntax::contains(property.value, '\0'))
             return false;
         const QByteArrayView name = property.name;
         const bool bare = parameters.types == 0 && parameters.value.isNull() && parameters.hint.isNull();

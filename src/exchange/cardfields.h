@@ -101,7 +101,9 @@ private:
 // a card this takes, only slower.
 class PlainCardMapper {
 public:
-    explicit PlainCardMapper(const StoredDateForm& dates);
+    // file is the whole text the cards are read from: when all of it is
+    // UTF-8, so is every value cut from it, and none is checked again.
+    PlainCardMapper(const StoredDateForm& dates, QByteArrayView file);
 
     // What a plain card holds beside its fields.
     struct Rest {
@@ -142,6 +144,7 @@ private:
     qsizetype addExtraLines(QByteArrayView note, QByteArrayView& remark);
 
     const StoredDateForm& mDates;
+    const bool mFileIsUtf8;
     std::vector<PhoneSlot> mPhones;
     std::vector<SingleValue> mSingles;
     // Values that had escapes, and the date; reserved for the whole card

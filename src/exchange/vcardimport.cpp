@@ -155,7 +155,7 @@ KeptPart keptPart(const Utf8Values& values, QByteArrayView uid, QByteArrayView c
 // and the mapper.
 void readCards(QByteArrayView data, const ContactMapper& mapper, BatchQueue& queue)
 {
-    PlainCardMapper plain(mapper.dates());
+    PlainCardMapper plain(mapper.dates(), data);
     CardDecoder decoder;
     CardBatch batch;
     VCardReadResult read;
@@ -226,21 +226,23 @@ public:
         : mConnection(connection), mProgress(progress), mResult(result), mStoredNames(CaseFolding::forUserLocale()),
           mInsert(connection, contact::insertParametersStatement())
     {
-        addStoredNames(connection, mStoredNames);
-        // A contact deleted by another program left its card behind; a new
-        // contact may be given its key.
-        keptcards::removeOrphans(connection);
     }
 
     // False when the progress callback cancelled.
     bool run(QByteArrayView data)
     {
-        const int expected = VCardReader::countCards(data);
-        mAddedCards.reserve(expected);
         BatchQueue queue;
         const ContactMapper mapper;
         {
+            // The reading starts first; the stored names are read and the
+            // cards counted while the first batch is made.
             const ReaderThread reader(data, mapper, queue);
+            addStoredNames(mConnection, mStoredNames);
+            // A contact deleted by another program left its card behind; a
+            // new contact may be given its key.
+            keptcards::removeOrphans(mConnection);
+            const int expected = VCardReader::countCards(data);
+            mAddedCards.reserve(static_cast<size_t>(expected));
             CardBatch batch;
             while (!mCancelled && queue.pop(batch)) {
                 for (size_t row = 0; row < batch.rows.size() && !mCancelled; ++row) {
