@@ -126,8 +126,10 @@ const ImportData& importData()
         Connection connection;
         connection.open(connectionStringFor(freshDataFile()));
         importVCardFile(connection, made.file);
-        made.rows = readRows(connection.handle(), "select * from tblContact order by ContactID", 1, contact::kFieldCount);
-        made.kept = readRows(connection.handle(), "select Uid, Card, Fields from tblContactCard order by ContactID", 0, 3);
+        made.rows =
+            readRows(connection.handle(), "select * from tblContact order by ContactID", 1, contact::kFieldCount);
+        made.kept =
+            readRows(connection.handle(), "select Uid, Card, Fields from tblContactCard order by ContactID", 0, 3);
         return made;
     }();
     return data;
@@ -182,7 +184,8 @@ void BM_PlainInsertRows(benchmark::State& state)
         }
         sqlite3_finalize(statement);
         // The cards beside them, in a table of their own, as the import keeps them.
-        sqlite3_exec(db, "CREATE TABLE tblContactCard (ContactID INTEGER PRIMARY KEY, Uid TEXT, Card TEXT, Fields INTEGER)",
+        sqlite3_exec(db,
+                     "CREATE TABLE tblContactCard (ContactID INTEGER PRIMARY KEY, Uid TEXT, Card TEXT, Fields INTEGER)",
                      nullptr, nullptr, nullptr);
         sqlite3_prepare_v2(db, "insert into tblContactCard values (?1,?2,?3,?4)", -1, &statement, nullptr);
         sqlite3_int64 id = 0;

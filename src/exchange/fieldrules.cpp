@@ -269,14 +269,17 @@ struct TypeWord {
 // Every TYPE value of a TEL the program knows, in lower case. A value not
 // here is a kind of its own ("Phone (boat): ..."), kept as a label.
 const TypeWord kTypeWords[] = {
-    {u"cell", Says::Slot, "mobile"},     {u"mobile", Says::Slot, "mobile"},   {u"iphone", Says::Slot, "mobile"},
-    {u"pcs", Says::Slot, "mobile"},      {u"fax", Says::Slot, "fax"},         {u"work", Says::Slot, "work"},
-    {u"home", Says::Slot, "home"},       {u"pager", Says::NoSlot, nullptr},   {u"car", Says::NoSlot, nullptr},
-    {u"isdn", Says::NoSlot, nullptr},    {u"bbs", Says::NoSlot, nullptr},     {u"modem", Says::NoSlot, nullptr},
-    {u"main", Says::NoSlot, nullptr},    {u"textphone", Says::NoSlot, nullptr}, {u"callback", Says::NoSlot, nullptr},
-    {u"voice", Says::Capability, nullptr}, {u"pref", Says::Capability, nullptr}, {u"text", Says::Capability, nullptr},
-    {u"msg", Says::Capability, nullptr}, {u"video", Says::Capability, nullptr}, {u"other", Says::Capability, nullptr},
-    {u"internet", Says::Capability, nullptr},
+    {u"cell", Says::Slot, "mobile"},       {u"mobile", Says::Slot, "mobile"},
+    {u"iphone", Says::Slot, "mobile"},     {u"pcs", Says::Slot, "mobile"},
+    {u"fax", Says::Slot, "fax"},           {u"work", Says::Slot, "work"},
+    {u"home", Says::Slot, "home"},         {u"pager", Says::NoSlot, nullptr},
+    {u"car", Says::NoSlot, nullptr},       {u"isdn", Says::NoSlot, nullptr},
+    {u"bbs", Says::NoSlot, nullptr},       {u"modem", Says::NoSlot, nullptr},
+    {u"main", Says::NoSlot, nullptr},      {u"textphone", Says::NoSlot, nullptr},
+    {u"callback", Says::NoSlot, nullptr},  {u"voice", Says::Capability, nullptr},
+    {u"pref", Says::Capability, nullptr},  {u"text", Says::Capability, nullptr},
+    {u"msg", Says::Capability, nullptr},   {u"video", Says::Capability, nullptr},
+    {u"other", Says::Capability, nullptr}, {u"internet", Says::Capability, nullptr},
 };
 
 const TypeWord* typeWord(QStringView type)

@@ -104,8 +104,7 @@ QString basicDate(const QString& value)
         return value;
     QString basic = match.captured(1) + match.captured(2) + match.captured(3);
     if (match.capturedLength(4) > 0)
-        basic += u'T' + match.captured(4) + match.captured(5) + match.captured(6) +
-                 match.captured(7).remove(u':');
+        basic += u'T' + match.captured(4) + match.captured(5) + match.captured(6) + match.captured(7).remove(u':');
     return basic;
 }
 

@@ -538,8 +538,8 @@ QList<VCardProperty> convert(const ParsedLine& parsed, VCardVersion version, int
                         groupCounter);
     } else if (kind == u"E-mail") {
         properties.append(makeProperty(QStringLiteral("EMAIL"), parsed.value));
-        attachQualifier(&properties, q, anyOf({QStringLiteral("work"), QStringLiteral("home"), QStringLiteral("other")}),
-                        groupCounter);
+        attachQualifier(&properties, q,
+                        anyOf({QStringLiteral("work"), QStringLiteral("home"), QStringLiteral("other")}), groupCounter);
     } else if (kind == u"Website") {
         properties.append(makeProperty(QStringLiteral("URL"), parsed.value));
         attachQualifier(&properties, q, anyOf({QStringLiteral("work"), QStringLiteral("home")}), groupCounter);

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <new>
 #include <optional>
-#include <unordered_map>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 
 #include <fcntl.h>
@@ -168,12 +168,13 @@ void readCards(QByteArrayView data, const ContactMapper& mapper, BatchQueue& que
                 // only its UID kept.
                 CardMarks marks;
                 marks.keptInRemarks = rest.keptInRemarks;
-                batch.add(values, marks, keptPart(values, rest.uid, rest.exact ? QByteArrayView() : card.text,
-                                                   batch.fingerprinted));
+                batch.add(values, marks,
+                          keptPart(values, rest.uid, rest.exact ? QByteArrayView() : card.text, batch.fingerprinted));
             } else {
                 const ImportedContact imported = mapper.fromCard(decoder.decode(card));
                 const ContactUtf8 utf8(imported.contact);
-                batch.add(utf8.values, imported.marks, keptPart(utf8.values, uidOf(card), card.text, batch.fingerprinted));
+                batch.add(utf8.values, imported.marks,
+                          keptPart(utf8.values, uidOf(card), card.text, batch.fingerprinted));
             }
             if (batch.rows.size() < kCardsPerBatch)
                 return true;

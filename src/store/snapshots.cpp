@@ -85,8 +85,7 @@ QDateTime nameTime(const QString& dataFile)
     QDateTime now = QDateTime::currentDateTime();
     const QFileInfoList files = snapshotFiles(dataFile);
     if (!files.isEmpty()) {
-        const QDateTime newest =
-            QDateTime::fromString(files.last().fileName().mid(9, 19), QLatin1String(kTimeFormat));
+        const QDateTime newest = QDateTime::fromString(files.last().fileName().mid(9, 19), QLatin1String(kTimeFormat));
         if (newest.isValid() && newest >= now)
             now = newest.addMSecs(1);
     }

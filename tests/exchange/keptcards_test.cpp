@@ -238,12 +238,14 @@ TEST(KeptCardImport, EveryCardKeepsTheFingerprintOfItsStoredFields)
     QByteArray file;
     for (int i = 0; i < count; ++i) {
         const QByteArray n = QByteArray::number(i);
-        file += card("3.0", {("FN:Person " + n).constData(), ("ORG:Firm " + n).constData(), ("UID:u-" + n).constData()});
+        file +=
+            card("3.0", {("FN:Person " + n).constData(), ("ORG:Firm " + n).constData(), ("UID:u-" + n).constData()});
     }
     ASSERT_EQ(data.import(QStringLiteral("many.vcf"), file).added, count);
     const std::vector<Contact> stored = data.contacts();
     std::vector<quint64> fingerprints;
-    keptcards::forEach(data.connection, [&](const keptcards::KeptCard& kept) { fingerprints.push_back(kept.fingerprint); });
+    keptcards::forEach(data.connection,
+                       [&](const keptcards::KeptCard& kept) { fingerprints.push_back(kept.fingerprint); });
     ASSERT_EQ(fingerprints.size(), stored.size());
     for (size_t row = 0; row < stored.size(); ++row)
         ASSERT_EQ(fingerprints[row], keptcards::fingerprintOf(ContactUtf8(stored[row]).values)) << "row " << row;
