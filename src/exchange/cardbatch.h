@@ -58,7 +58,12 @@ struct CardBatch {
         const char* start = mKeptText.data() + at.start;
         return {QByteArrayView(start, at.uidSize), QByteArrayView(start + at.uidSize, at.cardSize), at.fingerprint};
     }
-    size_t keptBytes() const { return mKeptText.size(); }
+    // The bytes this batch's values and kept parts took.
+    struct Room {
+        size_t values;
+        size_t kept;
+    };
+    Room room() const { return {rows.bytes(), mKeptText.size()}; }
     // Empty, with the room it had.
     void clear()
     {
@@ -70,9 +75,12 @@ struct CardBatch {
         mKeptText.clear();
         mKept.clear();
     }
-    void reserveKept(size_t bytes, size_t count)
+    // Room for count rows that take about as much as a batch took before, and
+    // a quarter more: the next batch is not copied as it grows.
+    void reserveLike(Room before, size_t count)
     {
-        mKeptText.reserve(bytes);
+        rows.reserve(before.values + before.values / 4, count);
+        mKeptText.reserve(before.kept + before.kept / 4);
         mKept.reserve(count);
     }
 

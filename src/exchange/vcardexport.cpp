@@ -264,16 +264,12 @@ void readContacts(Connection& connection, bool withKept, BatchQueue& queue, Name
         }
         batch.addKept(keptPartOf(query));
         if (batch.rows.size() == kRowsPerBatch) {
-            // The next batch is sized like this one, so that it is not
-            // copied as it grows.
-            const size_t bytes = batch.rows.bytes();
-            const size_t keptBytes = batch.keptBytes();
+            const CardBatch::Room room = batch.room();
             if (queue.waiting() >= 2)
                 batch.prefixes = namePrefixes(batch.rows, maker);
             if (!queue.push(std::exchange(batch, CardBatch())))
                 return;
-            batch.rows.reserve(bytes + bytes / 4, kRowsPerBatch);
-            batch.reserveKept(keptBytes + keptBytes / 4, kRowsPerBatch);
+            batch.reserveLike(room, kRowsPerBatch);
         }
     }
     if (batch.rows.size() > 0)

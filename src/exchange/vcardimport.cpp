@@ -178,14 +178,10 @@ void readCards(QByteArrayView data, const ContactMapper& mapper, BatchQueue& que
             }
             if (batch.rows.size() < kCardsPerBatch)
                 return true;
-            // The next batch is sized like this one, so that it is not
-            // copied as it grows, unless it is one the writer gave back.
-            const size_t bytes = batch.rows.bytes();
-            const size_t keptBytes = batch.keptBytes();
+            const CardBatch::Room room = batch.room();
             if (!queue.push(std::exchange(batch, queue.emptyBatch())))
                 return false;
-            batch.rows.reserve(bytes + bytes / 4, kCardsPerBatch);
-            batch.reserveKept(keptBytes + keptBytes / 4, kCardsPerBatch);
+            batch.reserveLike(room, kCardsPerBatch);
             batch.fingerprinted = queue.waiting() >= 2;
             return true;
         });
