@@ -69,6 +69,7 @@ pairs=(
     "Report: PDF of 10,000 contacts|report|BM_PdfOfTenThousand|-"
     "Import 10,000 vCards vs plain inserts|vcard|BM_ImportVCards|BM_PlainInsertRows"
     "Export 100,000 contacts as vCards vs stdio|vcard|BM_ExportVCards|BM_PlainStdioWrite"
+    "Export 100,000 contacts as vCards vs plain SQLite reading its rows|vcard|BM_ExportVCards|BM_PlainSqliteRead"
 )
 
 programs=("$@")

@@ -38,6 +38,8 @@ struct CardBatch {
     std::vector<CollationPrefix> prefixes;
     // An import's: the kept parts carry the fields' fingerprints.
     bool fingerprinted = false;
+    // An export's: the batch's place among those read, counted from 0.
+    size_t sequence = 0;
 
     void add(const Utf8Values& values, CardMarks cardMarks, const KeptPart& part)
     {
@@ -72,6 +74,7 @@ struct CardBatch {
         ids.clear();
         prefixes.clear();
         fingerprinted = false;
+        sequence = 0;
         mKeptText.clear();
         mKept.clear();
     }

@@ -1,6 +1,7 @@
 #include "exchange/vcardexport.h"
 
 #include <limits>
+#include <mutex>
 #include <numeric>
 #include <thread>
 
@@ -96,19 +97,27 @@ template <typename WriteAll> void writeFile(const QString& path, WriteAll writeA
         failWriting(path, file);
 }
 
-// The cards, rendered in key order one after the other, and where each starts.
-struct Cards {
+// One batch's cards one after the other, where each starts, and the
+// beginnings of the names' collation keys.
+struct RenderedBatch {
     QByteArray text;
     std::vector<qsizetype> starts;
-    // The beginnings of the names' collation keys, row by row.
     std::vector<CollationPrefix> prefixes;
-    VCardExportResult result;
 
     QByteArrayView at(size_t row) const
     {
         const qsizetype end = row + 1 < starts.size() ? starts[row + 1] : text.size();
         return QByteArrayView(text.constData() + starts[row], end - starts[row]);
     }
+};
+
+// Every contact's card, by its place in key order.
+struct Cards {
+    // In the order they were read; all but the last hold kRowsPerBatch.
+    std::vector<RenderedBatch> batches;
+    VCardExportResult result;
+
+    QByteArrayView at(size_t row) const { return batches[row / kRowsPerBatch].at(row % kRowsPerBatch); }
 };
 
 // The names one after the other, in key order, for the rows whose
@@ -184,11 +193,13 @@ void writeRow(VCardWriter& writer, keptcards::UidMaker& uids, const CardBatch& b
 }
 
 // Renders the batches of rows the reading thread hands over, as they come,
-// and makes the name prefixes the reading thread left to it.
+// and makes the name prefixes the reading thread left to it. Once the
+// reading is done, that thread renders beside this one: rendering is the
+// larger part of the work.
 class CardRenderer {
 public:
-    CardRenderer(VCardVersion version, const QUuid& uidNamespace, BatchQueue& queue, qsizetype expectedBytes)
-        : mQueue(queue), mUids(uidNamespace), mThread([this, version, expectedBytes] { run(version, expectedBytes); })
+    CardRenderer(VCardVersion version, const QUuid& uidNamespace, BatchQueue& queue)
+        : mVersion(version), mNamespace(uidNamespace), mQueue(queue), mThread([this] { renderWhatComes(); })
     {
     }
     ~CardRenderer()
@@ -201,9 +212,10 @@ public:
     CardRenderer(const CardRenderer&) = delete;
     CardRenderer& operator=(const CardRenderer&) = delete;
 
-    // Waits for the last batch to be rendered.
-    Cards take()
+    // Renders on the calling thread too until the last batch is done.
+    Cards finish()
     {
+        renderWhatComes();
         mThread.join();
         if (mError)
             std::rethrow_exception(mError);
@@ -211,33 +223,48 @@ public:
     }
 
 private:
-    void run(VCardVersion version, qsizetype expectedBytes)
+    void renderWhatComes()
     {
         try {
             const ContactMapper mapper;
             const CollationPrefixMaker maker;
-            VCardWriter writer(version, mapper);
-            writer.reserve(expectedBytes);
+            VCardWriter writer(mVersion, mapper);
+            keptcards::UidMaker uids(mNamespace);
+            qsizetype expectedBytes = 0;
             CardBatch batch;
             while (mQueue.pop(batch)) {
+                writer.reserve(expectedBytes);
+                RenderedBatch rendered;
+                rendered.starts.reserve(batch.rows.size());
                 for (size_t row = 0; row < batch.rows.size(); ++row) {
-                    mCards.starts.push_back(writer.size());
-                    writeRow(writer, mUids, batch, row);
+                    rendered.starts.push_back(writer.size());
+                    writeRow(writer, uids, batch, row);
                 }
-                if (batch.prefixes.empty())
-                    batch.prefixes = namePrefixes(batch.rows, maker);
-                mCards.prefixes.insert(mCards.prefixes.end(), batch.prefixes.begin(), batch.prefixes.end());
+                rendered.text = writer.takeBytes();
+                expectedBytes = rendered.text.size() + rendered.text.size() / 4;
+                rendered.prefixes =
+                    batch.prefixes.empty() ? namePrefixes(batch.rows, maker) : std::move(batch.prefixes);
+                const std::lock_guard lock(mMutex);
+                if (mCards.batches.size() <= batch.sequence)
+                    mCards.batches.resize(batch.sequence + 1);
+                mCards.batches[batch.sequence] = std::move(rendered);
+                mQueue.giveBack(std::move(batch));
             }
-            mCards.text = writer.takeBytes();
-            mCards.result = {static_cast<int>(mCards.starts.size()), writer.lineBreaksChanged(), writer.textReplaced()};
+            const std::lock_guard lock(mMutex);
+            mCards.result.lineBreaksChanged += writer.lineBreaksChanged();
+            mCards.result.textReplaced += writer.textReplaced();
         } catch (...) {
-            mError = std::current_exception();
+            const std::lock_guard lock(mMutex);
+            if (!mError)
+                mError = std::current_exception();
             mQueue.stop();
         }
     }
 
+    const VCardVersion mVersion;
+    const QUuid mNamespace;
     BatchQueue& mQueue;
-    keptcards::UidMaker mUids;
+    std::mutex mMutex;
     Cards mCards;
     std::exception_ptr mError;
     std::thread mThread;
@@ -267,8 +294,10 @@ void readContacts(Connection& connection, bool withKept, BatchQueue& queue, Name
             const CardBatch::Room room = batch.room();
             if (queue.waiting() >= 2)
                 batch.prefixes = namePrefixes(batch.rows, maker);
-            if (!queue.push(std::exchange(batch, CardBatch())))
+            const size_t next = batch.sequence + 1;
+            if (!queue.push(std::exchange(batch, queue.emptyBatch())))
                 return;
+            batch.sequence = next;
             batch.reserveLike(room, kRowsPerBatch);
         }
     }
@@ -277,17 +306,16 @@ void readContacts(Connection& connection, bool withKept, BatchQueue& queue, Name
 }
 
 // A few contacts, rendered in the order given.
-Cards renderContacts(const ExportContacts& contacts, VCardVersion version)
+std::pair<QByteArray, VCardExportResult> renderContacts(const ExportContacts& contacts, VCardVersion version)
 {
     const ContactMapper mapper;
     VCardWriter writer(version, mapper);
     keptcards::UidMaker uids(contacts.uidNamespace);
     for (size_t row = 0; row < contacts.batch.rows.size(); ++row)
         writeRow(writer, uids, contacts.batch, row);
-    Cards cards;
-    cards.result = {static_cast<int>(contacts.batch.rows.size()), writer.lineBreaksChanged(), writer.textReplaced()};
-    cards.text = writer.takeBytes();
-    return cards;
+    const VCardExportResult result{static_cast<int>(contacts.batch.rows.size()), writer.lineBreaksChanged(),
+                                   writer.textReplaced()};
+    return {writer.takeBytes(), result};
 }
 
 // Asks the file system to start writing what it has so far, so that the sync
@@ -386,31 +414,29 @@ ExportContacts readForExport(Connection& connection, const std::vector<qint64>& 
 
 QByteArray vcardText(const ExportContacts& contacts, VCardVersion version)
 {
-    return renderContacts(contacts, version).text;
+    return renderContacts(contacts, version).first;
 }
 
 VCardExportResult writeVCardFile(const Connection& source, const QString& path, const ExportContacts& contacts,
                                  VCardVersion version)
 {
     refuseDataFile(source, path);
-    const Cards cards = renderContacts(contacts, version);
-    writeFile(path, [&](QSaveFile& file) { return file.write(cards.text) == cards.text.size(); });
-    return cards.result;
+    const auto [text, result] = renderContacts(contacts, version);
+    writeFile(path, [&](QSaveFile& file) { return file.write(text) == text.size(); });
+    return result;
 }
 
 VCardExportResult exportAllVCards(Connection& connection, const QString& path, VCardVersion version)
 {
     refuseDataFile(connection, path);
-    // Rendering, the larger part of the work, goes on while SQLite reads and
-    // the names are sorted. The file's size is a fair guess at the cards'.
-    const qint64 fileBytes = QFileInfo(connection.path()).size();
+    // Rendering, the larger part of the work, goes on while SQLite reads.
     // Made, and stored the first time, before the reading begins.
     const QUuid uidNamespace = keptcards::uidNamespace(connection);
     const bool withKept = keptcards::exists(connection);
     // Every row is kept until its card is written, so the reader may run
     // ahead of the renderer and leave the sort less to wait for.
     BatchQueue queue(std::numeric_limits<size_t>::max());
-    CardRenderer renderer(version, uidNamespace, queue, static_cast<qsizetype>(fileBytes + fileBytes / 2));
+    CardRenderer renderer(version, uidNamespace, queue);
     Names names;
     try {
         readContacts(connection, withKept, queue, names);
@@ -419,13 +445,20 @@ VCardExportResult exportAllVCards(Connection& connection, const QString& path, V
         throw;
     }
     queue.finish({});
-    const Cards cards = renderer.take();
+    Cards cards = renderer.finish();
+    cards.result.written = static_cast<int>(names.size());
+    std::vector<CollationPrefix> prefixes;
+    prefixes.reserve(names.size());
+    for (RenderedBatch& batch : cards.batches) {
+        prefixes.insert(prefixes.end(), batch.prefixes.begin(), batch.prefixes.end());
+        batch.prefixes = {};
+    }
     // The list's own order: the collation, then SQLite's NOCASE for names it
     // calls equal, then the key.
     std::vector<uint32_t> order(names.size());
     std::iota(order.begin(), order.end(), 0u);
     const auto nameOf = [&names](size_t row) { return names.at(row); };
-    collationSortByPrefixes(order, cards.prefixes, nameOf, false,
+    collationSortByPrefixes(order, prefixes, nameOf, false,
                             [&nameOf](uint32_t a, uint32_t b) { return asciiNoCase(nameOf(a), nameOf(b)); });
     writeFile(
         path,

@@ -259,8 +259,10 @@ void FoldingWriter::raw(QByteArrayView bytes)
     reserve(bytes.size());
     std::memcpy(mBuffer.data() + mSize, bytes.data(), static_cast<size_t>(bytes.size()));
     mSize += bytes.size();
-    const qsizetype lastBreak = bytes.lastIndexOf('\n');
-    const qsizetype tail = lastBreak < 0 ? bytes.size() + mColumn : bytes.size() - lastBreak - 1;
+    // memrchr, not lastIndexOf: a kept card goes out here a line at a time,
+    // and Qt's search walks each whole line a byte at a time.
+    const auto* lastBreak = static_cast<const char*>(memrchr(bytes.data(), '\n', static_cast<size_t>(bytes.size())));
+    const qsizetype tail = lastBreak == nullptr ? bytes.size() + mColumn : bytes.end() - lastBreak - 1;
     mColumn = static_cast<int>(std::min<qsizetype>(tail, kMaxLineOctets));
 }
 
