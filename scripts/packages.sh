@@ -33,8 +33,11 @@ BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libsqlite3-dev libicu-dev
 # desktop validators, the report's wrapping of ideographs needs a font that
 # has them (fonts-wqy-microhei, among the build's packages), and
 # the stock sqlite3 command line judges what the program left in its file, and
-# python3-vobject reads exported vCards back as a parser independent of ours.
-TEST_PACKAGES=(googletest libgtest-dev unzip poppler-utils desktop-file-utils appstream sqlite3 python3-vobject)
+# python3-vobject reads exported vCards back as a parser independent of ours,
+# and the sync is tested against two real CardDAV servers, Radicale and
+# Xandikos, started by the tests on this machine's loopback address.
+TEST_PACKAGES=(googletest libgtest-dev unzip poppler-utils desktop-file-utils appstream sqlite3 python3-vobject
+    python3-radicale xandikos)
 
 # scripts/bench.sh: Google Benchmark, and the sqlite3 command line as the
 # yardstick of the whole-process figures.

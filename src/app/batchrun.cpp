@@ -4,6 +4,7 @@
 
 #include "app/snapshotrun.h"
 #include "app/startoptions.h"
+#include "app/syncrun.h"
 #include "base/apperror.h"
 #include "base/errortrap.h"
 #include "exchange/vcardexport.h"
@@ -45,6 +46,8 @@ int runBatch(const StartOptions& options, const QString& applicationFolder, QTex
     case StartOptions::Mode::ExportVCard:
     case StartOptions::Mode::Snapshots:
     case StartOptions::Mode::Restore:
+    case StartOptions::Mode::SyncAccount:
+    case StartOptions::Mode::Sync:
         break;
     }
     Connection connection;
@@ -52,6 +55,8 @@ int runBatch(const StartOptions& options, const QString& applicationFolder, QTex
         openDataFile(connection, applicationFolder);
         if (options.mode == StartOptions::Mode::Snapshots || options.mode == StartOptions::Mode::Restore)
             return runSnapshotCommand(options, connection, out, err);
+        if (options.mode == StartOptions::Mode::SyncAccount || options.mode == StartOptions::Mode::Sync)
+            return runSyncCommand(options, connection, out, err);
         if (options.mode == StartOptions::Mode::Import)
             takeSnapshot(connection, SnapshotReason::Import);
         if (options.mode == StartOptions::Mode::ExportVCard) {
