@@ -48,6 +48,7 @@ int Application::run(const QStringList& importFiles)
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, form,
                      [form](QSessionManager&) { form->sessionEnding(); });
     form->show();
+    form->startSync();
     single.listen([form](const QStringList& files) {
         bringForward(form);
         if (!files.isEmpty())

@@ -7,6 +7,7 @@
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 #include <QXmlStreamReader>
 
 #include "base/apperror.h"
@@ -225,6 +226,17 @@ DavClient::Reply DavClient::send(const QByteArray& method, const QUrl& url, cons
             reply->abort();
         }
     });
+    bool stopped = false;
+    QTimer stopCheck;
+    if (mStop != nullptr) {
+        QObject::connect(&stopCheck, &QTimer::timeout, reply, [this, reply, &stopped] {
+            if (mStop->load()) {
+                stopped = true;
+                reply->abort();
+            }
+        });
+        stopCheck.start(100);
+    }
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     if (!reply->isFinished())
@@ -237,6 +249,8 @@ DavClient::Reply DavClient::send(const QByteArray& method, const QUrl& url, cons
     const QNetworkReply::NetworkError error = reply->error();
     const QString errorText = reply->errorString();
     reply->deleteLater();
+    if (stopped)
+        throw AppError(QStringLiteral("The sync was stopped."));
     if (tooLarge)
         throw AppError(QStringLiteral("The answer from %1 was larger than 1 GB.").arg(plainUrl(url)));
     // An HTTP status is an answer the caller judges; anything else is not.

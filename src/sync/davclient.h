@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <vector>
@@ -72,6 +73,10 @@ public:
     // Deletes a card only while it has that ETag; Gone when it was not there.
     Outcome remove(const QUrl& url, const QByteArray& etag);
 
+    // A request stops, and throws, soon after this turns true: a window that
+    // closes need not wait for a slow server.
+    void setStop(const std::atomic<bool>* stop) { mStop = stop; }
+
     // How many requests went out, for the benchmark and the summary's tests.
     int requests() const { return mRequests; }
 
@@ -91,6 +96,7 @@ private:
     QString mPassword;
     std::chrono::milliseconds mTimeout;
     int mRequests = 0;
+    const std::atomic<bool>* mStop = nullptr;
 };
 
 // A URL the account may use: https, or http to this machine's own loopback

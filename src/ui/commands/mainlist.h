@@ -5,6 +5,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 
 #include "model/contact.h"
 #include "model/listrow.h"
@@ -46,6 +47,13 @@ public:
 
     // Empties the list and refills it with every contact in name order.
     virtual void loadRondexa() = 0;
+    // The same after another connection changed the file (a sync): these
+    // contacts stay selected, and the list where it was scrolled to.
+    virtual void reloadKeepingPlace(const QStringList& ids)
+    {
+        loadRondexa();
+        selectContacts(ids);
+    }
     // Shows the contact of that ID as it is stored now, or takes it out of
     // the list when it is gone; other rows stay as they are.
     virtual void refreshRow(const QString& id) = 0;

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QTableView>
 
@@ -76,6 +77,7 @@ Form1::Form1(Session& session, QWidget* parent) : QWidget(parent), mSession(sess
     Q_UNUSED(accessibleAsWindow);
     mColumnTwips.fill(-1);
     buildControls();
+    mSync = new SyncController(*this, this);
 }
 
 Form1::~Form1() = default;
@@ -196,8 +198,23 @@ void Form1::connectExchange()
     // The search box keeps Ctrl+Z for its own text.
     auto* undo = new QShortcut(QKeySequence::Undo, this);
     connect(undo, &QShortcut::activated, this, [this] { afterKey(&Form1::undoLast); });
+    auto* syncNow = new QShortcut(QKeySequence::Refresh, this);
+    connect(syncNow, &QShortcut::activated, this, [this] { mSync->syncNow(); });
     auto* redo = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this);
     connect(redo, &QShortcut::activated, this, [this] { afterKey(&Form1::redoLast); });
+}
+
+void Form1::startSync()
+{
+    mSync->start();
+}
+
+void Form1::reloadKeepingPlace(const QStringList& ids)
+{
+    const int scrolled = ListView1->verticalScrollBar()->value();
+    loadRondexa();
+    selectContacts(ids);
+    ListView1->verticalScrollBar()->setValue(scrolled);
 }
 
 void Form1::undoLast()
@@ -225,6 +242,11 @@ void Form1::showContextMenu(const QPoint& at)
                                        [this] { exportSelectedVCardsCommand(*this); });
     selected->setEnabled(selectedRow() >= 0);
     menu.addAction(QStringLiteral("Export All as vCard…"), this, [this] { exportAllVCardsCommand(*this); });
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("Sync Account…"), this, [this] { mSync->chooseAccount(); });
+    QAction* syncNow = menu.addAction(QStringLiteral("Sync Now"), this, [this] { mSync->syncNow(); });
+    syncNow->setShortcut(QKeySequence::Refresh);
+    syncNow->setEnabled(!mSync->running());
     // The headings' clicks, for a keyboard.
     QMenu* sortBy = menu.addMenu(QStringLiteral("Sort by"));
     for (int column = 1; column < mRows->columnCount(); ++column) {

@@ -10,6 +10,7 @@
 #include "store/undohistory.h"
 #include "store/viewsettings.h"
 #include "ui/commands/mainlist.h"
+#include "ui/commands/synccommands.h"
 #include "ui/skin.h"
 
 class ContactRows;
@@ -43,6 +44,10 @@ public:
     // Empties the list and refills it with every contact in name order. It has
     // no error trap: a failure goes to the caller's.
     void loadRondexa() override;
+    void reloadKeepingPlace(const QStringList& ids) override;
+    // Syncs at start and every 15 minutes, once the file has an account.
+    void startSync();
+    SyncController& sync() { return *mSync; }
     void refreshRow(const QString& id) override;
     void noteChanged(const QString& id) override;
 
@@ -169,6 +174,7 @@ private:
     bool mUnloaded = false;
     bool mPlaced = false;
     UndoHistory mUndo;
+    SyncController* mSync = nullptr;
 };
 
 // The application title: the product name without its last word, words
