@@ -62,6 +62,7 @@ DavServer::DavServer(Kind kind, const QString& folder) : mKind(kind), mFolder(QD
     env.remove(QStringLiteral("PYTHONHOME"));
     mProcess.setProcessEnvironment(env);
     mProcess.setProcessChannelMode(QProcess::MergedChannels);
+    QDir().mkpath(mFolder);
     mProcess.setWorkingDirectory(mFolder);
 
     if (kind == Kind::Radicale) {

@@ -6,6 +6,7 @@
 
 #include "store/connection.h"
 #include "support/davserver.h"
+#include "support/secondclient.h"
 #include "support/tempenv.h"
 #include "sync/davclient.h"
 #include "sync/syncengine.h"
@@ -23,8 +24,10 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(folder.isValid());
-        server = std::make_unique<DavServer>(GetParam(), folder.path());
+        server = std::make_unique<DavServer>(GetParam(), folder.path() + QStringLiteral("/server"));
         ASSERT_TRUE(server->started()) << server->error().toStdString();
+        phone = std::make_unique<SecondClient>(folder.path() + QStringLiteral("/phone"), server->addressBook(),
+                                               server->user(), server->password());
         env.installDataFile();
         connection.open(env.connectionString());
         saveSyncAccount(connection, {server->root(), server->user(), server->addressBook()});
@@ -53,58 +56,43 @@ protected:
         options.today = QDate(2026, 12, 10);
         return syncContacts(connection, client, options).line().toStdString();
     }
-    QUrl cardUrl(const QString& name) { return server->addressBook().resolved(QUrl(name)); }
-    // The server's side, as the other client sees it.
-    std::vector<DavCard> serverCards() { return other.fetchAll(server->addressBook()); }
-    QByteArray serverCard(const QString& uid)
-    {
-        for (const DavCard& card : serverCards()) {
-            if (card.card.contains("UID:" + uid.toUtf8()))
-                return card.card;
-        }
-        return {};
-    }
-    void putThere(const QString& name, const QByteArray& card, const QByteArray& etag = {})
-    {
-        QByteArray newEtag;
-        ASSERT_EQ(other.put(cardUrl(name), card, etag, newEtag), DavClient::Outcome::Done);
-    }
+    void phoneSync() { ASSERT_TRUE(phone->sync()) << phone->error().toStdString(); }
 
     QTemporaryDir folder;
     std::unique_ptr<DavServer> server;
+    std::unique_ptr<SecondClient> phone;
     TempEnv env;
     Connection connection;
-    DavClient other{QStringLiteral("alice"), QStringLiteral("wonderland7"), std::chrono::seconds(20)};
 };
 
-// One address book through its life: the first sync both ways, a change on
-// each side, both sides changing one contact, a deletion on each side, a
-// token the server no longer knows, and the guard against mass deletion.
+const char* const kNothing = "0 received, 0 sent, 0 deleted here, 0 deleted there, 0 clashes kept in the remarks";
+
+// One address book through its life, with vdirsyncer's folder as the phone:
+// the first sync both ways, a change on each side, both sides changing one
+// contact, a deletion on each side, deleted here and changed there, an edit
+// with the sqlite3 tool, 500 cards from the phone, a token the server no
+// longer knows, and the guard against mass deletion.
 TEST_P(Sync, BothSidesEndEqualAndNothingIsLostSilently)
 {
-    putThere(QStringLiteral("phone-1.vcf"), kPhoneCard);
+    phone->write(QStringLiteral("phone-1.vcf"), kPhoneCard);
+    phoneSync();
     sql("insert into tblContact (ContactName, Mobile1, Email) values ('Ana Desk', '+34 600 000 001', "
         "'ana@example.es')");
     sql("insert into tblContact (ContactName, Work1) values ('Bo Desk', '+46 8 000 002')");
     EXPECT_EQ(sync(), "1 received, 2 sent, 0 deleted here, 0 deleted there, 0 clashes kept in the remarks");
     EXPECT_EQ(column("select count(*) from tblContact"), QStringLiteral("3"));
-    EXPECT_EQ(serverCards().size(), 3u);
     EXPECT_EQ(column("select Mobile1 || '|' || Email from tblContact where ContactName = 'Jana Novakova'"),
               QStringLiteral("+420 601 111 222|jana@example.cz"));
-    // A second sync finds nothing to do.
-    EXPECT_EQ(sync(), "0 received, 0 sent, 0 deleted here, 0 deleted there, 0 clashes kept in the remarks");
+    phoneSync();
+    EXPECT_EQ(phone->files().size(), 3);
+    EXPECT_EQ(sync(), kNothing);
 
     // The phone changes Jana's number and e-mail; here her name and e-mail
     // change, and Bo's number.
-    QByteArray phoneEdit = serverCard(QStringLiteral("phone-1"));
-    phoneEdit.replace("+420 601 111 222", "+420 777 000 333").replace("jana@example.cz", "jana@phone.cz");
-    const DavCard before = [&] {
-        for (const DavCard& card : serverCards())
-            if (card.card.contains("UID:phone-1"))
-                return card;
-        return DavCard();
-    }();
-    putThere(QStringLiteral("phone-1.vcf"), phoneEdit, before.etag);
+    QByteArray phoneEdit = phone->read(QStringLiteral("phone-1.vcf"));
+    phone->write(QStringLiteral("phone-1.vcf"),
+                 phoneEdit.replace("+420 601 111 222", "+420 777 000 333").replace("jana@example.cz", "jana@phone.cz"));
+    phoneSync();
     sql("update tblContact set ContactName = 'Jana Schulz', Email = 'jana@desk.de' where ContactName = 'Jana "
         "Novakova'");
     sql("update tblContact set Work1 = '+46 8 999 999' where ContactName = 'Bo Desk'");
@@ -115,45 +103,63 @@ TEST_P(Sync, BothSidesEndEqualAndNothingIsLostSilently)
               QStringLiteral("Jana Schulz|+420 777 000 333|jana@phone.cz|Changed here on 2026-12-10: Email: "
                              "jana@desk.de\n\nAddress (home): Kastanienallee 5, Berlin, 10435, Germany\n"
                              "Organization: Bakery Schulz"));
-    // The merged card goes back whole: what has no field is still there.
-    const QByteArray merged = serverCard(QStringLiteral("phone-1"));
+    // The merged card reaches the phone whole: what has no field is still there.
+    phoneSync();
+    const QByteArray merged = phone->read(QStringLiteral("phone-1.vcf"));
     for (const char* line : {"FN:Jana Schulz", "TEL;TYPE=CELL:+420 777 000 333", "EMAIL:jana@phone.cz",
                              "ADR;TYPE=HOME:;;Kastanienallee 5;Berlin;;10435;Germany", "ORG:Bakery Schulz",
                              "NOTE:Changed here on 2026-12-10: Email: jana@desk.de"})
         EXPECT_TRUE(merged.contains(line)) << line << " in\n" << merged.toStdString();
-    EXPECT_EQ(sync(), "0 received, 0 sent, 0 deleted here, 0 deleted there, 0 clashes kept in the remarks");
+    EXPECT_TRUE(phone
+                    ->read(phone->fileOf(column("select Uid from tblContactCard k join tblContact c using (ContactID) "
+                                                "where ContactName = 'Bo Desk'")
+                                             .toUtf8()))
+                    .contains("+46 8 999 999"));
+    EXPECT_EQ(sync(), kNothing);
 
     // The phone deletes Jana; Bo is deleted here.
-    for (const DavCard& card : serverCards()) {
-        if (card.card.contains("UID:phone-1")) {
-            ASSERT_EQ(other.remove(server->addressBook().resolved(QUrl(card.href)), card.etag),
-                      DavClient::Outcome::Done);
-        }
-    }
+    phone->remove(QStringLiteral("phone-1.vcf"));
+    phoneSync();
     sql("delete from tblContact where ContactName = 'Bo Desk'");
     EXPECT_EQ(sync(), "0 received, 0 sent, 1 deleted here, 1 deleted there, 0 clashes kept in the remarks");
     EXPECT_EQ(column("select group_concat(ContactName) from tblContact"), QStringLiteral("Ana Desk"));
-    ASSERT_EQ(serverCards().size(), 1u);
+    phoneSync();
+    ASSERT_EQ(phone->files().size(), 1);
 
-    // A token the server does not know: everything is compared, nothing doubles.
-    sql("update tblRondexaInfo set Value = 'http://example.invalid/unknown-token' where Name = 'SyncToken'");
-    EXPECT_EQ(sync(), "0 received, 0 sent, 0 deleted here, 0 deleted there, 0 clashes kept in the remarks");
-    EXPECT_EQ(column("select count(*) from tblContact"), QStringLiteral("1"));
-    EXPECT_EQ(serverCards().size(), 1u);
+    // Deleted here and changed on the phone: it stays, on both sides.
+    const QString ana = phone->files().front();
+    phone->write(ana, phone->read(ana).replace("ana@example.es", "ana@phone.es"));
+    phoneSync();
+    sql("delete from tblContact");
+    EXPECT_EQ(sync(), "1 received, 0 sent, 0 deleted here, 0 deleted there, 0 clashes kept in the remarks; deleted on "
+                      "one side and changed on the other, so kept on both: Ana Desk");
+    EXPECT_EQ(column("select ContactName || '|' || Email from tblContact"), QStringLiteral("Ana Desk|ana@phone.es"));
 
-    // Twelve more, then the server loses all of them: the sync stops and
-    // changes nothing until it is allowed.
-    for (int i = 0; i < 12; ++i)
-        sql("insert into tblContact (ContactName) values ('Many ' || (select count(*) from tblContact))");
-    sync();
-    for (const DavCard& card : serverCards()) {
-        ASSERT_EQ(other.remove(server->addressBook().resolved(QUrl(card.href)), card.etag), DavClient::Outcome::Done)
-            << card.href.toStdString() << " " << card.etag.toStdString();
+    // 500 new cards on the phone, and a token the server does not know:
+    // everything is compared, nothing doubles.
+    for (int i = 0; i < 500; ++i) {
+        phone->write(QStringLiteral("many-%1.vcf").arg(i),
+                     QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:many-%1\r\nFN:Many %1\r\nTEL:+1 555 %1\r\n"
+                                    "END:VCARD\r\n")
+                         .arg(i)
+                         .toUtf8());
     }
+    phoneSync();
+    sql("update tblRondexaInfo set Value = 'http://example.invalid/unknown-token' where Name = 'SyncToken'");
+    EXPECT_EQ(sync(), "500 received, 0 sent, 0 deleted here, 0 deleted there, 0 clashes kept in the remarks");
+    EXPECT_EQ(column("select count(*) || '|' || count(distinct ContactName) from tblContact"),
+              QStringLiteral("501|501"));
+    EXPECT_EQ(sync(), kNothing);
+
+    // The phone loses 480 of them: the sync stops and changes nothing until
+    // it is allowed.
+    for (int i = 0; i < 480; ++i)
+        phone->remove(QStringLiteral("many-%1.vcf").arg(i));
+    phoneSync();
     EXPECT_THROW(sync(), MassDeletion);
-    EXPECT_EQ(column("select count(*) from tblContact"), QStringLiteral("13"));
-    EXPECT_EQ(sync(true), "0 received, 0 sent, 13 deleted here, 0 deleted there, 0 clashes kept in the remarks");
-    EXPECT_EQ(column("select count(*) from tblContact"), QStringLiteral("0"));
+    EXPECT_EQ(column("select count(*) from tblContact"), QStringLiteral("501"));
+    EXPECT_EQ(sync(true), "0 received, 0 sent, 480 deleted here, 0 deleted there, 0 clashes kept in the remarks");
+    EXPECT_EQ(column("select count(*) from tblContact"), QStringLiteral("21"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, Sync, testing::Values(DavServer::Kind::Radicale, DavServer::Kind::Xandikos),
