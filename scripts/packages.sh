@@ -25,8 +25,9 @@ ensure_packages() {
 # fonts-wqy-microhei, one of the CJK fonts the Debian package recommends:
 # Liberation has no ideographs or Hangul, and without such a font names in
 # Chinese, Japanese and Korean show as boxes in the window and the report.
+# qtkeychain-qt6-dev: the sync's password goes to the desktop's Secret Service.
 BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libsqlite3-dev libicu-dev libxlsxwriter-dev zlib1g-dev
-    fonts-liberation fonts-wqy-microhei)
+    fonts-liberation fonts-wqy-microhei qtkeychain-qt6-dev)
 
 # GoogleTest builds the tests; unzip reads exported workbooks back, pdftotext
 # (poppler-utils) reads printed reports back, the install test runs the two

@@ -36,13 +36,13 @@ int setAccount(const StartOptions& options, Connection& connection, QTextStream&
         err << "rondexa: " << server.toDisplayString() << " has no address book for " << options.syncUser << Qt::endl;
         return 1;
     }
-    SyncSecret::store(password);
-    saveSyncAccount(connection, {server, options.syncUser, books.front().url});
+    const SyncAccount account{server, options.syncUser, books.front().url};
+    const SyncSecret::Kept kept = SyncSecret::store(account.secretName(), password);
+    saveSyncAccount(connection, account);
     out << "Syncing with " << books.front().name << " (" << books.front().url.toDisplayString() << ")" << Qt::endl;
     for (size_t i = 1; i < books.size(); ++i)
         out << "Also there: " << books[i].name << " (" << books[i].url.toDisplayString() << ")" << Qt::endl;
-    out << "No Secret Service runs here: the password is kept in " << SyncSecret::path() << ", which only you can read."
-        << Qt::endl;
+    out << SyncSecret::whereKept(kept) << Qt::endl;
     return 0;
 }
 
@@ -53,7 +53,7 @@ int sync(const StartOptions& options, Connection& connection, QTextStream& out, 
         err << "rondexa: no sync account is set; set one with --sync-account URL --user NAME" << Qt::endl;
         return 1;
     }
-    DavClient client(account->user, SyncSecret::load(), kTimeout);
+    DavClient client(account->user, SyncSecret::load(account->secretName()), kTimeout);
     SyncOptions syncOptions;
     syncOptions.allowMassDelete = options.allowMassDelete;
     try {

@@ -18,6 +18,9 @@ struct SyncAccount {
     QUrl server;
     QString user;
     QUrl book;
+
+    // How the password is named where it is kept.
+    QString secretName() const { return user + u'@' + book.host(); }
 };
 
 std::optional<SyncAccount> loadSyncAccount(Connection& connection);

@@ -13,6 +13,9 @@ int main(int argc, char** argv)
     // itself runs are taken from the system folders by systemTool().
     QTemporaryDir standIns;
     qputenv("PATH", QFile::encodeName(standIns.path()));
+    // Nor the user's session bus: a sync account set by a test would put
+    // its password into the developer's own keyring.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

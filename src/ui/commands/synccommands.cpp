@@ -149,8 +149,19 @@ void SyncController::syncNow(bool interactive)
         return;
     const QString connectionString = dataPaths(mList.session().applicationFolder).connectionString;
     const bool allowMassDelete = std::exchange(mAllowMassDelete, false);
+    // The password is read here: the keychain library serves one thread only.
+    QString user;
+    QString password;
+    try {
+        if (const std::optional<SyncAccount> account = loadSyncAccount(mList.session().connection())) {
+            user = account->user;
+            password = SyncSecret::load(account->secretName());
+        }
+    } catch (const AppError&) {
+        // The sync's own opening of the file says what is wrong.
+    }
     mStop = false;
-    mThread = QThread::create([this, connectionString, allowMassDelete, interactive] {
+    mThread = QThread::create([this, connectionString, allowMassDelete, interactive, user, password] {
         Outcome outcome;
         try {
             Connection connection;
@@ -158,7 +169,7 @@ void SyncController::syncNow(bool interactive)
             const std::optional<SyncAccount> account = loadSyncAccount(connection);
             if (!account)
                 throw AppError(QStringLiteral("No sync account is set: choose one with \"Sync Account…\"."));
-            DavClient client(account->user, SyncSecret::load(), kTimeout);
+            DavClient client(account->user, account->user == user ? password : QString(), kTimeout);
             client.setStop(&mStop);
             SyncOptions options;
             options.allowMassDelete = allowMassDelete;
@@ -229,17 +240,15 @@ void SyncController::chooseAccount(const AccountAsker& ask)
     const std::optional<AccountChoice> choice = ask(mList.ownerWidget(), current.value_or(SyncAccount()));
     if (!choice)
         return;
+    SyncSecret::Kept kept = SyncSecret::Kept::File;
     try {
-        SyncSecret::store(choice->password);
+        kept = SyncSecret::store(choice->account.secretName(), choice->password);
         saveSyncAccount(session.connection(), choice->account);
     } catch (const AppError& e) {
         session.messages.msgBox(e.description(), MsgButtons::Ok, MsgIcon::Exclamation, kTitle);
         return;
     }
-    session.messages.msgBox(QStringLiteral("No Secret Service runs here: the password is kept in %1, which only you "
-                                           "can read.")
-                                .arg(SyncSecret::path()),
-                            MsgButtons::Ok, MsgIcon::None, kTitle);
+    session.messages.msgBox(SyncSecret::whereKept(kept), MsgButtons::Ok, MsgIcon::None, kTitle);
     mSchedule.start();
     syncNow(true);
 }
