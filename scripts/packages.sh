@@ -37,9 +37,10 @@ BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev libsqlite3-dev libicu-dev
 # python3-vobject reads exported vCards back as a parser independent of ours,
 # and the sync is tested against two real CardDAV servers, Radicale and
 # Xandikos, started by the tests on this machine's loopback address, with
-# vdirsyncer as a second, independent client of the same address book.
+# vdirsyncer as a second, independent client of the same address book;
+# openssl makes the self-signed certificate of the tests of its trust.
 TEST_PACKAGES=(googletest libgtest-dev unzip poppler-utils desktop-file-utils appstream sqlite3 python3-vobject
-    python3-radicale xandikos vdirsyncer)
+    python3-radicale xandikos vdirsyncer openssl)
 
 # scripts/bench.sh: Google Benchmark, and the sqlite3 command line as the
 # yardstick of the whole-process figures.

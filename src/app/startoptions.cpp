@@ -60,6 +60,10 @@ StartOptions StartOptions::parse(const QStringList& arguments)
             options.syncUser = arguments[++i];
         } else if (argument == QLatin1String("--insecure")) {
             options.insecure = true;
+        } else if (argument == QLatin1String("--trust-fingerprint")) {
+            if (i + 1 >= arguments.size())
+                return invalid(QStringLiteral("--trust-fingerprint needs the certificate's SHA-256 fingerprint"));
+            options.trustedFingerprint = arguments[++i];
         } else if (argument == QLatin1String("--sync")) {
             if (options.mode != Mode::Window && options.mode != Mode::Help)
                 return invalid(QStringLiteral("--sync goes alone"));
@@ -96,8 +100,9 @@ StartOptions StartOptions::parse(const QStringList& arguments)
         return invalid(QStringLiteral("--sync-account and --sync import no files"));
     if (options.mode == Mode::SyncAccount && options.syncUser.isEmpty())
         return invalid(QStringLiteral("--sync-account needs --user NAME"));
-    if (options.mode != Mode::SyncAccount && (!options.syncUser.isEmpty() || options.insecure))
-        return invalid(QStringLiteral("--user and --insecure go with --sync-account"));
+    if (options.mode != Mode::SyncAccount &&
+        (!options.syncUser.isEmpty() || options.insecure || !options.trustedFingerprint.isEmpty()))
+        return invalid(QStringLiteral("--user, --insecure and --trust-fingerprint go with --sync-account"));
     if (options.mode != Mode::Sync && options.allowMassDelete)
         return invalid(QStringLiteral("--allow-mass-delete goes with --sync"));
     if (versionGiven && options.mode != Mode::ExportVCard)
@@ -113,7 +118,7 @@ QString StartOptions::usage()
         "       rondexa --export-vcard FILE.vcf [--vcard-version 3.0|4.0]\n"
         "       rondexa --snapshots\n"
         "       rondexa --restore SNAPSHOT\n"
-        "       rondexa --sync-account URL --user NAME [--insecure] < password\n"
+        "       rondexa --sync-account URL --user NAME [--insecure] [--trust-fingerprint SHA256] < password\n"
         "       rondexa --sync [--allow-mass-delete]\n"
         "\n"
         "Without options the window opens; vCard files named on the line are imported into it.\n"

@@ -21,6 +21,8 @@ struct StartOptions {
     QString syncUser;
     // Plain http to another machine, which sends the password as it is.
     bool insecure = false;
+    // A self-signed certificate's SHA-256 fingerprint, accepted.
+    QString trustedFingerprint;
     bool allowMassDelete = false;
     // What is wrong with the line, for Invalid.
     QString error;

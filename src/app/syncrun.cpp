@@ -31,12 +31,25 @@ int setAccount(const StartOptions& options, Connection& connection, QTextStream&
         line.pop_back();
     const QString password = QString::fromStdString(line);
     DavClient client(options.syncUser, password, kTimeout);
-    const std::vector<DavAddressBook> books = client.discover(server);
+    client.setTrustedFingerprint(options.trustedFingerprint);
+    std::vector<DavAddressBook> books;
+    try {
+        books = client.discover(server);
+    } catch (const AppError& e) {
+        if (client.refusedFingerprint().isEmpty())
+            throw;
+        throw AppError(e.description() + QStringLiteral(" To trust it: --trust-fingerprint ") +
+                       client.refusedFingerprint());
+    }
     if (books.empty()) {
         err << "rondexa: " << server.toDisplayString() << " has no address book for " << options.syncUser << Qt::endl;
         return 1;
     }
-    const SyncAccount account{server, options.syncUser, books.front().url};
+    const SyncAccount account{
+        server, options.syncUser, books.front().url,
+        options.trustedFingerprint.isEmpty()
+            ? QString()
+            : fingerprintText(QByteArray::fromHex(options.trustedFingerprint.toLatin1().replace(':', "")))};
     const SyncSecret::Kept kept = SyncSecret::store(account.secretName(), password);
     saveSyncAccount(connection, account);
     out << "Syncing with " << books.front().name << " (" << books.front().url.toDisplayString() << ")" << Qt::endl;
@@ -54,6 +67,7 @@ int sync(const StartOptions& options, Connection& connection, QTextStream& out, 
         return 1;
     }
     DavClient client(account->user, SyncSecret::load(account->secretName()), kTimeout);
+    client.setTrustedFingerprint(account->fingerprint);
     SyncOptions syncOptions;
     syncOptions.allowMassDelete = options.allowMassDelete;
     try {

@@ -7,6 +7,9 @@
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslError>
 #include <QTimer>
 #include <QXmlStreamReader>
 
@@ -189,6 +192,16 @@ DavClient::DavClient(const QString& user, const QString& password, std::chrono::
 
 DavClient::~DavClient() = default;
 
+void DavClient::setTrustedFingerprint(const QString& fingerprint)
+{
+    mTrusted = QByteArray::fromHex(fingerprint.toLatin1().replace(':', ""));
+}
+
+QString fingerprintText(const QByteArray& sha256)
+{
+    return QString::fromLatin1(sha256.toHex(':').toUpper());
+}
+
 DavClient::Reply DavClient::send(const QByteArray& method, const QUrl& url, const QByteArray& body, int depth,
                                  const QList<std::pair<QByteArray, QByteArray>>& headers)
 {
@@ -219,6 +232,19 @@ DavClient::Reply DavClient::send(const QByteArray& method, const QUrl& url, cons
                              authenticator->setUser(mUser);
                              authenticator->setPassword(mPassword);
                          });
+    // The certificate a failed handshake offered, to name in the message.
+    QByteArray offered;
+    QString sslProblem;
+    QObject::connect(reply, &QNetworkReply::sslErrors, reply,
+                     [this, reply, &offered, &sslProblem](const QList<QSslError>& errors) {
+                         const QSslCertificate certificate = reply->sslConfiguration().peerCertificate();
+                         offered = certificate.digest(QCryptographicHash::Sha256);
+                         if (!mTrusted.isEmpty() && offered == mTrusted) {
+                             reply->ignoreSslErrors(errors);
+                             return;
+                         }
+                         sslProblem = errors.isEmpty() ? QString() : errors.front().errorString();
+                     });
     bool tooLarge = false;
     QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply, &tooLarge](qint64 received, qint64) {
         if (received > kMostReplyBytes) {
@@ -254,6 +280,12 @@ DavClient::Reply DavClient::send(const QByteArray& method, const QUrl& url, cons
     if (tooLarge)
         throw AppError(QStringLiteral("The answer from %1 was larger than 1 GB.").arg(plainUrl(url)));
     // An HTTP status is an answer the caller judges; anything else is not.
+    if (answer.status == 0 && !sslProblem.isEmpty()) {
+        mRefused = fingerprintText(offered);
+        throw AppError(QStringLiteral("The certificate of %1 is not trusted: %2. Its SHA-256 fingerprint is %3. Trust "
+                                      "it only if your server shows the very same.")
+                           .arg(url.host(), sslProblem, fingerprintText(offered)));
+    }
     if (answer.status == 0) {
         if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError)
             throw AppError(

@@ -77,6 +77,14 @@ public:
     // closes need not wait for a slow server.
     void setStop(const std::atomic<bool>* stop) { mStop = stop; }
 
+    // A certificate the system does not trust is taken when its SHA-256
+    // fingerprint is this one (hex digits, colons or not): the one the user
+    // saw and accepted.
+    void setTrustedFingerprint(const QString& fingerprint);
+    // The fingerprint of the last certificate refused, as fingerprintText
+    // shows it; empty when none was.
+    QString refusedFingerprint() const { return mRefused; }
+
     // How many requests went out, for the benchmark and the summary's tests.
     int requests() const { return mRequests; }
 
@@ -97,7 +105,12 @@ private:
     std::chrono::milliseconds mTimeout;
     int mRequests = 0;
     const std::atomic<bool>* mStop = nullptr;
+    QByteArray mTrusted;
+    QString mRefused;
 };
+
+// A fingerprint as the program shows it: "AB:CD:...".
+QString fingerprintText(const QByteArray& sha256);
 
 // A URL the account may use: https, or http to this machine's own loopback
 // addresses, or any http when insecure is allowed. Empty when usable, else why not.

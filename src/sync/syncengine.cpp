@@ -28,6 +28,7 @@ const char kServerKey[] = "SyncServer";
 const char kUserKey[] = "SyncUser";
 const char kBookKey[] = "SyncBook";
 const char kTokenKey[] = "SyncToken";
+const char kFingerprintKey[] = "SyncFingerprint";
 
 struct Pair {
     qint64 id = 0;
@@ -348,7 +349,8 @@ std::optional<SyncAccount> loadSyncAccount(Connection& connection)
     const QString book = info(connection, kBookKey);
     if (book.isEmpty())
         return std::nullopt;
-    return SyncAccount{QUrl(info(connection, kServerKey)), info(connection, kUserKey), QUrl(book)};
+    return SyncAccount{QUrl(info(connection, kServerKey)), info(connection, kUserKey), QUrl(book),
+                       info(connection, kFingerprintKey)};
 }
 
 void saveSyncAccount(Connection& connection, const SyncAccount& account)
@@ -362,6 +364,7 @@ void saveSyncAccount(Connection& connection, const SyncAccount& account)
         setInfo(connection, kServerKey, account.server.toString());
         setInfo(connection, kUserKey, account.user);
         setInfo(connection, kBookKey, account.book.toString());
+        setInfo(connection, kFingerprintKey, account.fingerprint);
         return 0;
     });
 }

@@ -18,6 +18,9 @@ struct SyncAccount {
     QUrl server;
     QString user;
     QUrl book;
+    // The SHA-256 fingerprint of a certificate the user accepted; empty when
+    // the system's trust is enough.
+    QString fingerprint;
 
     // How the password is named where it is kept.
     QString secretName() const { return user + u'@' + book.host(); }

@@ -8,6 +8,7 @@
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSslCertificate>
 #include <QTcpServer>
 #include <QTimer>
 
@@ -47,7 +48,8 @@ void pause(int ms)
 
 } // namespace
 
-DavServer::DavServer(Kind kind, const QString& folder) : mKind(kind), mFolder(QDir(folder).absolutePath())
+DavServer::DavServer(Kind kind, const QString& folder, bool selfSignedTls)
+    : mKind(kind), mFolder(QDir(folder).absolutePath()), mTls(selfSignedTls)
 {
     // Both servers are Python programs: keep the tests' own search path of
     // stand-ins, the user's site packages and any Python of the developer's
@@ -79,6 +81,18 @@ DavServer::DavServer(Kind kind, const QString& folder) : mKind(kind), mFolder(QD
         }
     }
 
+    if (mTls) {
+        QProcess openssl;
+        openssl.setWorkingDirectory(mFolder);
+        openssl.start(systemTool(QStringLiteral("openssl")),
+                      QStringLiteral("req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 -subj "
+                                     "/CN=127.0.0.1")
+                          .split(u' '));
+        if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0) {
+            mError = QStringLiteral("openssl could not make a certificate: ") + openssl.readAllStandardError();
+            return;
+        }
+    }
     for (int attempt = 1; attempt <= attempts && !mStarted; ++attempt) {
         mError.clear();
         const quint16 port = freePort();
@@ -114,13 +128,15 @@ bool DavServer::startOn(quint16 port)
         // A configuration file of our own replaces /etc/radicale/config and
         // ~/.config/radicale/config, so the machine's setup does not leak in.
         const QString config = mFolder + QStringLiteral("/radicale.conf");
-        const QString text = QStringLiteral("[server]\nhosts = 127.0.0.1:%1\n"
+        const QString tls =
+            mTls ? QStringLiteral("ssl = True\ncertificate = %1/cert.pem\nkey = %1/key.pem\n").arg(mFolder) : QString();
+        const QString text = QStringLiteral("[server]\nhosts = 127.0.0.1:%1\n%3"
                                             "[auth]\ntype = htpasswd\nhtpasswd_filename = %2/users\n"
                                             "htpasswd_encryption = plain\n"
                                             "[storage]\nfilesystem_folder = %2/collections\n"
                                             "[logging]\nlevel = warning\n")
                                  .arg(port)
-                                 .arg(mFolder);
+                                 .arg(mFolder, tls);
         if (!writeText(config, text.toUtf8())) {
             mError = QStringLiteral("cannot write ") + config;
             return false;
@@ -189,6 +205,8 @@ int DavServer::answerStatus()
     request.setRawHeader("Authorization", "Basic " + (user() + QLatin1Char(':') + password()).toUtf8().toBase64());
     request.setTransferTimeout(3000);
     QNetworkReply* reply = manager.sendCustomRequest(request, "PROPFIND");
+    // Our own certificate, which only the tests of its trust are to refuse.
+    QObject::connect(reply, &QNetworkReply::sslErrors, reply, [reply] { reply->ignoreSslErrors(); });
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     loop.exec();
@@ -220,7 +238,14 @@ QString DavServer::logTail() const
 
 QUrl DavServer::root() const
 {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(mPort));
+    return QUrl(
+        QStringLiteral("%1://127.0.0.1:%2/").arg(mTls ? QStringLiteral("https") : QStringLiteral("http")).arg(mPort));
+}
+
+QByteArray DavServer::certificateDigest() const
+{
+    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(mFolder + QStringLiteral("/cert.pem"));
+    return certificates.isEmpty() ? QByteArray() : certificates.front().digest(QCryptographicHash::Sha256);
 }
 
 QUrl DavServer::addressBook() const

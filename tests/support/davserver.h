@@ -14,7 +14,9 @@ public:
 
     // folder: an empty temporary folder the test owns; the server's data,
     // configuration and log all live in it.
-    DavServer(Kind kind, const QString& folder);
+    // selfSignedTls (Radicale only): https with a certificate made for the
+    // occasion, which no system trusts.
+    DavServer(Kind kind, const QString& folder, bool selfSignedTls = false);
     ~DavServer();
     DavServer(const DavServer&) = delete;
     DavServer& operator=(const DavServer&) = delete;
@@ -32,6 +34,9 @@ public:
     QString password() const { return QStringLiteral("wonderland7"); }
     QString logFile() const { return mFolder + QStringLiteral("/server.log"); }
 
+    // The SHA-256 digest of the self-signed certificate.
+    QByteArray certificateDigest() const;
+
     static const char* name(Kind kind);
 
 private:
@@ -44,6 +49,7 @@ private:
     Kind mKind;
     QString mFolder;
     quint16 mPort = 0;
+    bool mTls = false;
     QProcess mProcess;
     bool mStarted = false;
     QString mError;

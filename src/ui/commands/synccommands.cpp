@@ -42,6 +42,19 @@ std::optional<AccountChoice> askSyncAccount(QWidget* owner, const SyncAccount& c
     password->setEchoMode(QLineEdit::Password);
     auto* insecure =
         new QCheckBox(QStringLiteral("Allow plain http to another machine (sends the password unencrypted)"), &dialog);
+    // Shown once a test met a certificate the system does not trust.
+    QString fingerprint = current.fingerprint;
+    auto* trust = new QCheckBox(&dialog);
+    const auto offerTrust = [&] {
+        trust->setText(QStringLiteral("Trust the certificate of fingerprint %1, then test again")
+                           .arg(fingerprint.left(23) + QStringLiteral("…")));
+        trust->setVisible(true);
+    };
+    trust->setVisible(false);
+    if (!fingerprint.isEmpty()) {
+        offerTrust();
+        trust->setChecked(true);
+    }
     auto* books = new QComboBox(&dialog);
     auto* test = new QPushButton(QStringLiteral("Test Connection"), &dialog);
     auto* status = new QLabel(QStringLiteral("Test the connection to choose an address book."), &dialog);
@@ -50,6 +63,7 @@ std::optional<AccountChoice> askSyncAccount(QWidget* owner, const SyncAccount& c
     form->addRow(QStringLiteral("&User:"), user);
     form->addRow(QStringLiteral("&Password:"), password);
     form->addRow(QString(), insecure);
+    form->addRow(QString(), trust);
     form->addRow(QString(), test);
     form->addRow(QStringLiteral("Address &book:"), books);
     form->addRow(status);
@@ -64,7 +78,8 @@ std::optional<AccountChoice> askSyncAccount(QWidget* owner, const SyncAccount& c
     };
     for (QLineEdit* edit : {address, user, password})
         QObject::connect(edit, &QLineEdit::textEdited, &dialog, untested);
-    QObject::connect(insecure, &QCheckBox::toggled, &dialog, untested);
+    for (QCheckBox* box : {insecure, trust})
+        QObject::connect(box, &QCheckBox::toggled, &dialog, untested);
     QObject::connect(test, &QPushButton::clicked, &dialog, [&] {
         untested();
         const QUrl server = QUrl::fromUserInput(address->text().trimmed());
@@ -74,8 +89,9 @@ std::optional<AccountChoice> askSyncAccount(QWidget* owner, const SyncAccount& c
         }
         status->setText(QStringLiteral("Connecting to %1…").arg(server.toDisplayString()));
         QApplication::setOverrideCursor(Qt::WaitCursor);
+        DavClient client(user->text(), password->text(), kTimeout);
+        client.setTrustedFingerprint(trust->isChecked() ? fingerprint : QString());
         try {
-            DavClient client(user->text(), password->text(), kTimeout);
             for (const DavAddressBook& book : client.discover(server))
                 books->addItem(book.name, book.url);
             status->setText(books->count() == 0 ? QStringLiteral("Connected, but %1 has no address book for this user.")
@@ -84,13 +100,19 @@ std::optional<AccountChoice> askSyncAccount(QWidget* owner, const SyncAccount& c
                                                   : QStringLiteral("Connected: %1 address books.").arg(books->count()));
         } catch (const AppError& e) {
             status->setText(e.description());
+            if (!client.refusedFingerprint().isEmpty()) {
+                fingerprint = client.refusedFingerprint();
+                trust->setChecked(false);
+                offerTrust();
+            }
         }
         QApplication::restoreOverrideCursor();
         buttons->button(QDialogButtonBox::Ok)->setEnabled(books->count() > 0);
     });
     if (dialog.exec() != QDialog::Accepted || books->count() == 0)
         return std::nullopt;
-    return AccountChoice{{QUrl::fromUserInput(address->text().trimmed()), user->text(), books->currentData().toUrl()},
+    return AccountChoice{{QUrl::fromUserInput(address->text().trimmed()), user->text(), books->currentData().toUrl(),
+                          trust->isChecked() ? fingerprint : QString()},
                          password->text()};
 }
 
@@ -170,6 +192,7 @@ void SyncController::syncNow(bool interactive)
             if (!account)
                 throw AppError(QStringLiteral("No sync account is set: choose one with \"Sync Account…\"."));
             DavClient client(account->user, account->user == user ? password : QString(), kTimeout);
+            client.setTrustedFingerprint(account->fingerprint);
             client.setStop(&mStop);
             SyncOptions options;
             options.allowMassDelete = allowMassDelete;
