@@ -378,6 +378,28 @@ QString DavClient::syncToken(const QUrl& book)
     return QString();
 }
 
+QString DavClient::cardVersion(const QUrl& book)
+{
+    const QByteArray body = "<?xml version=\"1.0\" encoding=\"utf-8\"?><d:propfind xmlns:d=\"DAV:\" "
+                            "xmlns:c=\"urn:ietf:params:xml:ns:carddav\"><d:prop><c:supported-address-data/></d:prop>"
+                            "</d:propfind>";
+    const Reply reply = send("PROPFIND", book, body, 0);
+    QXmlStreamReader xml(reply.status == 207 ? reply.body : QByteArray());
+    bool inSupported = false;
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::DTD)
+            break;
+        if (xml.namespaceUri() == kCardDav && xml.name() == u"supported-address-data")
+            inSupported = token == QXmlStreamReader::StartElement;
+        // RFC 6352 names the element address-data-type; Xandikos writes content-type.
+        else if (inSupported && token == QXmlStreamReader::StartElement &&
+                 xml.attributes().value(QLatin1String("version")) == u"4.0")
+            return QStringLiteral("4.0");
+    }
+    return QStringLiteral("3.0");
+}
+
 std::vector<DavCard> DavClient::report(const QUrl& book, const QByteArray& body, bool withCards)
 {
     const MultiStatus status = multiStatusOf(book, send("REPORT", book, body, 1));

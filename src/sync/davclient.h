@@ -55,6 +55,9 @@ public:
     // The token that names the address book's state now; empty when the
     // server keeps none.
     QString syncToken(const QUrl& book);
+    // The vCard version cards go up in: 4.0 when the server announces it,
+    // else 3.0, which every CardDAV server takes.
+    QString cardVersion(const QUrl& book);
     // Every card's href and ETag.
     std::vector<DavCard> listEtags(const QUrl& book);
     // Every card with its text, in one request.

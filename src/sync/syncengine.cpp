@@ -29,6 +29,7 @@ const char kUserKey[] = "SyncUser";
 const char kBookKey[] = "SyncBook";
 const char kTokenKey[] = "SyncToken";
 const char kFingerprintKey[] = "SyncFingerprint";
+const char kVersionKey[] = "SyncCardVersion";
 
 struct Pair {
     qint64 id = 0;
@@ -287,9 +288,9 @@ QString nameOf(const Fields& fields)
 }
 
 // The card a contact goes out as: its kept card with its fields put in.
-QByteArray cardOf(Connection& connection, qint64 id)
+QByteArray cardOf(Connection& connection, qint64 id, VCardVersion version)
 {
-    return vcardText(readForExport(connection, {id}), VCardVersion::V30);
+    return vcardText(readForExport(connection, {id}), version);
 }
 
 // Where a contact new to the server goes: named after its UID, so that a
@@ -360,6 +361,7 @@ void saveSyncAccount(Connection& connection, const SyncAccount& account)
         if (info(connection, kBookKey) != account.book.toString()) {
             connection.execute(QStringLiteral("delete from %1").arg(QLatin1String(kPairTable)));
             setInfo(connection, kTokenKey, QString());
+            setInfo(connection, kVersionKey, QString());
         }
         setInfo(connection, kServerKey, account.server.toString());
         setInfo(connection, kUserKey, account.user);
@@ -381,6 +383,17 @@ public:
 
     SyncSummary run()
     {
+        // Asked once, on the first sync, and kept with the account.
+        QString version = info(mConnection, kVersionKey);
+        if (version.isEmpty()) {
+            version = mClient.cardVersion(mBook);
+            inWriteTransaction(mConnection, [&] {
+                prepareTables(mConnection);
+                setInfo(mConnection, kVersionKey, version);
+                return 0;
+            });
+        }
+        mVersion = version == u"4.0" ? VCardVersion::V40 : VCardVersion::V30;
         const QString token = findServerChanges();
         guardAgainstMassDeletion();
         std::vector<DavCard> cards;
@@ -596,7 +609,7 @@ private:
 
     DavClient::Outcome upload(qint64 id, const QString& href, const QByteArray& etag)
     {
-        const QByteArray card = cardOf(mConnection, id);
+        const QByteArray card = cardOf(mConnection, id, mVersion);
         QByteArray newEtag;
         const DavClient::Outcome outcome = mClient.put(urlOf(mBook, href), card, etag, newEtag);
         ++mWrites;
@@ -668,6 +681,7 @@ private:
     QStringList mRemovedHrefs;
     // Requests that changed the server.
     int mWrites = 0;
+    VCardVersion mVersion = VCardVersion::V30;
 };
 
 } // namespace
