@@ -270,7 +270,8 @@ DavClient::Reply DavClient::send(const QByteArray& method, const QUrl& url, cons
     QObject::disconnect(authentication);
     Reply answer;
     answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    answer.body = reply->readAll();
+    // An aborted reply is closed, and says nothing more.
+    answer.body = reply->isOpen() ? reply->readAll() : QByteArray();
     answer.etag = reply->rawHeader("ETag");
     const QNetworkReply::NetworkError error = reply->error();
     const QString errorText = reply->errorString();

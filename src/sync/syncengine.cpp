@@ -564,8 +564,9 @@ private:
         writer.keep(pair->id, server->uid, card.card, server->fields);
         // Paired with the server's fields: what differs from them goes out.
         writer.pair(card.href, {pair->id, card.etag, fingerprintOf(server->fields)});
+        // Received only when the server's side changed something here.
+        mSummary.received += merged != current ? 1 : 0;
         mLocal.contacts[pair->id] = merged;
-        ++mSummary.received;
     }
 
     void takeServerDeletion(LocalWriter& writer, const QString& href)
