@@ -70,6 +70,9 @@ pairs=(
     "Import 10,000 vCards vs plain inserts|vcard|BM_ImportVCards|BM_PlainInsertRows"
     "Export 100,000 contacts as vCards vs stdio|vcard|BM_ExportVCards|BM_PlainStdioWrite"
     "Export 100,000 contacts as vCards vs plain SQLite reading its rows|vcard|BM_ExportVCards|BM_PlainSqliteRead"
+    "First sync of 10,000 from Xandikos vs vdirsyncer|sync|BM_FirstSync|BM_VdirsyncerFirstSync"
+    "Later sync, one change among 10,000, vs 150 ms goal|sync|BM_LaterSyncOneChange|-"
+    "Requests of that sync (goal: 5 at most)|sync|BM_LaterSyncOneChange:requests|-"
 )
 
 programs=("$@")

@@ -43,8 +43,9 @@ TEST_PACKAGES=(googletest libgtest-dev unzip poppler-utils desktop-file-utils ap
     python3-radicale xandikos vdirsyncer openssl)
 
 # scripts/bench.sh: Google Benchmark, and the sqlite3 command line as the
-# yardstick of the whole-process figures.
-BENCH_PACKAGES=(libbenchmark-dev sqlite3)
+# yardstick of the whole-process figures; the sync is measured against a
+# local Xandikos, with vdirsyncer's first sync as its yardstick.
+BENCH_PACKAGES=(libbenchmark-dev sqlite3 vdirsyncer xandikos)
 
 # scripts/build-deb.sh: dpkg-shlibdeps (dpkg-dev) and file compute the package's
 # dependencies; xvfb and x11-utils show and find the installed program's window.
