@@ -444,8 +444,9 @@ std::vector<DavCard> DavClient::fetchAll(const QUrl& book)
 std::vector<DavCard> DavClient::fetch(const QUrl& book, const QStringList& hrefs)
 {
     std::vector<DavCard> cards;
-    // A few hundred a request keeps each answer and each index lookup small.
-    const qsizetype perRequest = 500;
+    // Fifty a request keeps each answer short enough for the timeout on a
+    // server that answers a multiget only once it has found every card.
+    const qsizetype perRequest = 50;
     for (qsizetype first = 0; first < hrefs.size(); first += perRequest) {
         QByteArray body = "<?xml version=\"1.0\" encoding=\"utf-8\"?><c:addressbook-multiget xmlns:d=\"DAV:\" "
                           "xmlns:c=\"urn:ietf:params:xml:ns:carddav\">" +

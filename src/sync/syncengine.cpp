@@ -396,9 +396,7 @@ public:
         mVersion = version == u"4.0" ? VCardVersion::V40 : VCardVersion::V30;
         const QString token = findServerChanges();
         guardAgainstMassDeletion();
-        std::vector<DavCard> cards;
-        if (!mChangedHrefs.isEmpty())
-            cards = mLocal.pairs.empty() ? mClient.fetchAll(mBook) : mClient.fetch(mBook, mChangedHrefs);
+        std::vector<DavCard> cards = fetchChanged();
         // The server's side comes in, in one transaction.
         inWriteTransaction(mConnection, [&] {
             LocalWriter writer(mConnection);
@@ -488,6 +486,23 @@ private:
         }
         return since.token;
     }
+
+    // A few cards by name; many, or a first sync, in one query for all.
+    // Xandikos reads its whole index for every card a multiget names (0.1 s
+    // each at 10,000 cards, with nothing sent until the end), while a query
+    // returns 10,000 in about two seconds.
+    std::vector<DavCard> fetchChanged()
+    {
+        if (mChangedHrefs.isEmpty())
+            return {};
+        if (!mLocal.pairs.empty() && mChangedHrefs.size() <= kMostByName)
+            return mClient.fetch(mBook, mChangedHrefs);
+        std::vector<DavCard> all = mClient.fetchAll(mBook);
+        const std::set<QString> changed(mChangedHrefs.cbegin(), mChangedHrefs.cend());
+        std::erase_if(all, [&changed](const DavCard& card) { return changed.count(card.href) == 0; });
+        return all;
+    }
+    static constexpr qsizetype kMostByName = 50;
 
     bool changedThere(const DavCard& card) const
     {
