@@ -168,7 +168,8 @@ private:
 // The writes a sync makes to the data file, inside the caller's transaction.
 class LocalWriter {
 public:
-    explicit LocalWriter(Connection& connection) : mConnection(connection) { prepareTables(connection); }
+    // The sync's tables are made once, when the sync begins.
+    explicit LocalWriter(Connection& connection) : mConnection(connection) {}
 
     qint64 insert(const Fields& fields)
     {
@@ -385,14 +386,13 @@ public:
     {
         // Asked once, on the first sync, and kept with the account.
         QString version = info(mConnection, kVersionKey);
-        if (version.isEmpty()) {
+        if (version.isEmpty())
             version = mClient.cardVersion(mBook);
-            inWriteTransaction(mConnection, [&] {
-                prepareTables(mConnection);
-                setInfo(mConnection, kVersionKey, version);
-                return 0;
-            });
-        }
+        inWriteTransaction(mConnection, [&] {
+            prepareTables(mConnection);
+            setInfo(mConnection, kVersionKey, version);
+            return 0;
+        });
         mVersion = version == u"4.0" ? VCardVersion::V40 : VCardVersion::V30;
         const QString token = findServerChanges();
         guardAgainstMassDeletion();
@@ -420,7 +420,6 @@ public:
         sendNewContacts();
         const QString next = tokenAfterOwnWrites(token);
         inWriteTransaction(mConnection, [&] {
-            prepareTables(mConnection);
             setInfo(mConnection, kTokenKey, next);
             return 0;
         });

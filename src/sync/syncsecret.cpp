@@ -1,14 +1,17 @@
 #include "sync/syncsecret.h"
 
-#include <QDir>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QEventLoop>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <qt6keychain/keychain.h>
 
 #include "base/apperror.h"
 #include "store/paths.h"
+#include "store/privatefolder.h"
 
 namespace {
 
@@ -37,9 +40,21 @@ template <typename JobType, typename Take> bool finished(JobType* job, Take take
 
 } // namespace
 
+namespace {
+
+const QString kFolder = QStringLiteral("rondexa");
+const QByteArray kFile = "sync-password";
+
+QString configBase()
+{
+    return xdgBaseFolder("XDG_CONFIG_HOME", ".config");
+}
+
+} // namespace
+
 QString SyncSecret::path()
 {
-    return xdgBaseFolder("XDG_CONFIG_HOME", ".config") + QStringLiteral("/rondexa/sync-password");
+    return configBase() + u'/' + kFolder + u'/' + QString::fromLatin1(kFile);
 }
 
 SyncSecret::Kept SyncSecret::store(const QString& account, const QString& password)
@@ -49,20 +64,21 @@ SyncSecret::Kept SyncSecret::store(const QString& account, const QString& passwo
     job->setTextData(password);
     if (finished(job, [](const QKeychain::WritePasswordJob&) {})) {
         // No copy lingers where a Secret Service was not running before.
-        QFile::remove(path());
+        if (const std::optional<PrivateFolder> folder = PrivateFolder::existing(configBase(), kFolder))
+            ::unlinkat(folder->descriptor(), kFile.constData(), 0);
         return Kept::SecretService;
     }
-    const QString file = path();
-    const QString folder = QFileInfo(file).absolutePath();
-    // The file is written in its folder before it gets its own permissions:
-    // the folder is what keeps others out meanwhile.
-    if (!QDir().mkpath(folder) ||
-        !QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
-        throw AppError(QStringLiteral("Cannot make the folder %1 for the password.").arg(folder));
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly) || out.write(password.toUtf8() + '\n') < 0 || !out.commit() ||
-        !QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner))
-        throw AppError(QStringLiteral("Cannot write %1: %2").arg(file, out.errorString()));
+    // Written whole beside the old one and renamed over it, inside a folder
+    // that is the user's alone and reached without following a link.
+    const PrivateFolder folder = PrivateFolder::make(configBase(), kFolder);
+    const QByteArray partial = kFile + ".new";
+    const QByteArray text = password.toUtf8() + '\n';
+    FileDescriptor out = folder.openFile(partial, O_WRONLY | O_CREAT | O_TRUNC);
+    const bool written = out.isOpen() && ::write(out.get(), text.constData(), static_cast<size_t>(text.size())) ==
+                                             static_cast<ssize_t>(text.size()) &&
+                         ::fsync(out.get()) == 0;
+    if (!written || ::renameat(folder.descriptor(), partial.constData(), folder.descriptor(), kFile.constData()) != 0)
+        throw AppError(QStringLiteral("Cannot write %1: %2").arg(path(), QString::fromLocal8Bit(std::strerror(errno))));
     return Kept::File;
 }
 
@@ -73,13 +89,15 @@ QString SyncSecret::load(const QString& account)
     QString password;
     if (finished(job, [&password](const QKeychain::ReadPasswordJob& read) { password = read.textData(); }))
         return password;
-    QFile in(path());
-    if (!in.open(QIODevice::ReadOnly))
+    const std::optional<PrivateFolder> folder = PrivateFolder::existing(configBase(), kFolder);
+    if (!folder)
         return QString();
-    QByteArray line = in.readLine();
-    if (line.endsWith('\n'))
-        line.chop(1);
-    return QString::fromUtf8(line);
+    const FileDescriptor in = folder->openFile(kFile, O_RDONLY);
+    QByteArray text;
+    char buffer[4096];
+    for (ssize_t got = 0; in.isOpen() && (got = ::read(in.get(), buffer, sizeof buffer)) > 0;)
+        text.append(buffer, got);
+    return QString::fromUtf8(text.left(text.indexOf('\n')));
 }
 
 QString SyncSecret::whereKept(Kept kept)
