@@ -241,6 +241,16 @@ void Connection::openMemory()
     mDb = openHandle(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_MEMORY);
 }
 
+Connection Connection::openReader() const
+{
+    if (!mDb || mPath.isEmpty())
+        throw AppError(QStringLiteral("Operation is not allowed when the object is closed."));
+    Connection reader;
+    reader.mDb = openHandle(QFile::encodeName(mPath), SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX);
+    reader.mPath = mPath;
+    return reader;
+}
+
 void Connection::close()
 {
     if (!mDb)

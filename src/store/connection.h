@@ -39,6 +39,10 @@ public:
     void awaitCheck();
     // Opens an empty in-memory database.
     void openMemory();
+    // A connection of its own to the same file, read-only, for reading a part
+    // of it on another thread; this one's check covers the file. Throws for
+    // a connection that is closed or in memory.
+    Connection openReader() const;
     void close();
     void execute(const QString& sql);
 

@@ -115,19 +115,10 @@ std::optional<std::vector<ListRow>> ContactSearch::findInParts(const QByteArray&
     std::vector<std::exception_ptr> failures(parts);
     std::vector<quint32> states(parts, state);
     std::vector<std::thread> workers;
-    // Keys may lie anywhere in 64 bits: the split is done in unsigned
-    // arithmetic, wide enough for the distance from the lowest to the highest.
-    // (distance + 1) * part / parts, without the product overflowing.
-    const quint64 distance = static_cast<quint64>(high) - static_cast<quint64>(low);
-    const auto boundary = [&](unsigned part) {
-        const quint64 offset = distance / parts * part + (distance % parts + 1) * part / parts;
-        return static_cast<qint64>(static_cast<quint64>(low) + offset);
-    };
+    const std::vector<contact::KeyStretch> stretches = contact::keyStretches(low, high, parts);
     for (unsigned part = 0; part < parts; ++part) {
-        // The first and the last part reach to the ends of what a 64-bit key
-        // can hold, so no row falls between them.
-        const qint64 from = part == 0 ? std::numeric_limits<qint64>::min() : boundary(part);
-        const qint64 to = part + 1 == parts ? std::numeric_limits<qint64>::max() : boundary(part + 1) - 1;
+        const qint64 from = stretches[part].from;
+        const qint64 to = stretches[part].to;
         workers.emplace_back([&, part, from, to] {
             try {
                 const DatabaseHandle reader = openHandle(file, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX);

@@ -1,5 +1,7 @@
 #include "store/contacttable.h"
 
+#include <limits>
+
 #include "base/apperror.h"
 
 namespace contact {
@@ -59,6 +61,24 @@ QString keyRangeQuery()
 QString rowsInKeyRangeQuery()
 {
     return QStringLiteral("select * from tblContact where %1 between ?1 and ?2").arg(QLatin1String(kIdColumn));
+}
+
+std::vector<KeyStretch> keyStretches(qint64 low, qint64 high, unsigned count)
+{
+    // In unsigned arithmetic, wide enough for the distance from the lowest
+    // key to the highest: (distance + 1) * part / count, without the product
+    // overflowing.
+    const quint64 distance = static_cast<quint64>(high) - static_cast<quint64>(low);
+    const auto boundary = [&](unsigned part) {
+        const quint64 offset = distance / count * part + (distance % count + 1) * part / count;
+        return static_cast<qint64>(static_cast<quint64>(low) + offset);
+    };
+    std::vector<KeyStretch> stretches;
+    for (unsigned part = 0; part < count; ++part) {
+        stretches.push_back({part == 0 ? std::numeric_limits<qint64>::min() : boundary(part),
+                             part + 1 == count ? std::numeric_limits<qint64>::max() : boundary(part + 1) - 1});
+    }
+    return stretches;
 }
 
 QString literalText(const QString& value)

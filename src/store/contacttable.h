@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include <QString>
 #include <QStringList>
 
@@ -27,6 +29,15 @@ QString reportQuery();
 QString keyRangeQuery();
 // Every row whose key lies between the parameters ?1 and ?2, both included.
 QString rowsInKeyRangeQuery();
+// The keys from low to high cut into that many stretches of about equal
+// width, in key order, for reading a part each. Keys may lie anywhere in 64
+// bits; the first and the last stretch reach to the ends of what a key can
+// hold, so that no row falls outside them.
+struct KeyStretch {
+    qint64 from;
+    qint64 to;
+};
+std::vector<KeyStretch> keyStretches(qint64 low, qint64 high, unsigned count);
 QString searchQuery(const QString& text);
 QString insertStatement(const Contact& contact);
 QString updateStatement(const Contact& contact, const QString& id);

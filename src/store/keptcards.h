@@ -3,6 +3,7 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <span>
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -39,8 +40,13 @@ struct KeptCard {
     quint64 fingerprint = 0;
 };
 
+using Fields = std::array<QByteArrayView, contact::kFieldCount>;
+
 // The fingerprint of a contact's fields, as UTF-8 in field order.
-quint64 fingerprintOf(const std::array<QByteArrayView, contact::kFieldCount>& fields);
+quint64 fingerprintOf(const Fields& fields);
+// The fingerprints of many contacts, each as fingerprintOf makes it, into
+// fingerprints (as many as rows): several times faster on a large export.
+void fingerprintsOf(std::span<const Fields> rows, std::span<quint64> fingerprints);
 
 // Whether the file has the table of kept cards.
 bool exists(Connection& connection);

@@ -250,3 +250,31 @@ TEST(KeptCardImport, EveryCardKeepsTheFingerprintOfItsStoredFields)
     for (size_t row = 0; row < stored.size(); ++row)
         ASSERT_EQ(fingerprints[row], keptcards::fingerprintOf(ContactUtf8(stored[row]).values)) << "row " << row;
 }
+
+// Stored fingerprints outlive the program that made them, so the hash is
+// pinned; the export makes many at once, lanes side by side, and must make
+// each exactly as one at a time does, whatever the rows' lengths and count.
+TEST(KeptCardFingerprint, ManyAtOnceAreEachAsOneAtATime)
+{
+    keptcards::Fields anna{};
+    anna[0] = "Anna";
+    EXPECT_EQ(keptcards::fingerprintOf(anna), 1686807454493719456ull);
+
+    std::vector<QByteArray> texts;
+    for (int row = 0; row < 11; ++row)
+        texts.push_back(QByteArray(row * 37 % 200, static_cast<char>('a' + row)) + QByteArray::number(row));
+    std::vector<keptcards::Fields> rows;
+    for (int row = 0; row < 11; ++row) {
+        keptcards::Fields fields{};
+        // Empty fields, text moved between fields, and one long remark.
+        fields[static_cast<size_t>(row % contact::kFieldCount)] = texts[static_cast<size_t>(row)];
+        fields[contact::kFieldCount - 1] = row == 6 ? QByteArrayView(texts[10]) : QByteArrayView();
+        rows.push_back(fields);
+    }
+    for (size_t count = 0; count <= rows.size(); ++count) {
+        std::vector<quint64> many(count, 0);
+        keptcards::fingerprintsOf(std::span(rows).first(count), many);
+        for (size_t row = 0; row < count; ++row)
+            ASSERT_EQ(many[row], keptcards::fingerprintOf(rows[row])) << count << " rows, row " << row;
+    }
+}
