@@ -19,7 +19,6 @@
 #include "exchange/vcardreader.h"
 #include "exchange/vcardsyntax.h"
 #include "model/storedtext.h"
-#include "store/keptcards.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -496,26 +495,61 @@ bool copyAsItCame(FoldingWriter& out, QByteArrayView card, VCardVersion version,
     const QByteArrayView wanted = version == VCardVersion::V40 ? QByteArrayView("4.0") : QByteArrayView("3.0");
     bool sameVersion = false;
     bool hasUid = false;
-    std::vector<QByteArrayView> lines;
+    // Runs of lines that go out as they stand, CRLF ends and all: most cards
+    // are one or two, and a hundred thousand of them go out a run at a time
+    // rather than a line at a time.
+    std::vector<QByteArrayView> runs;
     bool skipping = false;
     for (qsizetype at = 0; at < card.size();) {
         const qsizetype end = vcardsyntax::findLineEnd(card, at);
         const QByteArrayView line = card.sliced(at, end - at);
         at = end + (end < card.size() && card[end] == '\r' && end + 1 < card.size() && card[end + 1] == '\n' ? 2 : 1);
         const bool continued = !line.isEmpty() && vcardsyntax::isSpaceOrTab(line[0]);
-        if (!continued) {
-            skipping = startsProperty(line, "PRODID") || startsProperty(line, "REV");
-            if (startsProperty(line, "VERSION"))
-                sameVersion = vcardsyntax::trimmed(line.sliced(8)) == wanted;
-            hasUid = hasUid || startsProperty(line, "UID");
+        if (!continued && line.isEmpty()) {
+            skipping = false;
+        } else if (!continued) {
+            switch (line[0] | 0x20) {
+            case 'p':
+            case 'r':
+                skipping = startsProperty(line, "PRODID") || startsProperty(line, "REV");
+                break;
+            case 'u':
+                skipping = false;
+                hasUid = hasUid || startsProperty(line, "UID");
+                break;
+            case 'v':
+                skipping = false;
+                if (startsProperty(line, "VERSION"))
+                    sameVersion = vcardsyntax::trimmed(line.sliced(8)) == wanted;
+                break;
+            default:
+                skipping = false;
+            }
         }
-        if (!skipping && !line.isEmpty())
-            lines.push_back(line);
+        if (skipping || line.isEmpty())
+            continue;
+        // A line right after the one before, past a CRLF, joins its run.
+        if (!runs.empty() && runs.back().end() + 2 == line.data() && runs.back().end()[0] == '\r' &&
+            runs.back().end()[1] == '\n')
+            runs.back() = QByteArrayView(runs.back().data(), line.end());
+        else
+            runs.push_back(line);
     }
-    if (!sameVersion || lines.size() < 2)
+    if (!sameVersion || runs.empty())
         return false;
-    for (size_t i = 0; i + 1 < lines.size(); ++i) {
-        out.raw(lines[i]);
+    // The last line, END:VCARD, on its own: a UID may go before it.
+    QByteArrayView& lastRun = runs.back();
+    const char* const lastBreak =
+        static_cast<const char*>(memrchr(lastRun.data(), '\n', static_cast<size_t>(lastRun.size())));
+    const QByteArrayView lastLine = lastBreak ? QByteArrayView(lastBreak + 1, lastRun.end()) : lastRun;
+    if (lastBreak)
+        lastRun = QByteArrayView(lastRun.data(), lastBreak - 1);
+    else
+        runs.pop_back();
+    if (runs.empty())
+        return false;
+    for (const QByteArrayView run : runs) {
+        out.raw(run);
         out.endLine();
     }
     if (!hasUid && !uid.isEmpty()) {
@@ -523,7 +557,7 @@ bool copyAsItCame(FoldingWriter& out, QByteArrayView card, VCardVersion version,
         out.utf8(uid, false);
         out.endLine();
     }
-    out.raw(lines.back());
+    out.raw(lastLine);
     out.endLine();
     return true;
 }
@@ -614,7 +648,7 @@ void VCardWriter::write(const Utf8Values& values, QByteArrayView uid)
     mOut.setCheckedUtf8({});
 }
 
-void VCardWriter::writeKept(const Utf8Values& values, QByteArrayView uid, QByteArrayView kept, quint64 fingerprint)
+void VCardWriter::writeKept(const Utf8Values& values, QByteArrayView uid, QByteArrayView kept, bool unchanged)
 {
     if (kept.isEmpty()) {
         write(values, uid);
@@ -627,7 +661,7 @@ void VCardWriter::writeKept(const Utf8Values& values, QByteArrayView uid, QByteA
         mTextReplaced += std::all_of(values.begin(), values.end(), vcardsyntax::isValidUtf8) ? 0 : 1;
     };
     // Unchanged since the card came: it goes out as it came.
-    if (fingerprint == keptcards::fingerprintOf(values) && copyAsItCame(mOut, kept, mVersion, uid))
+    if (unchanged && copyAsItCame(mOut, kept, mVersion, uid))
         return;
     const VCardReadResult read = VCardReader::read(kept.toByteArray(), VCardReader::Binary::Keep);
     if (!read.ok() || read.cards.size() != 1) {
@@ -672,7 +706,7 @@ void VCardWriter::writeKept(const Utf8Values& values, QByteArrayView uid, QByteA
         }
     };
     // Unchanged, in another version: the card converted.
-    if (fingerprint == keptcards::fingerprintOf(values)) {
+    if (unchanged) {
         const QByteArray text = render(card.properties);
         if (importsAsCurrent(text)) {
             written(text);

@@ -75,11 +75,11 @@ public:
     void write(const Contact& contact, QByteArrayView uid = {});
     void write(const Utf8Values& values, QByteArrayView uid = {});
     // A contact that came from a card: kept is the card's text, and
-    // fingerprint that of the contact's fields when it was kept. A contact
-    // unchanged since goes out as its card came; a changed one as the card
-    // with the fields put in (KeptCardMerge). The UID goes in when the card
-    // has none.
-    void writeKept(const Utf8Values& values, QByteArrayView uid, QByteArrayView kept, quint64 fingerprint);
+    // unchanged whether the fields are still those it was kept with (their
+    // fingerprints agree). An unchanged contact goes out as its card came; a
+    // changed one as the card with the fields put in (KeptCardMerge). The UID
+    // goes in when the card has none.
+    void writeKept(const Utf8Values& values, QByteArrayView uid, QByteArrayView kept, bool unchanged);
     // Room for this many more bytes of cards.
     void reserve(qsizetype bytes) { mOut.reserve(bytes); }
     // Bytes kept so far.
