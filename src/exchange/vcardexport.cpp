@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <functional>
 #include <future>
 #include <limits>
 #include <mutex>
 #include <numeric>
 #include <optional>
+#include <span>
 #include <thread>
 
 #include <cerrno>
@@ -41,6 +43,8 @@ namespace {
 // How much is written at a time, after which the file system is asked to
 // start writing it back.
 const qsizetype kChunkBytes = 2 << 20;
+// From this many rows on, half of the ties are settled on a thread of their own.
+const size_t kRowsToSettleBeside = 1024;
 // How far ahead of the copying the cards are fetched into the cache.
 const size_t kCardsAhead = 8;
 const qsizetype kCacheLine = 64;
@@ -469,29 +473,22 @@ void writeAll(const QSaveFile& file, const std::string& bytes)
     }
 }
 
-// Writes the cards in the order given. They lie scattered over the batches
-// they were rendered in: copied into one buffer in their order, a piece of
-// the file at a time, they cost less than half of what the file system's own
-// gathering of a hundred thousand pieces costs. The next piece is gathered
-// on another thread while this one writes the last.
-void writeInOrder(QSaveFile& file, const std::vector<QByteArrayView>& cards, const std::vector<uint32_t>& order)
+// Writes the cards in the order given, a piece of the file at a time:
+// pieceEnd(from) says where the piece that starts at from ends, and may put
+// the order up to there in its final order first. It runs beside the writing.
+//
+// The cards lie scattered over the batches they were rendered in: copied
+// into one buffer in their order, they cost less than half of what the file
+// system's own gathering of a hundred thousand pieces costs. The next piece
+// is gathered on another thread while this one writes the last.
+void writeInOrder(QSaveFile& file, const std::vector<QByteArrayView>& cards, const std::vector<uint32_t>& order,
+                  const std::function<size_t(size_t)>& pieceEnd)
 {
-    // Where each piece of the order ends.
-    std::vector<size_t> pieceEnds;
-    qsizetype bytes = 0;
-    for (size_t at = 0; at < order.size(); ++at) {
-        bytes += cards[order[at]].size();
-        if (bytes >= kChunkBytes) {
-            pieceEnds.push_back(at + 1);
-            bytes = 0;
-        }
-    }
-    if (bytes > 0)
-        pieceEnds.push_back(order.size());
-    const auto gather = [&](size_t piece, std::string& buffer) {
+    size_t from = 0;
+    const auto gather = [&](std::string& buffer) {
         buffer.clear();
-        const size_t end = pieceEnds[piece];
-        for (size_t at = piece == 0 ? 0 : pieceEnds[piece - 1]; at < end; ++at) {
+        const size_t end = pieceEnd(from);
+        for (size_t at = from; at < end; ++at) {
             // The cards ahead are asked for early: each lies somewhere else.
             if (at + kCardsAhead < end) {
                 const QByteArrayView ahead = cards[order[at + kCardsAhead]];
@@ -500,29 +497,31 @@ void writeInOrder(QSaveFile& file, const std::vector<QByteArrayView>& cards, con
             }
             buffer.append(cards[order[at]].data(), static_cast<size_t>(cards[order[at]].size()));
         }
+        from = end;
     };
     std::array<std::string, 2> buffers;
-    for (size_t piece = 0; piece < pieceEnds.size(); ++piece) {
-        std::string& current = buffers[piece % 2];
+    gather(buffers[0]);
+    for (size_t piece = 0;; ++piece) {
+        const bool last = from == order.size();
         std::string& following = buffers[(piece + 1) % 2];
-        if (piece == 0)
-            gather(0, current);
         std::future<void> next;
         bool gatheredAlongside = false;
-        if (piece + 1 < pieceEnds.size()) {
+        if (!last) {
             try {
-                next = std::async(std::launch::async, gather, piece + 1, std::ref(following));
+                next = std::async(std::launch::async, gather, std::ref(following));
                 gatheredAlongside = true;
             } catch (const std::system_error&) {
                 // No thread to be had: gathered after the write instead.
             }
         }
-        writeAll(file, current);
+        writeAll(file, buffers[piece % 2]);
         startWriteback(file);
+        if (last)
+            return;
         if (gatheredAlongside)
             next.get();
-        else if (piece + 1 < pieceEnds.size())
-            gather(piece + 1, following);
+        else
+            gather(following);
     }
 }
 
@@ -589,16 +588,44 @@ VCardExportResult exportAllVCards(Connection& connection, const QString& path, V
     plan.withKept = keptcards::exists(connection);
     const Cards cards = readAllCards(connection, plan);
     // The list's own order: the collation, then SQLite's NOCASE for names it
-    // calls equal, then the key.
+    // calls equal, then the key. The rows go in order of their names'
+    // prefixes first; those whose prefixes tie are settled beside the writing,
+    // which waits on the disk: the second half on a thread of its own from the
+    // start, the first half a piece at a time as it is gathered.
     std::vector<uint32_t> order(cards.names.size());
     std::iota(order.begin(), order.end(), 0u);
-    const auto nameOf = [&cards](size_t row) { return cards.names[row]; };
-    collationSortByPrefixes(order, cards.prefixes, nameOf, false,
-                            [&nameOf](uint32_t a, uint32_t b) { return asciiNoCase(nameOf(a), nameOf(b)); });
+    sortByPrefixesOnly(order, cards.prefixes, false);
+    const std::function<QByteArrayView(size_t)> nameOf = [&cards](size_t row) { return cards.names[row]; };
+    const std::function<int(uint32_t, uint32_t)> byNoCase = [&nameOf](uint32_t a, uint32_t b) {
+        return asciiNoCase(nameOf(a), nameOf(b));
+    };
+    size_t half = order.size() < kRowsToSettleBeside ? order.size() : order.size() / 2;
+    while (half < order.size() && cards.prefixes[order[half]] == cards.prefixes[order[half - 1]])
+        ++half;
+    const auto settle = [&](std::span<uint32_t> part, size_t from, size_t to) {
+        return settleTies(part, from, to, cards.prefixes, nameOf, false, byNoCase);
+    };
+    std::future<size_t> secondHalf;
+    try {
+        if (half < order.size())
+            secondHalf = std::async(std::launch::async, settle, std::span(order).subspan(half), 0, order.size() - half);
+    } catch (const std::system_error&) {
+        half = order.size();
+    }
+    const auto pieceEnd = [&](size_t from) {
+        // Nothing of the half still being settled is read.
+        const size_t limit = from < half ? half : order.size();
+        if (from == half && secondHalf.valid())
+            secondHalf.get();
+        size_t to = from;
+        for (qsizetype bytes = 0; to < limit && bytes < kChunkBytes; ++to)
+            bytes += cards.cards[order[to]].size();
+        return from < half ? settle(std::span(order).first(half), from, to) : to;
+    };
     writeFile(
         path,
         [&](QSaveFile& file) {
-            writeInOrder(file, cards.cards, order);
+            writeInOrder(file, cards.cards, order, pieceEnd);
             return true;
         },
         false);

@@ -94,66 +94,78 @@ void collationSort(std::vector<uint32_t>& order, const std::function<QByteArrayV
 
 namespace {
 
-// Sorts a part of order stably: by prefix first, then only the rows whose
-// prefixes tie by the rest of the comparison.
-template <typename Iterator, typename ByPrefix, typename AfterPrefix>
-void sortPart(Iterator first, Iterator last, const std::vector<CollationPrefix>& prefixes, ByPrefix byPrefix,
-              AfterPrefix afterPrefix, bool needsAfter)
-{
-    std::stable_sort(first, last, byPrefix);
-    for (Iterator run = first; run != last;) {
-        Iterator runEnd = run + 1;
-        while (runEnd != last && prefixes[*runEnd] == prefixes[*run])
-            ++runEnd;
-        if (runEnd - run > 1 && (needsAfter || prefixes[*run].length >= CollationPrefix::kBytes))
-            std::stable_sort(run, runEnd, afterPrefix);
-        run = runEnd;
-    }
-}
+// The comparisons of the list's name order on rows whose prefixes are made.
+struct PrefixComparisons {
+    const std::vector<CollationPrefix>& prefixes;
+    const std::function<QByteArrayView(size_t)>& textOf;
+    const std::function<int(uint32_t, uint32_t)>& tieBreak;
+    bool descending;
 
-} // namespace
-
-void collationSortByPrefixes(std::vector<uint32_t>& order, const std::vector<CollationPrefix>& prefixes,
-                             const std::function<QByteArrayView(size_t)>& textOf, bool descending,
-                             const std::function<int(uint32_t, uint32_t)>& tieBreak)
-{
-    const auto byPrefix = [&](uint32_t a, uint32_t b) {
+    bool byPrefix(uint32_t a, uint32_t b) const
+    {
         return descending ? prefixes[b] < prefixes[a] : prefixes[a] < prefixes[b];
-    };
-    // The same comparison that puts a single changed row in its place, so
-    // that the two always agree.
-    const auto whole = [&](uint32_t a, uint32_t b) {
-        const QByteArrayView ta = textOf(a);
-        const QByteArrayView tb = textOf(b);
-        return compareNoCase(ta.data(), static_cast<int>(ta.size()), tb.data(), static_cast<int>(tb.size()));
-    };
+    }
     // For rows whose prefixes tie: a prefix shorter than kBytes is the whole
-    // key, so only longer ones need the whole texts compared.
-    const auto afterPrefix = [&](uint32_t a, uint32_t b) {
-        const int c = prefixes[a].length < CollationPrefix::kBytes ? 0 : whole(a, b);
+    // key, so only longer ones need the whole texts compared. The same
+    // comparison that puts a single changed row in its place, so that the two
+    // always agree.
+    bool afterPrefix(uint32_t a, uint32_t b) const
+    {
+        int c = 0;
+        if (prefixes[a].length >= CollationPrefix::kBytes) {
+            const QByteArrayView ta = textOf(a);
+            const QByteArrayView tb = textOf(b);
+            c = compareNoCase(ta.data(), static_cast<int>(ta.size()), tb.data(), static_cast<int>(tb.size()));
+        }
         if (c != 0)
             return descending ? c > 0 : c < 0;
         return tieBreak && tieBreak(a, b) < 0;
-    };
-    const bool needsAfter = static_cast<bool>(tieBreak);
+    }
+    bool whole(uint32_t a, uint32_t b) const
+    {
+        if (prefixes[a] != prefixes[b])
+            return byPrefix(a, b);
+        return afterPrefix(a, b);
+    }
+    // Puts the runs of tied prefixes that start before until in their order;
+    // the end of the last of them.
+    template <typename Iterator> Iterator settleRuns(Iterator first, Iterator until, Iterator last) const
+    {
+        const bool needsAfter = static_cast<bool>(tieBreak);
+        Iterator run = first;
+        while (run < until) {
+            Iterator runEnd = run + 1;
+            while (runEnd != last && prefixes[*runEnd] == prefixes[*run])
+                ++runEnd;
+            if (runEnd - run > 1 && (needsAfter || prefixes[*run].length >= CollationPrefix::kBytes))
+                std::stable_sort(run, runEnd, [this](uint32_t a, uint32_t b) { return afterPrefix(a, b); });
+            run = runEnd;
+        }
+        return run;
+    }
+};
+
+// Sorts order stably with sortPart over each half of a long list at once,
+// then merges the halves with less, taking from the first half on ties.
+template <typename SortPart, typename Less>
+void sortInHalves(std::vector<uint32_t>& order, SortPart sortPart, Less less)
+{
     if (order.size() < kRowsForHelper) {
-        sortPart(order.begin(), order.end(), prefixes, byPrefix, afterPrefix, needsAfter);
+        sortPart(order.begin(), order.end());
         return;
     }
-    // A long list is sorted in two halves at once, then merged (on one core
-    // too, which costs one merge); the merge takes from the first half on
-    // ties, which keeps the sort stable.
+    // Merged on one core too, which costs one merge.
     const auto middle = order.begin() + static_cast<std::ptrdiff_t>(order.size() / 2);
     std::exception_ptr helperError;
     std::thread helper([&] {
         try {
-            sortPart(middle, order.end(), prefixes, byPrefix, afterPrefix, needsAfter);
+            sortPart(middle, order.end());
         } catch (...) {
             helperError = std::current_exception();
         }
     });
     try {
-        sortPart(order.begin(), middle, prefixes, byPrefix, afterPrefix, needsAfter);
+        sortPart(order.begin(), middle);
     } catch (...) {
         helper.join();
         throw;
@@ -162,14 +174,45 @@ void collationSortByPrefixes(std::vector<uint32_t>& order, const std::vector<Col
     if (helperError)
         std::rethrow_exception(helperError);
     std::vector<uint32_t> merged(order.size());
-    std::merge(order.begin(), middle, middle, order.end(), merged.begin(), [&](uint32_t a, uint32_t b) {
-        if (prefixes[a] != prefixes[b])
-            return byPrefix(a, b);
-        return afterPrefix(a, b);
-    });
+    std::merge(order.begin(), middle, middle, order.end(), merged.begin(), less);
     order.swap(merged);
 }
 
+} // namespace
+
+void collationSortByPrefixes(std::vector<uint32_t>& order, const std::vector<CollationPrefix>& prefixes,
+                             const std::function<QByteArrayView(size_t)>& textOf, bool descending,
+                             const std::function<int(uint32_t, uint32_t)>& tieBreak)
+{
+    const PrefixComparisons compare{prefixes, textOf, tieBreak, descending};
+    // By prefix first, then only the rows whose prefixes tie by the rest.
+    sortInHalves(
+        order,
+        [&](auto first, auto last) {
+            std::stable_sort(first, last, [&](uint32_t a, uint32_t b) { return compare.byPrefix(a, b); });
+            compare.settleRuns(first, last, last);
+        },
+        [&](uint32_t a, uint32_t b) { return compare.whole(a, b); });
+}
+
+void sortByPrefixesOnly(std::vector<uint32_t>& order, const std::vector<CollationPrefix>& prefixes, bool descending)
+{
+    const std::function<QByteArrayView(size_t)> noText;
+    const std::function<int(uint32_t, uint32_t)> noTieBreak;
+    const PrefixComparisons compare{prefixes, noText, noTieBreak, descending};
+    const auto less = [&](uint32_t a, uint32_t b) { return compare.byPrefix(a, b); };
+    sortInHalves(
+        order, [&](auto first, auto last) { std::stable_sort(first, last, less); }, less);
+}
+
+size_t settleTies(std::span<uint32_t> order, size_t from, size_t to, const std::vector<CollationPrefix>& prefixes,
+                  const std::function<QByteArrayView(size_t)>& textOf, bool descending,
+                  const std::function<int(uint32_t, uint32_t)>& tieBreak)
+{
+    const PrefixComparisons compare{prefixes, textOf, tieBreak, descending};
+    const auto at = [&](size_t row) { return order.begin() + static_cast<std::ptrdiff_t>(row); };
+    return static_cast<size_t>(compare.settleRuns(at(from), at(to), order.end()) - order.begin());
+}
 // SQLite's own NOCASE: ASCII letters without case, every other byte as it is.
 int asciiNoCase(QByteArrayView a, QByteArrayView b)
 {

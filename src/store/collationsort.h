@@ -4,6 +4,7 @@
 #include <compare>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <vector>
 
 #include <QByteArrayView>
@@ -48,6 +49,17 @@ private:
 void collationSortByPrefixes(std::vector<uint32_t>& order, const std::vector<CollationPrefix>& prefixes,
                              const std::function<QByteArrayView(size_t)>& textOf, bool descending,
                              const std::function<int(uint32_t, uint32_t)>& tieBreak = {});
+
+// collationSortByPrefixes in two steps, for a caller with work to do between
+// them. The first puts the rows in the order of their prefixes alone, ties in
+// the order given. The second puts a part of that order in its final order:
+// from order[from] (0 or the start of a run of equal prefixes) to the end of
+// the run that holds order[to - 1], which it returns. A part that ends where
+// a run ends may be settled beside another part.
+void sortByPrefixesOnly(std::vector<uint32_t>& order, const std::vector<CollationPrefix>& prefixes, bool descending);
+size_t settleTies(std::span<uint32_t> order, size_t from, size_t to, const std::vector<CollationPrefix>& prefixes,
+                  const std::function<QByteArrayView(size_t)>& textOf, bool descending,
+                  const std::function<int(uint32_t, uint32_t)>& tieBreak = {});
 
 // SQLite's own NOCASE: ASCII letters without case, every other byte as it
 // is. Names the collation calls equal stand in this order in the list.
