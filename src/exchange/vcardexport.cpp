@@ -418,7 +418,14 @@ Cards readAllCards(Connection& connection, ExportPlan plan)
             break;
         plan.stretches = contact::keyStretches(low, high, count);
         Cards cards;
-        const std::vector<quint32> states = readOnThreads(connection, plan, std::min(cores, count), cards);
+        std::vector<quint32> states;
+        try {
+            states = readOnThreads(connection, plan, std::min(cores, count), cards);
+        } catch (const AppError&) {
+            // A part that cannot be read (a connection of its own refused,
+            // say) leaves the reading to one thread, which says what fails.
+            break;
+        }
         if (std::all_of(states.begin(), states.end(), [&](quint32 seen) { return seen == state; })) {
             cards.lineUp();
             return cards;
