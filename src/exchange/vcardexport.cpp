@@ -8,7 +8,6 @@
 #include <limits>
 #include <mutex>
 #include <numeric>
-#include <optional>
 #include <span>
 #include <thread>
 
@@ -346,17 +345,20 @@ quint32 readAndRender(Connection& connection, const ExportPlan& plan, std::atomi
     return snapshot.changeCounter();
 }
 
-// Reads and renders stretches of keys on this thread and threads - 1 others,
-// each on a connection of its own; the change counters of the states each
-// read.
+// Reads and renders stretches of keys on this thread and up to threads - 1
+// others, each on a connection of its own; the change counters of the states
+// each read.
 std::vector<quint32> readOnThreads(Connection& connection, const ExportPlan& plan, unsigned threads, Cards& cards)
 {
     cards.stretches.resize(plan.stretches.size());
+    std::vector<Connection> readers;
+    for (unsigned part = 1; part < threads; ++part)
+        readers.push_back(connection.openReader());
     std::atomic<size_t> next = 0;
     std::mutex countsMutex;
     std::vector<quint32> states(threads, 0);
     std::vector<std::exception_ptr> failures(threads);
-    const auto run = [&](unsigned part, Connection& on) {
+    const auto run = [&](size_t part, Connection& on) {
         try {
             states[part] = readAndRender(on, plan, next, cards, countsMutex);
         } catch (...) {
@@ -366,17 +368,11 @@ std::vector<quint32> readOnThreads(Connection& connection, const ExportPlan& pla
         }
     };
     std::vector<std::thread> helpers;
-    for (unsigned part = 1; part < threads; ++part) {
-        helpers.emplace_back([&, part] {
-            std::optional<Connection> reader;
-            try {
-                reader.emplace(connection.openReader());
-            } catch (...) {
-                failures[part] = std::current_exception();
-                return;
-            }
-            run(part, *reader);
-        });
+    try {
+        for (size_t part = 1; part < threads; ++part)
+            helpers.emplace_back(run, part, std::ref(readers[part - 1]));
+    } catch (const std::system_error&) {
+        // Fewer threads: the stretches go to those there are.
     }
     run(0, connection);
     for (std::thread& helper : helpers)
@@ -385,6 +381,7 @@ std::vector<quint32> readOnThreads(Connection& connection, const ExportPlan& pla
         if (failure)
             std::rethrow_exception(failure);
     }
+    states.resize(1 + helpers.size());
     return states;
 }
 
