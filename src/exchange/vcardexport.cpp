@@ -8,6 +8,7 @@
 #include <limits>
 #include <mutex>
 #include <numeric>
+#include <optional>
 #include <span>
 #include <thread>
 
@@ -310,7 +311,10 @@ private:
 quint32 readAndRender(Connection& connection, const ExportPlan& plan, std::atomic<size_t>& next, Cards& cards,
                       std::mutex& countsMutex)
 {
-    const ReadSnapshot snapshot(connection);
+    // Inside the caller's transaction the reads see one state already.
+    std::optional<ReadSnapshot> snapshot;
+    if (!connection.inTransaction())
+        snapshot.emplace(connection);
     Statement query(connection, contactsQuery(plan.withKept, QStringLiteral(" where c.ContactID between ?1 and ?2")));
     const int nameColumn = 1 + contact::indexOf(contact::Field::Name);
     BatchRenderer renderer(plan);
@@ -342,7 +346,7 @@ quint32 readAndRender(Connection& connection, const ExportPlan& plan, std::atomi
     }
     const std::lock_guard lock(countsMutex);
     renderer.addCounts(cards.result);
-    return snapshot.changeCounter();
+    return snapshot ? snapshot->changeCounter() : 0;
 }
 
 // Reads and renders stretches of keys on this thread and up to threads - 1
@@ -392,7 +396,9 @@ std::vector<quint32> readOnThreads(Connection& connection, const ExportPlan& pla
 Cards readAllCards(Connection& connection, ExportPlan plan)
 {
     const unsigned cores = std::max(1u, std::min(kMostThreads, std::thread::hardware_concurrency()));
-    for (int attempt = 0; attempt < kPartedAttempts && cores > 1 && !connection.path().isEmpty(); ++attempt) {
+    // Other connections would not see what the caller's transaction wrote.
+    const bool parted = cores > 1 && !connection.path().isEmpty() && !connection.inTransaction();
+    for (int attempt = 0; attempt < kPartedAttempts && parted; ++attempt) {
         qint64 low = 0;
         qint64 high = -1;
         quint32 state = 0;

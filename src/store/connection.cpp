@@ -234,6 +234,11 @@ qint64 Connection::lastInsertId() const
     return sqlite3_last_insert_rowid(handle());
 }
 
+bool Connection::inTransaction() const
+{
+    return sqlite3_get_autocommit(handle()) == 0;
+}
+
 void Connection::openMemory()
 {
     if (mDb)

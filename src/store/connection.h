@@ -57,6 +57,9 @@ public:
     qint64 dataVersion() const;
     // The key of the row this connection inserted last.
     qint64 lastInsertId() const;
+    // Whether a transaction the caller began is open: its reads already see
+    // one state, and no other may begin inside it.
+    bool inTransaction() const;
     // The names the file holds as this connection last read them, for the
     // editor's duplicate check; forgotten when the connection closes.
     StoredNames& storedNames();

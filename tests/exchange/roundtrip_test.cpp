@@ -140,6 +140,20 @@ TEST(VCardRoundTrip, ALongListGoesOutInTheListsOrder)
     EXPECT_EQ(written, expected);
 }
 
+// Inside a transaction the caller began, an export writes what the caller
+// sees: connections of its own would see neither the uncommitted rows nor
+// may a transaction begin inside that one.
+TEST(VCardRoundTrip, AnExportInsideTheCallersTransactionWritesWhatItSees)
+{
+    DataFile data;
+    data.connection.execute(QStringLiteral("BEGIN"));
+    for (int i = 0; i < 1500; ++i)
+        data.store(contactWith({{Field::Name, QStringLiteral("Person %1").arg(i)}}));
+    const QString path = data.write(QStringLiteral("inside.vcf"), {});
+    EXPECT_EQ(exportAllVCards(data.connection, path, VCardVersion::V40).written, 1500);
+    data.connection.execute(QStringLiteral("COMMIT"));
+}
+
 // "Name:text" of every property but the name's.
 QStringList propertiesOf(const VCardCard& card)
 {
