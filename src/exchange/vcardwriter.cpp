@@ -9,6 +9,7 @@
 #include <QByteArrayList>
 #include <QList>
 #include <QStringList>
+#include <QVarLengthArray>
 
 #include "base/apperror.h"
 #include "exchange/cardfields.h"
@@ -498,7 +499,7 @@ bool copyAsItCame(FoldingWriter& out, QByteArrayView card, VCardVersion version,
     // Runs of lines that go out as they stand, CRLF ends and all: most cards
     // are one or two, and a hundred thousand of them go out a run at a time
     // rather than a line at a time.
-    std::vector<QByteArrayView> runs;
+    QVarLengthArray<QByteArrayView, 8> runs;
     bool skipping = false;
     for (qsizetype at = 0; at < card.size();) {
         const qsizetype end = vcardsyntax::findLineEnd(card, at);
