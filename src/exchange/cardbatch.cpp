@@ -3,7 +3,7 @@
 bool BatchQueue::push(CardBatch&& batch)
 {
     std::unique_lock lock(mMutex);
-    mChanged.wait(lock, [this] { return mStopped || mBatches.size() < mMostBatches; });
+    mChanged.wait(lock, [this] { return mStopped || mBatches.size() < kMostBatches; });
     if (mStopped)
         return false;
     mBatches.push_back(std::move(batch));

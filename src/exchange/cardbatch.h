@@ -10,7 +10,6 @@
 #include "exchange/cardfields.h"
 #include "exchange/utf8rows.h"
 #include "exchange/vcardcard.h"
-#include "store/collationsort.h"
 
 // What goes with a contact's fields between the data file and a card: its
 // UID, and the card it came from when its fields do not carry all of that.
@@ -33,13 +32,8 @@ struct CardBatch {
     std::vector<CardMarks> marks;
     // An export's: each row's key, which makes the UID of a contact without one.
     std::vector<qint64> ids;
-    // An export's: the beginnings of the names' collation keys, when the
-    // reading thread had the time to make them.
-    std::vector<CollationPrefix> prefixes;
     // An import's: the kept parts carry the fields' fingerprints.
     bool fingerprinted = false;
-    // An export's: the batch's place among those read, counted from 0.
-    size_t sequence = 0;
 
     void add(const Utf8Values& values, CardMarks cardMarks, const KeptPart& part)
     {
@@ -72,9 +66,7 @@ struct CardBatch {
         rows.clear();
         marks.clear();
         ids.clear();
-        prefixes.clear();
         fingerprinted = false;
-        sequence = 0;
         mKeptText.clear();
         mKept.clear();
     }
@@ -102,10 +94,6 @@ private:
 // that writes them. Bounded, so that a large file is never held whole.
 class BatchQueue {
 public:
-    // At most this many batches wait; a reader that keeps everything it
-    // reads anyway need not wait for the writer.
-    explicit BatchQueue(size_t mostBatches = 8) : mMostBatches(mostBatches) {}
-
     // Blocks while the queue is full; false when the writer has stopped and
     // the reader should too.
     bool push(CardBatch&& batch);
@@ -128,7 +116,8 @@ public:
     std::exception_ptr error() const { return mError; }
 
 private:
-    const size_t mMostBatches;
+    // At most this many batches wait for the writer.
+    static constexpr size_t kMostBatches = 8;
     std::mutex mMutex;
     std::condition_variable mChanged;
     std::deque<CardBatch> mBatches;
