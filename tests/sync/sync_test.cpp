@@ -38,16 +38,7 @@ protected:
     {
         ASSERT_EQ(sqlite3_exec(connection.handle(), statement, nullptr, nullptr, nullptr), SQLITE_OK) << statement;
     }
-    QString column(const char* query)
-    {
-        sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(connection.handle(), query, -1, &statement, nullptr);
-        QString value;
-        if (sqlite3_step(statement) == SQLITE_ROW)
-            value = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
-        sqlite3_finalize(statement);
-        return value;
-    }
+    QString column(const char* query) { return firstValueIn(env.dataFile(), query); }
     std::string sync(bool allowMassDelete = false)
     {
         DavClient client(server->user(), server->password(), std::chrono::seconds(20));
@@ -166,36 +157,3 @@ INSTANTIATE_TEST_SUITE_P(Servers, Sync, testing::Values(DavServer::Kind::Radical
                          [](const testing::TestParamInfo<DavServer::Kind>& p) { return DavServer::name(p.param); });
 
 } // namespace
-
-// A card this program cannot take (more remark lines than any real card
-// makes) stays on the server as it is: named when it arrives, never deleted.
-TEST(SyncUnreadable, IsLeftOnTheServerAndNamed)
-{
-    QTemporaryDir folder;
-    DavServer server(DavServer::Kind::Radicale, folder.path());
-    ASSERT_TRUE(server.started()) << server.error().toStdString();
-    TempEnv env;
-    env.installDataFile();
-    Connection connection;
-    connection.open(env.connectionString());
-    saveSyncAccount(connection, {server.root(), server.user(), server.addressBook()});
-    QByteArray huge = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:huge\r\nFN:Huge\r\n";
-    for (int i = 0; i <= 10000; ++i)
-        huge += "X-LINE:" + QByteArray::number(i) + "\r\n";
-    huge += "END:VCARD\r\n";
-    DavClient client(server.user(), server.password(), std::chrono::seconds(20));
-    // Signed in first: Radicale closes the connection on a large body it
-    // answers 401, so the first request of a client is never a card.
-    ASSERT_TRUE(client.listEtags(server.addressBook()).empty());
-    QByteArray etag;
-    const QUrl url = server.addressBook().resolved(QUrl(QStringLiteral("huge.vcf")));
-    ASSERT_EQ(client.put(url, huge, {}, etag), DavClient::Outcome::Done);
-    const std::string named = "0 received, 0 sent, 0 deleted here, 0 deleted there, 0 clashes kept in the remarks; "
-                              "cards that could not be read, left on the server: " +
-                              server.addressBook().path().toStdString() + "huge.vcf";
-    EXPECT_EQ(syncContacts(connection, client, {}).line().toStdString(), named);
-    EXPECT_EQ(syncContacts(connection, client, {}).line().toStdString(), kNothing);
-    const std::vector<DavCard> there = client.fetchAll(server.addressBook());
-    ASSERT_EQ(there.size(), 1u);
-    EXPECT_EQ(there.front().card.count("X-LINE:"), 10001);
-}

@@ -202,4 +202,27 @@ TEST_F(Faults, SlowServerFailsWithinTheTimeout)
     EXPECT_EQ(sync(), "0 received, 1 sent, 0 deleted here, 0 deleted there, 0 clashes kept in the remarks");
 }
 
+// A card this program cannot take (more remark lines than any real card
+// makes) stays on the server as it is: named when it arrives, never deleted.
+TEST_F(Faults, AnUnreadableCardIsLeftOnTheServerAndNamed)
+{
+    start(Kind::Radicale);
+    QByteArray huge = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:huge\r\nFN:Huge\r\n";
+    for (int i = 0; i <= 10000; ++i)
+        huge += "X-LINE:" + QByteArray::number(i) + "\r\n";
+    huge += "END:VCARD\r\n";
+    // Signed in first: Radicale closes the connection on a large body it
+    // answers 401, so the first request of a client is never a card.
+    ASSERT_TRUE(other.listEtags(server->addressBook()).empty());
+    QByteArray etag;
+    const QUrl url = server->addressBook().resolved(QUrl(QStringLiteral("huge.vcf")));
+    ASSERT_EQ(other.put(url, huge, {}, etag), DavClient::Outcome::Done);
+    EXPECT_EQ(sync(), std::string(kNothing) + "; cards that could not be read, left on the server: " +
+                          server->addressBook().path().toStdString() + "huge.vcf");
+    EXPECT_EQ(sync(), kNothing);
+    const std::vector<DavCard> there = other.fetchAll(server->addressBook());
+    ASSERT_EQ(there.size(), 1u);
+    EXPECT_EQ(there.front().card.count("X-LINE:"), 10001);
+}
+
 } // namespace
