@@ -1,6 +1,7 @@
 #include "sync/syncengine.h"
 
 #include <map>
+#include <optional>
 #include <set>
 
 #include "base/apperror.h"
@@ -166,6 +167,8 @@ private:
 };
 
 // The writes a sync makes to the data file, inside the caller's transaction.
+// Each statement is prepared once, when first needed: a first sync writes
+// three rows for each of thousands of cards.
 class LocalWriter {
 public:
     // The sync's tables are made once, when the sync begins.
@@ -173,14 +176,9 @@ public:
 
     qint64 insert(const Fields& fields)
     {
-        QStringList marks;
-        for (int i = 1; i <= kFieldCount; ++i)
-            marks << QStringLiteral("?%1").arg(i);
-        Statement insert(
-            mConnection,
-            QStringLiteral("insert into tblContact (%1) values (%2)").arg(fieldColumns().join(u','), marks.join(u',')));
+        Statement& insert = prepared(mInsert, contact::insertParametersStatement());
         bind(insert, fields);
-        insert.step();
+        run(insert);
         return mConnection.lastInsertId();
     }
     void update(qint64 id, const Fields& fields)
@@ -189,61 +187,74 @@ public:
         const QStringList columns = fieldColumns();
         for (int i = 0; i < kFieldCount; ++i)
             sets << QStringLiteral("%1 = ?%2").arg(columns.at(i)).arg(i + 1);
-        Statement update(mConnection, QStringLiteral("update tblContact set %1 where %2 = ?%3")
-                                          .arg(sets.join(u','), QLatin1String(contact::kIdColumn))
-                                          .arg(kFieldCount + 1));
+        Statement& update = prepared(mUpdate, QStringLiteral("update tblContact set %1 where %2 = ?%3")
+                                                  .arg(sets.join(u','), QLatin1String(contact::kIdColumn))
+                                                  .arg(kFieldCount + 1));
         bind(update, fields);
         update.bindInt64(kFieldCount + 1, id);
-        update.step();
+        run(update);
     }
     void remove(qint64 id)
     {
-        Statement remove(mConnection,
-                         QStringLiteral("delete from tblContact where %1 = ?1").arg(QLatin1String(contact::kIdColumn)));
+        Statement& remove = prepared(
+            mRemove, QStringLiteral("delete from tblContact where %1 = ?1").arg(QLatin1String(contact::kIdColumn)));
         remove.bindInt64(1, id);
-        remove.step();
+        run(remove);
         keptcards::remove(mConnection, id);
     }
     // The card as the server has it now is what the contact's fields are
     // merged into when it goes out again.
     void keep(qint64 id, const QByteArray& uid, const QByteArray& card, const Fields& fields)
     {
-        Statement keep(mConnection, QStringLiteral("insert or replace into %1 (ContactID, Uid, Card, Fields) "
-                                                   "values (?1, ?2, ?3, ?4)")
-                                        .arg(QLatin1String(keptcards::kCardTable)));
-        keep.bindInt64(1, id);
-        keep.bindText(2, uid);
-        keep.bindText(3, card);
-        keep.bindInt64(4, static_cast<qint64>(fingerprintOf(fields)));
-        keep.step();
+        if (!mKept)
+            mKept.emplace(mConnection);
+        mKept->keep(id, uid, card, fingerprintOf(fields));
     }
     void pair(const QString& href, const Pair& pair)
     {
-        Statement write(mConnection, QStringLiteral("insert or replace into %1 (Href, ContactID, ETag, Fields) "
-                                                    "values (?1, ?2, ?3, ?4)")
-                                         .arg(QLatin1String(kPairTable)));
+        Statement& write = prepared(mPair, QStringLiteral("insert or replace into %1 (Href, ContactID, ETag, Fields) "
+                                                          "values (?1, ?2, ?3, ?4)")
+                                               .arg(QLatin1String(kPairTable)));
         const QByteArray hrefBytes = href.toUtf8();
         write.bindText(1, hrefBytes);
         write.bindInt64(2, pair.id);
         write.bindText(3, pair.etag);
         write.bindInt64(4, static_cast<qint64>(pair.fields));
-        write.step();
+        run(write);
     }
     void unpair(const QString& href)
     {
-        Statement write(mConnection, QStringLiteral("delete from %1 where Href = ?1").arg(QLatin1String(kPairTable)));
+        Statement& write =
+            prepared(mUnpair, QStringLiteral("delete from %1 where Href = ?1").arg(QLatin1String(kPairTable)));
         const QByteArray hrefBytes = href.toUtf8();
         write.bindText(1, hrefBytes);
-        write.step();
+        run(write);
     }
 
 private:
+    Statement& prepared(std::optional<Statement>& statement, const QString& sql)
+    {
+        if (!statement)
+            statement.emplace(mConnection, sql);
+        return *statement;
+    }
+    static void run(Statement& statement)
+    {
+        statement.step();
+        statement.reset();
+    }
     static void bind(Statement& statement, const Fields& fields)
     {
         for (int i = 0; i < kFieldCount; ++i)
             statement.bindText(i + 1, fields[static_cast<size_t>(i)]);
     }
     Connection& mConnection;
+    std::optional<Statement> mInsert;
+    std::optional<Statement> mUpdate;
+    std::optional<Statement> mRemove;
+    std::optional<Statement> mPair;
+    std::optional<Statement> mUnpair;
+    std::optional<keptcards::Writer> mKept;
 };
 
 // Both sides changed one contact: a field changed on one side only takes
